@@ -1,0 +1,50 @@
+#include "app/Catalogue.h"
+
+#include <stdexcept>
+
+#include "ui/Controls.h"
+#include "ui/Form.h"
+
+namespace app {
+
+const CatalogueEntry kCatalogue[25] = {
+    {"LangError", "Ошибка!"},
+    {"LangSuccessfully", "Успешно!"},
+    {"LangName", "Введите имя Сети"},
+    {"LangPass", "Введите пароль Сети"},
+    {"LangPrivate", "Частная"},
+    {"LangPublic", "Общедоступная"},
+    {"LangAttention", "Внимание!"},
+    {"LangDelete", "Удалить"},
+    {"LanfErrorName", "Название не изменено"},
+    {"LangRename", "Переименовать сеть"},
+    {"LangNetworkName", "Название сети: "},
+    {"LangDeleteAllProfile", "Удалить все Профили?"},
+    {"LangElements", "Элементов: "},
+    {"LangStop", "Стоп"},
+    {"LangTestDNS", "Тест DNS"},
+    {"LangOnlyWindows", "Эта программа совместима только с Windows 10 и Windows 11."},
+    {"LangSMBON", "ВКЛЮЧЕНИЕ всех настроек SMB"},
+    {"LangSMBOFF", "ВЫКЛЮЧЕНИЕ всех настроек SMB"},
+    {"LangInsecureGuestLogins", "Небезопасные гостевые логины..."},
+    {"LangClientSecuritySignature", "Подпись безопасности клиента..."},
+    {"LangServerSecuritySignature", "Подпись безопасности сервера..."},
+    {"LangCheckDataSMB", "Проверка данных SMB"},
+    {"LangRepairStart", "Начало комплексного ремонта интернета..."},
+    {"LangRepairEnd", "Автоматическое исправление завершено"},
+    {"LangRestart", "Рекомендуется перезагрузить компьютер для применения всех изменений"},
+};
+
+void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu) {
+  for (const CatalogueEntry& entry : kCatalogue)
+    form.Create<ui::MenuItem>(&menu, entry.name)->SetCaption(entry.text);
+}
+
+std::string Msg(const ui::Form& form, const char* name) {
+  const ui::Component* item = form.Find(name);
+  if (!item || item->GetKind() != ui::Kind::MenuItem)
+    throw std::logic_error(std::string("no catalogue entry ") + name);
+  return item->Caption();
+}
+
+}  // namespace app

@@ -1,0 +1,262 @@
+#include "app/MainForm.h"
+
+#include "app/Catalogue.h"
+#include "common/FileInfoUtils.h"
+
+namespace app {
+
+const char* BitnessMark() { return sizeof(void*) == 8 ? "(64-bit)" : "(32-bit)"; }
+
+namespace {
+
+constexpr int kNavButtonSize = 100;
+constexpr int kNavPictureTopMargin = 20;
+
+ui::Font NavFont(bool small) {
+  ui::Font font;
+  if (small) font.height = -10;
+  return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(ui::Application& app, Services& services) : ui::Form(app, "Form1"), services_(services) {
+  CreateComponents();
+}
+
+void TForm1::CreateComponents() {
+  SetCaption("Velmora");
+  SetClientSize(684, 511);
+  SetMinSize(627, 540);
+  SetResizable(false);
+  SetMaximizeBox(false);
+  SetPosition(ui::Position::DesktopCenter);
+  SetDoubleBuffered(true);
+
+  ImageList3 = CreateNonVisual<ui::ImageList>("ImageList3", 48, 48, "NAVIGATION_PICTURES");
+
+  TabControlNetwork1 = Create<ui::Panel>(this, "TabControlNetwork1");
+  TabControlNetwork1->SetAlign(ui::Align::Top);
+  TabControlNetwork1->SetBounds({0, 0, 684, 32});
+  SpeedButton_GeneralMenu = Create<ui::SpeedButton>(TabControlNetwork1, "SpeedButton_GeneralMenu");
+  SpeedButton_GeneralMenu->SetCaption("≡");
+  SpeedButton_GeneralMenu->SetBounds({684 - 22 - 6, 5, 22, 22});
+  SpeedButton_GeneralMenu->SetFont(ui::Font{"Tahoma", -21});
+  SpeedButton_GeneralMenu->SetCursor(ui::Cursor::HandPoint);
+  SpeedButton_GeneralMenu->OnClick = [this] { SpeedButton_GeneralMenuClick(); };
+
+  TabControlPanelNetwork = Create<ui::Panel>(this, "TabControlPanelNetwork");
+  TabControlPanelNetwork->SetAlign(ui::Align::Left);
+  TabControlPanelNetwork->SetBounds({0, 32, 108, 479});
+  struct Nav {
+    ui::Button** field;
+    const char* name;
+    const char* caption;
+    int picture;
+    bool small_font;
+    void (TForm1::*handler)();
+  };
+  const Nav navs[] = {
+      {&ButtonProxy, "ButtonProxy", "Proxy", 11, false, &TForm1::ButtonProxyClick},
+      {&ButtonDNS, "ButtonDNS", "Тест DNS", 12, true, &TForm1::ButtonDNSClick},
+      {&ButtonNetworkProfiles, "ButtonNetworkProfiles", "Сетевые профили", 9, true,
+       &TForm1::ButtonNetworkProfilesClick},
+      {&ButtonUsefulCommands, "ButtonUsefulCommands", "Полезные команды", 10, true,
+       &TForm1::ButtonUsefulCommandsClick},
+  };
+  int top = 4;
+  for (const Nav& nav : navs) {
+    ui::Button* button = Create<ui::Button>(TabControlPanelNetwork, nav.name);
+    button->SetCaption(nav.caption);
+    button->SetBounds({4, top, kNavButtonSize, kNavButtonSize});
+    button->SetImage(ImageList3, nav.picture, kNavPictureTopMargin);
+    button->SetCursor(ui::Cursor::HandPoint);
+    if (nav.small_font) button->SetFont(NavFont(true));
+    auto handler = nav.handler;
+    button->OnClick = [this, handler] { (this->*handler)(); };
+    *nav.field = button;
+    top += kNavButtonSize;
+  }
+
+  PageControl = Create<ui::PageControl>(this, "PageControl");
+  PageControl->SetAlign(ui::Align::Client);
+  PageControl->SetTabsAtBottom(true);
+
+  TabUsefulCommands = Create<ui::TabSheet>(PageControl, "TabUsefulCommands");
+  TabUsefulCommands->SetCaption("Com");
+  TabComButtons = Create<ui::Panel>(TabUsefulCommands, "TabComButtons");
+  TabComButtons->SetAlign(ui::Align::Right);
+  TabComButtons->SetBounds({0, 0, 152, 0});
+  ActivityIndicator1 = Create<ui::ActivityIndicator>(TabComButtons, "ActivityIndicator1");
+  ActivityIndicator1->SetAlign(ui::Align::Bottom);
+  ActivityIndicator1->SetBounds({0, 0, 152, 32});
+  TabLOGCom = Create<ui::Panel>(TabUsefulCommands, "TabLOGCom");
+  TabLOGCom->SetAlign(ui::Align::Client);
+  MemoLogCom = Create<ui::Memo>(TabLOGCom, "MemoLogCom");
+  MemoLogCom->SetAlign(ui::Align::Client);
+  MemoLogCom->SetReadOnly(true);
+
+  TabNetworkProfiles = Create<ui::TabSheet>(PageControl, "TabNetworkProfiles");
+  TabNetworkProfiles->SetCaption("Profile");
+  TabNetworkProfiles->OnShow = [this] { TabNetworkProfilesShow(); };
+  TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
+  TabProxy->SetCaption("Proxy");
+  TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
+  TabTestDNS->SetCaption("TestDNS");
+  PageControl->SetActivePageIndex(0);
+
+  PopupMenu_General = CreateNonVisual<ui::PopupMenu>("PopupMenu_General");
+  PopupMenu_General->SetAutoPopup(false);
+  PopupMenu_General->SetRightAligned(true);
+  ThemeMenu = Create<ui::MenuItem>(PopupMenu_General, "ThemeMenu");
+  ThemeMenu->SetCaption("Тема");
+  auto theme_item = [this](const char* name, const char* caption, void (TForm1::*handler)()) {
+    ui::MenuItem* item = Create<ui::MenuItem>(ThemeMenu, name);
+    item->SetCaption(caption);
+    item->SetRadioItem(true);
+    item->SetAutoCheck(true);
+    item->OnClick = [this, handler] { (this->*handler)(); };
+    return item;
+  };
+  ThemeAuto = theme_item("ThemeAuto", "Системная", &TForm1::ThemeAutoClick);
+  ThemeLight = theme_item("ThemeLight", "Светлая", &TForm1::ThemeLightClick);
+  ThemeDark = theme_item("ThemeDark", "Темная", &TForm1::ThemeDarkClick);
+  ThemeAuto->SetChecked(true);
+  LanguageMenu = Create<ui::MenuItem>(PopupMenu_General, "LanguageMenu");
+  LanguageMenu->SetCaption("Язык");
+  MenuItem2 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem2");
+  MenuItem2->SetCaption("-");
+  CheckUpdateMenu = Create<ui::MenuItem>(PopupMenu_General, "CheckUpdateMenu");
+  CheckUpdateMenu->SetCaption("Проверить обновления");
+  CheckUpdateMenu->OnClick = [this] { CheckUpdateMenuClick(); };
+  MenuItem3 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem3");
+  MenuItem3->SetCaption("-");
+  AboutMenu = Create<ui::MenuItem>(PopupMenu_General, "AboutMenu");
+  AboutMenu->SetCaption("О программе");
+  AboutMenu->SetShortCut("F1");
+  AboutMenu->OnClick = [this] { AboutMenuClick(); };
+
+  PopupMenuLanguage = CreateNonVisual<ui::PopupMenu>("PopupMenuLanguage");
+  PopupMenuLanguage->SetAutoPopup(false);
+  CreateCatalogue(*this, *PopupMenuLanguage);
+
+  ApplyLayout();
+}
+
+std::string TForm1::ProgramFolder() {
+  std::string path = services_.system.ProgramPath();
+  auto slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void TForm1::FormCreate() {
+  portable_ = services_.system.FileExists(ProgramFolder() + "portable.ini");
+
+  std::string caption = Caption() + " " +
+                        common::GetFileVersion(services_.versions, services_.system.ProgramPath()) +
+                        " " + BitnessMark();
+  if (portable_) caption += " Portable";
+  SetCaption(caption);
+
+  ClearPingLabels();
+  LoadFiltersReload();
+  App().ProcessMessages();
+  LoadNastr();
+  App().ProcessMessages();
+  LoadNetworkCards();
+  App().ProcessMessages();
+  UpdateNETOption();
+  App().ProcessMessages();
+  LoadDNS(PortablePathDNS());
+  ComboBoxDNSChange();
+  App().ProcessMessages();
+
+  for (ui::TabSheet* page : {TabNetworkProfiles, TabUsefulCommands, TabProxy, TabTestDNS})
+    page->SetTabVisible(false);
+  ApplyLayout();
+
+  PageControl->SetActivePage(TabProxy);
+  ButtonProxyClick();
+  App().ProcessMessages();
+}
+
+void TForm1::FormClose() {
+  SaveNastr();
+  App().ProcessMessages();
+}
+
+void TForm1::Navigate(ui::Button* selected, int page_index) {
+  PageControl->SetActivePageIndex(page_index);
+  for (ui::Button* button : {ButtonProxy, ButtonDNS, ButtonNetworkProfiles, ButtonUsefulCommands})
+    button->SetBold(button == selected);
+  App().ProcessMessages();
+}
+
+void TForm1::ButtonUsefulCommandsClick() { Navigate(ButtonUsefulCommands, 0); }
+
+void TForm1::ButtonNetworkProfilesClick() {
+  // Showing the page reloads the list through its show event; pressing the button
+  // while the page is already shown reloads it too, once per press.
+  bool already_shown = PageControl->ActivePage() == TabNetworkProfiles;
+  Navigate(ButtonNetworkProfiles, 1);
+  if (already_shown) TabNetworkProfilesShow();
+}
+
+void TForm1::ButtonProxyClick() { Navigate(ButtonProxy, 2); }
+void TForm1::ButtonDNSClick() { Navigate(ButtonDNS, 3); }
+
+void TForm1::SpeedButton_GeneralMenuClick() {
+  if (general_menu_open_) {
+    general_menu_open_ = false;
+    App().Host().EndMenu();
+    App().ProcessMessages();
+    return;
+  }
+  general_menu_open_ = true;
+  App().ProcessMessages();
+  const ui::Rect& b = SpeedButton_GeneralMenu->Bounds();
+  ui::Point corner = App().Host().ClientToScreen(*SpeedButton_GeneralMenu->Parent(),
+                                                 {b.left + b.width, b.top + b.height});
+  App().Host().Popup(*PopupMenu_General, corner);
+}
+
+// The theme styles themselves are applied by the theme module; here the items
+// close the general-menu mark like every menu command.
+void TForm1::ThemeAutoClick() { general_menu_open_ = false; }
+void TForm1::ThemeLightClick() { general_menu_open_ = false; }
+void TForm1::ThemeDarkClick() { general_menu_open_ = false; }
+
+void TForm1::CheckUpdateMenuClick() {
+  general_menu_open_ = false;
+  if (ui::Form* form = App().FindForm("Form10")) App().ShowModal(*form);
+}
+
+void TForm1::AboutMenuClick() {
+  general_menu_open_ = false;
+  if (ui::Form* form = App().FindForm("Form8")) App().ShowModal(*form);
+}
+
+bool TForm1::IsWindows10Or11() {
+  platform::OsVersion v = services_.system.GetOsVersion();
+  return v.major == 10 && v.build > 10239;
+}
+
+TForm10::TForm10(ui::Application& app, Services&) : ui::Form(app, "Form10") {
+  SetCaption("Обновление");
+  SetClientSize(400, 240);
+  SetResizable(false);
+  SetMaximizeBox(false);
+  SetMinimizeBox(false);
+  SetPosition(ui::Position::DesktopCenter);
+}
+
+TForm8::TForm8(ui::Application& app, Services&) : ui::Form(app, "Form8") {
+  SetCaption("О программе");
+  SetClientSize(360, 220);
+  SetResizable(false);
+  SetMaximizeBox(false);
+  SetMinimizeBox(false);
+  SetPosition(ui::Position::DesktopCenter);
+}
+
+}  // namespace app

@@ -1,0 +1,121 @@
+// The main window: frame, navigation, the general menu and the creation sequence.
+// Every page's operations are methods of this window and work on its components.
+#pragma once
+
+#include <string>
+
+#include "app/Services.h"
+#include "ui/Application.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
+
+namespace app {
+
+// Caption mark of the build's bitness.
+const char* BitnessMark();
+
+class TForm1 : public ui::Form {
+ public:
+  TForm1(ui::Application& app, Services& services);
+
+  // Creation and close handlers.
+  void FormCreate() override;
+  void FormClose() override;
+  void MouseMove() override { WMMouseMove(); }
+
+  // Navigation.
+  void ButtonProxyClick();
+  void ButtonDNSClick();
+  void ButtonNetworkProfilesClick();
+  void ButtonUsefulCommandsClick();
+
+  // The "≡" button and the general-menu mark.
+  void SpeedButton_GeneralMenuClick();
+  void WMMouseMove() { general_menu_open_ = false; }
+  bool GeneralMenuOpen() const { return general_menu_open_; }
+  void ThemeAutoClick();
+  void ThemeLightClick();
+  void ThemeDarkClick();
+  void CheckUpdateMenuClick();
+  void AboutMenuClick();
+
+  bool IsWindows10Or11();
+  bool Portable() const { return portable_; }
+
+  // Start-up steps that belong to the language files.
+  virtual void CleanTranslationsLikeGlobload() {}
+  virtual void LoadLanguage() {}
+  virtual void globload() {}
+
+  // The profiles page's show event: reloads the profile list.
+  virtual void TabNetworkProfilesShow() { LoadNet(); }
+
+  // Components of the frame.
+  ui::Panel* TabControlNetwork1;
+  ui::SpeedButton* SpeedButton_GeneralMenu;
+  ui::Panel* TabControlPanelNetwork;
+  ui::Button* ButtonProxy;
+  ui::Button* ButtonDNS;
+  ui::Button* ButtonNetworkProfiles;
+  ui::Button* ButtonUsefulCommands;
+  ui::PageControl* PageControl;
+  ui::TabSheet* TabUsefulCommands;
+  ui::Panel* TabLOGCom;
+  ui::Memo* MemoLogCom;
+  ui::Panel* TabComButtons;
+  ui::ActivityIndicator* ActivityIndicator1;
+  ui::TabSheet* TabNetworkProfiles;
+  ui::TabSheet* TabProxy;
+  ui::TabSheet* TabTestDNS;
+  ui::PopupMenu* PopupMenu_General;
+  ui::MenuItem* ThemeMenu;
+  ui::MenuItem* ThemeAuto;
+  ui::MenuItem* ThemeLight;
+  ui::MenuItem* ThemeDark;
+  ui::MenuItem* LanguageMenu;
+  ui::MenuItem* MenuItem2;
+  ui::MenuItem* CheckUpdateMenu;
+  ui::MenuItem* MenuItem3;
+  ui::MenuItem* AboutMenu;
+  ui::PopupMenu* PopupMenuLanguage;
+  ui::ImageList* ImageList3;
+
+ protected:
+  // Creation steps of the pages that are filled in by their own modules.
+  virtual void ClearPingLabels() {}
+  virtual void LoadFiltersReload() {}
+  virtual void LoadNastr() {}
+  virtual void SaveNastr() {}
+  virtual void LoadNetworkCards() {}
+  virtual void UpdateNETOption() {}
+  virtual void LoadDNS(const std::string& path) {}
+  virtual void ComboBoxDNSChange() {}
+  virtual std::string PortablePathDNS() { return {}; }
+  virtual void LoadNet() {}
+
+  std::string ProgramFolder();
+  ui::Application& App() const { return Form::App(); }
+
+  Services& services_;
+
+ private:
+  void CreateComponents();
+  void Navigate(ui::Button* selected, int page_index);
+
+  bool portable_ = false;
+  bool general_menu_open_ = false;
+};
+
+// The update window; its contents arrive with the updater.
+class TForm10 : public ui::Form {
+ public:
+  TForm10(ui::Application& app, Services& services);
+};
+
+// The about window.
+class TForm8 : public ui::Form {
+ public:
+  TForm8(ui::Application& app, Services& services);
+};
+
+}  // namespace app

@@ -1,0 +1,17 @@
+// The platform services the program's windows use, passed in at start so that tests
+// can hand in fakes.
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/System.h"
+#include "platform/VersionResources.h"
+
+namespace app {
+
+struct Services {
+  platform::Registry& registry;
+  platform::System& system;
+  platform::VersionResources& versions;
+};
+
+}  // namespace app

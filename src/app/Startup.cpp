@@ -1,0 +1,41 @@
+#include "app/Startup.h"
+
+#include "app/Catalogue.h"
+#include "app/MainForm.h"
+
+namespace app {
+
+namespace {
+constexpr char kTitle[] = "Velmora";
+constexpr uint32_t kRussianLocale = 0x0419;
+}  // namespace
+
+int RunVelmora(Services& services, const StartupHooks& hooks) {
+  // A second copy leaves at once, silently; the first one is not disturbed.
+  if (services.system.OpenNamedMutex(kTitle)) return 0;
+  services.system.CreateNamedMutex(kTitle);
+  services.system.SetThreadLocale(kRussianLocale);
+
+  std::shared_ptr<ui::UiHost> host = hooks.make_host();
+  ui::Application app(*host);
+  app.SetTitle(kTitle);
+
+  TForm1* main = hooks.create_main ? hooks.create_main(app, services)
+                                   : app.CreateForm<TForm1>(services);
+  app.CreateForm<TForm10>(services);
+  app.CreateForm<TForm8>(services);
+
+  main->CleanTranslationsLikeGlobload();
+  main->LoadLanguage();
+  main->globload();
+
+  if (main->IsWindows10Or11()) {
+    app.Run();
+  } else {
+    app.MessageBox(Msg(*main, "LangOnlyWindows"), Msg(*main, "LangError"),
+                   ui::kMbOk | ui::kMbIconError);
+  }
+  return 0;
+}
+
+}  // namespace app

@@ -1,0 +1,25 @@
+// The process entry's sequence: single instance, locale, application, windows,
+// language, operating-system check, message loop.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "app/Services.h"
+#include "ui/Application.h"
+
+namespace app {
+
+class TForm1;
+
+struct StartupHooks {
+  // Makes the UI host: initialises the screen side (and COM on this thread).
+  std::function<std::shared_ptr<ui::UiHost>()> make_host;
+  // Creates the main window; tests pass a window whose later steps record calls.
+  std::function<TForm1*(ui::Application&, Services&)> create_main;
+};
+
+// Runs the program; returns the process exit code (always 0).
+int RunVelmora(Services& services, const StartupHooks& hooks);
+
+}  // namespace app

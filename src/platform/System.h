@@ -1,0 +1,32 @@
+// Process-wide facts and services of the operating system.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Major, minor and build number of the running system, filled once at start.
+struct OsVersion {
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  bool operator==(const OsVersion&) const = default;
+};
+
+class System {
+ public:
+  virtual ~System() = default;
+  // The single-instance lock: true when a named mutex of that name already exists.
+  virtual bool OpenNamedMutex(const std::string& name) = 0;
+  // Creates the named mutex and keeps its handle for the life of the process.
+  virtual void CreateNamedMutex(const std::string& name) = 0;
+  virtual void SetThreadLocale(uint32_t lcid) = 0;
+  // The version record read at process start.
+  virtual OsVersion GetOsVersion() = 0;
+  // Full path of the running program file.
+  virtual std::string ProgramPath() = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#include "ui/Application.h"
+
+#include <exception>
+
+namespace ui {
+
+Application::Application(UiHost& host) : host_(host) {}
+Application::~Application() = default;
+
+void Application::AddForm(std::unique_ptr<Form> form) {
+  Form& ref = *form;
+  forms_.push_back(std::move(form));
+  form_order_.push_back(&ref);
+  host_.FormCreated(ref);
+  ref.FormCreate();
+}
+
+Form* Application::FindForm(std::string_view name) const {
+  for (Form* form : form_order_)
+    if (form->Name() == name) return form;
+  return nullptr;
+}
+
+void Application::Run() {
+  if (Form* main = MainForm()) host_.Run(*main);
+}
+
+std::string ErrorReportText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
+void Application::ShowException(const std::string& message) {
+  host_.MessageBox(nullptr, ErrorReportText(message), title_, kMbOk | kMbIconError);
+}
+
+void Application::Guard(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowException(e.what());
+  } catch (...) {
+    ShowException("Unknown error");
+  }
+}
+
+}  // namespace ui

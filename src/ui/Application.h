@@ -1,0 +1,107 @@
+// The application object: title, forms in creation order, and everything that needs
+// the screen (message pump, boxes, menus) reached through one UiHost. The Win32 host
+// drives real windows; the headless host of the tests runs queued events and answers
+// boxes from a script.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Component.h"
+#include "ui/Form.h"
+
+namespace ui {
+
+class PopupMenu;
+
+// Message box flags and answers, with the platform's values.
+enum : unsigned {
+  kMbOk = 0x00,
+  kMbOkCancel = 0x01,
+  kMbYesNo = 0x04,
+  kMbIconError = 0x10,
+  kMbIconQuestion = 0x20,
+  kMbIconWarning = 0x30,
+  kMbIconInformation = 0x40,
+};
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+
+class UiHost {
+ public:
+  virtual ~UiHost() = default;
+  // Makes the screen side of a newly constructed form (hidden).
+  virtual void FormCreated(Form& form) = 0;
+  // Let pending messages run.
+  virtual void ProcessMessages() = 0;
+  // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.
+  virtual void Synchronize(std::function<void()> fn) = 0;
+  virtual int MessageBox(Form* owner, const std::string& text, const std::string& title,
+                         unsigned flags) = 0;
+  // Returns false when cancelled; `value` holds the default and receives the answer.
+  virtual bool InputQuery(const std::string& title, const std::string& prompt,
+                          std::string& value) = 0;
+  virtual void ShowModal(Form& form) = 0;
+  // Opens the menu at a screen point and returns when it has closed.
+  virtual void Popup(PopupMenu& menu, Point screen) = 0;
+  virtual void EndMenu() = 0;
+  virtual Point ClientToScreen(const Component& component, Point client) = 0;
+  // Shows the main form and runs until it closes.
+  virtual void Run(Form& main) = 0;
+};
+
+class Application {
+ public:
+  explicit Application(UiHost& host);
+  ~Application();
+
+  UiHost& Host() const { return host_; }
+
+  const std::string& Title() const { return title_; }
+  void SetTitle(std::string title) { title_ = std::move(title); }
+
+  // Constructs a form, makes its peer, runs its creation handler. The first form
+  // created is the main form.
+  template <class T, class... Args>
+  T* CreateForm(Args&&... args) {
+    auto form = std::make_unique<T>(*this, std::forward<Args>(args)...);
+    T* raw = form.get();
+    AddForm(std::move(form));
+    return raw;
+  }
+  const std::vector<Form*>& Forms() const { return form_order_; }
+  Form* MainForm() const { return form_order_.empty() ? nullptr : form_order_.front(); }
+  Form* FindForm(std::string_view name) const;
+
+  void ProcessMessages() { host_.ProcessMessages(); }
+  void Synchronize(std::function<void()> fn) { host_.Synchronize(std::move(fn)); }
+  int MessageBox(const std::string& text, const std::string& title, unsigned flags,
+                 Form* owner = nullptr) {
+    return host_.MessageBox(owner, text, title, flags);
+  }
+  bool InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
+    return host_.InputQuery(title, prompt, value);
+  }
+  void ShowModal(Form& form) { host_.ShowModal(form); }
+  void Run();
+
+  // The default error report: a modal error box titled with the application title.
+  void ShowException(const std::string& message);
+  // Runs a handler; an error escaping it goes to the default error report.
+  void Guard(const std::function<void()>& handler);
+
+ private:
+  void AddForm(std::unique_ptr<Form> form);
+
+  UiHost& host_;
+  std::string title_;
+  std::vector<std::unique_ptr<Form>> forms_;
+  std::vector<Form*> form_order_;
+};
+
+// The text of the default error report: "." is appended when the last character's
+// code lies above that of "." (so "Failed" gets a full stop, "Done." and "Error!" not).
+std::string ErrorReportText(const std::string& message);
+
+}  // namespace ui

@@ -1,0 +1,120 @@
+#include "ui/Controls.h"
+
+#include <algorithm>
+
+namespace ui {
+
+void CheckBox::SetChecked(bool checked) {
+  if (checked_ == checked) return;
+  checked_ = checked;
+  Notify(Change::Checked);
+}
+
+void CheckBox::Click() {
+  SetChecked(!checked_);
+  Component::Click();
+}
+
+void Edit::SetText(std::string text) {
+  if (text_ == text) return;
+  text_ = std::move(text);
+  Notify(Change::Text);
+  if (OnChange) OnChange();
+}
+
+void Edit::UserTyped(std::string text) { SetText(std::move(text)); }
+
+void Edit::SetReadOnly(bool read_only) {
+  if (read_only_ == read_only) return;
+  read_only_ = read_only;
+  Notify(Change::ReadOnly);
+}
+
+std::string* Edit::TextField(std::string_view property) {
+  if (property == "Text") return &text_;
+  if (property == "TextHint") return &text_hint_;
+  return Component::TextField(property);
+}
+
+void Memo::Append(std::string line) {
+  lines_.push_back(std::move(line));
+  Notify(Change::Items);
+}
+
+void Memo::SetLines(std::vector<std::string> lines) {
+  lines_ = std::move(lines);
+  Notify(Change::Items);
+}
+
+void StatusBar::SetSimpleText(std::string text) {
+  if (simple_text_ == text) return;
+  simple_text_ = std::move(text);
+  Notify(Change::Text);
+}
+
+void PageControl::SetActivePageIndex(int index) {
+  if (index < -1 || index >= static_cast<int>(pages_.size()) || index == active_) return;
+  active_ = index;
+  Notify(Change::ActivePage);
+  if (TabSheet* page = ActivePage(); page && page->OnShow) page->OnShow();
+}
+
+void PageControl::SetActivePage(TabSheet* page) {
+  auto it = std::find(pages_.begin(), pages_.end(), page);
+  if (it != pages_.end()) SetActivePageIndex(static_cast<int>(it - pages_.begin()));
+}
+
+TabSheet::TabSheet(Form* owner, PageControl* parent, std::string name)
+    : Component(owner, parent, std::move(name), Kind::TabSheet) {
+  parent->pages_.push_back(this);
+}
+
+int TabSheet::PageIndex() const {
+  const auto& pages = Pages()->Pages();
+  return static_cast<int>(std::find(pages.begin(), pages.end(), this) - pages.begin());
+}
+
+void TabSheet::SetTabVisible(bool visible) {
+  if (tab_visible_ == visible) return;
+  tab_visible_ = visible;
+  Pages()->Notify(Change::TabVisible);
+}
+
+namespace {
+std::vector<MenuItem*> MenuChildren(const Component& parent) {
+  std::vector<MenuItem*> items;
+  for (Component* child : parent.Children())
+    if (auto* item = dynamic_cast<MenuItem*>(child)) items.push_back(item);
+  return items;
+}
+}  // namespace
+
+std::vector<MenuItem*> PopupMenu::Items() const { return MenuChildren(*this); }
+std::vector<MenuItem*> MenuItem::Items() const { return MenuChildren(*this); }
+
+void MenuItem::SetChecked(bool checked) {
+  if (checked && radio_ && Parent()) {
+    for (MenuItem* sibling : MenuChildren(*Parent()))
+      if (sibling != this && sibling->radio_ && sibling->group_index_ == group_index_ &&
+          sibling->checked_) {
+        sibling->checked_ = false;
+        sibling->Notify(Change::Checked);
+      }
+  }
+  if (checked_ == checked) return;
+  checked_ = checked;
+  Notify(Change::Checked);
+}
+
+void MenuItem::Click() {
+  if (auto_check_) SetChecked(radio_ ? true : !checked_);
+  Component::Click();
+}
+
+void ActivityIndicator::SetAnimate(bool animate) {
+  if (animate_ == animate) return;
+  animate_ = animate;
+  Notify(Change::Visible);
+}
+
+}  // namespace ui

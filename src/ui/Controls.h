@@ -1,0 +1,247 @@
+// The control kinds of the component model. Each is a thin state holder; behaviour
+// lives in the window's operations.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/Component.h"
+
+namespace ui {
+
+// A plain container. Panels and group boxes disable their children.
+class Panel : public Component {
+ public:
+  Panel(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Panel) {}
+};
+
+class GroupBox : public Component {
+ public:
+  GroupBox(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::GroupBox) {}
+};
+
+class Label : public Component {
+ public:
+  Label(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Label) {}
+};
+
+class ImageList : public Component {
+ public:
+  ImageList(Form* owner, std::string name, int width, int height, std::string resource)
+      : Component(owner, nullptr, std::move(name), Kind::ImageList),
+        width_(width), height_(height), resource_(std::move(resource)) {}
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Name of the strip bitmap resource that holds the pictures side by side.
+  const std::string& Resource() const { return resource_; }
+
+ private:
+  int width_, height_;
+  std::string resource_;
+};
+
+// A push button, optionally with a picture above its caption.
+class Button : public Component {
+ public:
+  Button(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Button) {}
+  ImageList* Images() const { return images_; }
+  int ImageIndex() const { return image_index_; }
+  int ImageMarginTop() const { return image_margin_top_; }
+  void SetImage(ImageList* images, int index, int margin_top) {
+    images_ = images;
+    image_index_ = index;
+    image_margin_top_ = margin_top;
+  }
+
+ private:
+  ImageList* images_ = nullptr;
+  int image_index_ = -1;
+  int image_margin_top_ = 0;
+};
+
+// A flat button that takes no focus.
+class SpeedButton : public Component {
+ public:
+  SpeedButton(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::SpeedButton) {}
+  bool Flat() const { return flat_; }
+  void SetFlat(bool flat) { flat_ = flat; }
+
+ private:
+  bool flat_ = true;
+};
+
+class CheckBox : public Component {
+ public:
+  CheckBox(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::CheckBox) {}
+  bool Checked() const { return checked_; }
+  // Sets the mark without running OnClick (a program's own change).
+  void SetChecked(bool checked);
+  // A user's click: toggles the mark, then runs OnClick.
+  void Click() override;
+
+ private:
+  bool checked_ = false;
+};
+
+class Edit : public Component {
+ public:
+  Edit(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Edit) {}
+  const std::string& Text() const { return text_; }
+  void SetText(std::string text);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool read_only);
+  std::function<void()> OnChange;
+
+  // The peer reports typing here: the text changes and OnChange runs.
+  void UserTyped(std::string text);
+
+ protected:
+  std::string* TextField(std::string_view property) override;
+
+ private:
+  std::string text_;
+  std::string text_hint_;
+  bool read_only_ = false;
+};
+
+class Memo : public Component {
+ public:
+  Memo(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Memo) {}
+  const std::vector<std::string>& Lines() const { return lines_; }
+  void Append(std::string line);
+  void SetLines(std::vector<std::string> lines);
+  bool ReadOnly() const { return read_only_; }
+  void SetReadOnly(bool read_only) { read_only_ = read_only; }
+
+ private:
+  std::vector<std::string> lines_;
+  bool read_only_ = false;
+};
+
+class StatusBar : public Component {
+ public:
+  StatusBar(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::StatusBar) {}
+  const std::string& SimpleText() const { return simple_text_; }
+  void SetSimpleText(std::string text);
+
+ private:
+  std::string simple_text_;
+};
+
+class TabSheet;
+
+// Pages with an optional tab row. The index is what navigation uses.
+class PageControl : public Component {
+ public:
+  PageControl(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::PageControl) {}
+  const std::vector<TabSheet*>& Pages() const { return pages_; }
+  int ActivePageIndex() const { return active_; }
+  TabSheet* ActivePage() const { return active_ >= 0 ? pages_[active_] : nullptr; }
+  // Shows page `index`; the newly shown page's OnShow runs.
+  void SetActivePageIndex(int index);
+  void SetActivePage(TabSheet* page);
+  bool TabsAtBottom() const { return tabs_at_bottom_; }
+  void SetTabsAtBottom(bool bottom) { tabs_at_bottom_ = bottom; }
+
+ private:
+  friend class TabSheet;
+  std::vector<TabSheet*> pages_;
+  int active_ = -1;
+  bool tabs_at_bottom_ = false;
+};
+
+class TabSheet : public Component {
+ public:
+  TabSheet(Form* owner, PageControl* parent, std::string name);
+  PageControl* Pages() const { return static_cast<PageControl*>(Parent()); }
+  int PageIndex() const;
+  bool TabVisible() const { return tab_visible_; }
+  void SetTabVisible(bool visible);
+  std::function<void()> OnShow;
+
+ private:
+  bool tab_visible_ = true;
+};
+
+class MenuItem;
+
+class PopupMenu : public Component {
+ public:
+  PopupMenu(Form* owner, std::string name)
+      : Component(owner, nullptr, std::move(name), Kind::PopupMenu) {}
+  std::vector<MenuItem*> Items() const;
+  // Opens with the menu's right edge on the point (instead of its left edge).
+  bool RightAligned() const { return right_aligned_; }
+  void SetRightAligned(bool right) { right_aligned_ = right; }
+  bool AutoPopup() const { return auto_popup_; }
+  void SetAutoPopup(bool automatic) { auto_popup_ = automatic; }
+
+ private:
+  bool right_aligned_ = false;
+  bool auto_popup_ = true;
+};
+
+// A menu entry; its children form a submenu. Caption "-" is a separator.
+class MenuItem : public Component {
+ public:
+  MenuItem(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::MenuItem) {}
+  std::vector<MenuItem*> Items() const;
+  bool IsSeparator() const { return Caption() == "-"; }
+  bool Checked() const { return checked_; }
+  // Checking a radio item clears the other radio items of its group.
+  void SetChecked(bool checked);
+  bool RadioItem() const { return radio_; }
+  void SetRadioItem(bool radio) { radio_ = radio; }
+  int GroupIndex() const { return group_index_; }
+  void SetGroupIndex(int group) { group_index_ = group; }
+  bool AutoCheck() const { return auto_check_; }
+  void SetAutoCheck(bool auto_check) { auto_check_ = auto_check; }
+  // Shortcut text shown right-aligned in the menu ("F1", "Ctrl+R").
+  const std::string& ShortCut() const { return shortcut_; }
+  void SetShortCut(std::string shortcut) { shortcut_ = std::move(shortcut); }
+  // A click checks an auto-check item, then runs OnClick.
+  void Click() override;
+
+ private:
+  bool checked_ = false;
+  bool radio_ = false;
+  bool auto_check_ = false;
+  int group_index_ = 0;
+  std::string shortcut_;
+};
+
+class ProgressBar : public Component {
+ public:
+  ProgressBar(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::ProgressBar) {}
+};
+
+class ActivityIndicator : public Component {
+ public:
+  ActivityIndicator(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::ActivityIndicator) {}
+  bool Animate() const { return animate_; }
+  void SetAnimate(bool animate);
+
+ private:
+  bool animate_ = false;
+};
+
+class Image : public Component {
+ public:
+  Image(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::Image) {}
+};
+
+}  // namespace ui

@@ -1,0 +1,205 @@
+#include "fakes/FakeRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace fakes {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+const char* RootName(platform::RegRoot root) {
+  return root == platform::RegRoot::LocalMachine ? "HKLM" : "HKCU";
+}
+
+class FakeKey : public platform::RegistryKey {
+ public:
+  FakeKey(FakeRegistry& owner, FakeRegistry::Node& node, bool writable)
+      : owner_(owner), node_(node), writable_(writable) {}
+
+  bool ValueExists(const std::string& name) override { return FindValue(name) != nullptr; }
+  std::optional<platform::RegType> ValueType(const std::string& name) override {
+    if (auto* v = FindValue(name)) return v->type;
+    return std::nullopt;
+  }
+  std::optional<std::string> ReadString(const std::string& name) override {
+    auto* v = FindValue(name);
+    if (!v || (v->type != platform::RegType::String && v->type != platform::RegType::ExpandString))
+      return std::nullopt;
+    return v->text;
+  }
+  std::optional<uint32_t> ReadDWord(const std::string& name) override {
+    auto* v = FindValue(name);
+    if (!v || v->type != platform::RegType::DWord) return std::nullopt;
+    return v->number;
+  }
+  bool WriteString(const std::string& name, const std::string& value) override {
+    if (!CanWrite()) return false;
+    FakeRegistry::Value& v = Slot(name);
+    v.type = platform::RegType::String;
+    v.text = value;
+    return true;
+  }
+  bool WriteDWord(const std::string& name, uint32_t value) override {
+    if (!CanWrite()) return false;
+    FakeRegistry::Value& v = Slot(name);
+    v.type = platform::RegType::DWord;
+    v.number = value;
+    return true;
+  }
+  bool DeleteValue(const std::string& name) override {
+    if (!CanWrite()) return false;
+    auto it = std::find_if(node_.values.begin(), node_.values.end(),
+                           [&](const auto& v) { return Lower(v.name) == Lower(name); });
+    if (it == node_.values.end()) return false;
+    node_.values.erase(it);
+    return true;
+  }
+  std::vector<std::string> SubKeys() override {
+    std::vector<std::string> names;
+    for (const auto& [lower, child] : node_.children) names.push_back(child->name);
+    return names;
+  }
+  std::vector<std::string> ValueNames() override {
+    std::vector<std::string> names;
+    for (const auto& v : node_.values) names.push_back(v.name);
+    return names;
+  }
+
+ private:
+  bool CanWrite() const { return writable_ && !owner_.fail_writes; }
+  FakeRegistry::Value* FindValue(const std::string& name) {
+    for (auto& v : node_.values)
+      if (Lower(v.name) == Lower(name)) return &v;
+    return nullptr;
+  }
+  FakeRegistry::Value& Slot(const std::string& name) {
+    if (auto* v = FindValue(name)) return *v;
+    node_.values.push_back({name, platform::RegType::None, {}, 0});
+    return node_.values.back();
+  }
+
+  FakeRegistry& owner_;
+  FakeRegistry::Node& node_;
+  bool writable_;
+};
+
+}  // namespace
+
+std::string FakeRegistry::MapView(platform::RegRoot root, const std::string& path,
+                                  uint32_t access) const {
+  bool view32 = (access & platform::reg_access::kWow64_32Key) ||
+                (!process_is_64bit && !(access & platform::reg_access::kWow64_64Key));
+  if (root == platform::RegRoot::LocalMachine && view32) {
+    auto parts = SplitPath(path);
+    if (!parts.empty() && Lower(parts[0]) == "software") {
+      std::string mapped = parts[0] + "\\WOW6432Node";
+      for (size_t i = 1; i < parts.size(); ++i) mapped += "\\" + parts[i];
+      return mapped;
+    }
+  }
+  return path;
+}
+
+FakeRegistry::Node* FakeRegistry::Lookup(platform::RegRoot root, const std::string& path,
+                                         bool create) {
+  Node* node = root == platform::RegRoot::LocalMachine ? &hklm_ : &hkcu_;
+  for (const std::string& part : SplitPath(path)) {
+    auto it = node->children.find(Lower(part));
+    if (it == node->children.end()) {
+      if (!create) return nullptr;
+      it = node->children.emplace(Lower(part), std::make_unique<Node>(Node{part, {}, {}})).first;
+    }
+    node = it->second.get();
+  }
+  return node;
+}
+
+std::unique_ptr<platform::RegistryKey> FakeRegistry::Open(platform::RegRoot root,
+                                                          const std::string& path,
+                                                          uint32_t access, bool create) {
+  if (fail_open.count(std::string(RootName(root)) + "\\" + path)) return nullptr;
+  bool wants_write = (access & platform::reg_access::kWriteRights) != 0;
+  if (root == platform::RegRoot::LocalMachine && wants_write && !elevated) return nullptr;
+  if (create && root == platform::RegRoot::LocalMachine && !elevated) return nullptr;
+  Node* node = Lookup(root, MapView(root, path, access), create);
+  if (!node) return nullptr;
+  return std::make_unique<FakeKey>(*this, *node, wants_write);
+}
+
+bool FakeRegistry::DeleteKey(platform::RegRoot root, const std::string& path, uint32_t view) {
+  if (root == platform::RegRoot::LocalMachine && !elevated) return false;
+  if (fail_writes) return false;
+  auto parts = SplitPath(MapView(root, path, view));
+  if (parts.empty()) return false;
+  std::string leaf = parts.back();
+  parts.pop_back();
+  std::string parent_path;
+  for (const auto& p : parts) parent_path += p + "\\";
+  Node* parent = Lookup(root, parent_path, false);
+  if (!parent) return false;
+  auto it = parent->children.find(Lower(leaf));
+  if (it == parent->children.end() || !it->second->children.empty()) return false;
+  parent->children.erase(it);
+  return true;
+}
+
+void FakeRegistry::SetString(platform::RegRoot root, const std::string& path,
+                             const std::string& name, const std::string& value,
+                             platform::RegType type) {
+  Node* node = Lookup(root, path, true);
+  for (auto& v : node->values)
+    if (Lower(v.name) == Lower(name)) {
+      v.type = type, v.text = value;
+      return;
+    }
+  node->values.push_back({name, type, value, 0});
+}
+
+void FakeRegistry::SetDWord(platform::RegRoot root, const std::string& path,
+                            const std::string& name, uint32_t value) {
+  Node* node = Lookup(root, path, true);
+  for (auto& v : node->values)
+    if (Lower(v.name) == Lower(name)) {
+      v.type = platform::RegType::DWord, v.number = value;
+      return;
+    }
+  node->values.push_back({name, platform::RegType::DWord, {}, value});
+}
+
+void FakeRegistry::CreateKey(platform::RegRoot root, const std::string& path) {
+  Lookup(root, path, true);
+}
+
+bool FakeRegistry::KeyExists(platform::RegRoot root, const std::string& path) const {
+  return const_cast<FakeRegistry*>(this)->Lookup(root, path, false) != nullptr;
+}
+
+const FakeRegistry::Value* FakeRegistry::Find(platform::RegRoot root, const std::string& path,
+                                              const std::string& name) const {
+  Node* node = const_cast<FakeRegistry*>(this)->Lookup(root, path, false);
+  if (!node) return nullptr;
+  for (const auto& v : node->values)
+    if (Lower(v.name) == Lower(name)) return &v;
+  return nullptr;
+}
+
+}  // namespace fakes
