@@ -32,7 +32,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
   if (main->IsWindows10Or11()) {
     app.Run();
   } else {
-    app.MessageBox(Msg(*main, "LangOnlyWindows"), Msg(*main, "LangError"),
+    app.ShowMessageBox(Msg(*main, "LangOnlyWindows"), Msg(*main, "LangError"),
                    ui::kMbOk | ui::kMbIconError);
   }
   return 0;

@@ -4,7 +4,7 @@
 
 namespace ui {
 
-Application::Application(UiHost& host) : host_(host) {}
+Application::Application(UiHost& host) : host_(host) { host_.AttachApplication(this); }
 Application::~Application() = default;
 
 void Application::AddForm(std::unique_ptr<Form> form) {
@@ -31,7 +31,7 @@ std::string ErrorReportText(const std::string& message) {
 }
 
 void Application::ShowException(const std::string& message) {
-  host_.MessageBox(nullptr, ErrorReportText(message), title_, kMbOk | kMbIconError);
+  host_.ShowMessageBox(nullptr, ErrorReportText(message), title_, kMbOk | kMbIconError);
 }
 
 void Application::Guard(const std::function<void()>& handler) {

@@ -31,13 +31,15 @@ enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 class UiHost {
  public:
   virtual ~UiHost() = default;
+  // Called by the application object it serves, once.
+  virtual void AttachApplication(Application* app) {}
   // Makes the screen side of a newly constructed form (hidden).
   virtual void FormCreated(Form& form) = 0;
   // Let pending messages run.
   virtual void ProcessMessages() = 0;
   // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.
   virtual void Synchronize(std::function<void()> fn) = 0;
-  virtual int MessageBox(Form* owner, const std::string& text, const std::string& title,
+  virtual int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
                          unsigned flags) = 0;
   // Returns false when cancelled; `value` holds the default and receives the answer.
   virtual bool InputQuery(const std::string& title, const std::string& prompt,
@@ -76,9 +78,9 @@ class Application {
 
   void ProcessMessages() { host_.ProcessMessages(); }
   void Synchronize(std::function<void()> fn) { host_.Synchronize(std::move(fn)); }
-  int MessageBox(const std::string& text, const std::string& title, unsigned flags,
+  int ShowMessageBox(const std::string& text, const std::string& title, unsigned flags,
                  Form* owner = nullptr) {
-    return host_.MessageBox(owner, text, title, flags);
+    return host_.ShowMessageBox(owner, text, title, flags);
   }
   bool InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
     return host_.InputQuery(title, prompt, value);

@@ -51,7 +51,7 @@ void HeadlessHost::Synchronize(std::function<void()> fn) {
   finished.wait();
 }
 
-int HeadlessHost::MessageBox(ui::Form* owner, const std::string& text, const std::string& title,
+int HeadlessHost::ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,
                              unsigned flags) {
   boxes.push_back({owner ? owner->Name() : std::string(), text, title, flags});
   if (events) events->push_back("MessageBox " + text);

@@ -61,7 +61,7 @@ class HeadlessHost : public ui::UiHost {
   void FormCreated(ui::Form& form) override;
   void ProcessMessages() override;
   void Synchronize(std::function<void()> fn) override;
-  int MessageBox(ui::Form* owner, const std::string& text, const std::string& title,
+  int ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,
                  unsigned flags) override;
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;

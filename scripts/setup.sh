@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian 12 machine (run as root).
+set -euo pipefail
+
+packages=(
+  cmake make g++ googletest libgtest-dev
+  g++-mingw-w64-x86-64-posix
+  wine wine64 fonts-wine
+  xvfb xauth imagemagick x11-utils
+  iproute2 util-linux python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,20 @@
+// Program entry of Velmora.exe: the real platform services and the Win32 UI host.
+#include <windows.h>
+
+#include "app/Startup.h"
+#include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32VersionResources.h"
+#include "ui/win32/Win32Host.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  platform::win32::Win32System system;
+  system.GetOsVersion();  // the version record is filled as the process starts
+  platform::win32::Win32Registry registry;
+  platform::win32::Win32VersionResources versions;
+  app::Services services{registry, system, versions};
+
+  app::StartupHooks hooks;
+  hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };
+  return app::RunVelmora(services, hooks);
+}

@@ -1,0 +1,62 @@
+#include "platform/win32/Win32System.h"
+
+#include <windows.h>
+
+#include "platform/OsVersion.h"
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32Registry.h"
+
+namespace platform::win32 {
+
+namespace {
+// The lock's handle lives as long as the process; the system drops it at exit.
+HANDLE g_instance_mutex = nullptr;
+}  // namespace
+
+bool Win32System::OpenNamedMutex(const std::string& name) {
+  HANDLE h = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, Widen(name).c_str());
+  if (!h) return false;
+  CloseHandle(h);
+  return true;
+}
+
+void Win32System::CreateNamedMutex(const std::string& name) {
+  g_instance_mutex = CreateMutexW(nullptr, FALSE, Widen(name).c_str());
+}
+
+void Win32System::SetThreadLocale(uint32_t lcid) { ::SetThreadLocale(lcid); }
+
+OsVersion Win32System::ReadOsVersion() {
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  GetVersionExW(&info);
+#pragma GCC diagnostic pop
+  Win32Registry registry;
+  return ResolveOsVersion({info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber}, registry);
+}
+
+OsVersion Win32System::GetOsVersion() {
+  static const OsVersion version = ReadOsVersion();
+  return version;
+}
+
+std::string Win32System::ProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      return Narrow(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+bool Win32System::FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace platform::win32

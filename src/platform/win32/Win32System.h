@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/System.h"
+
+namespace platform::win32 {
+
+class Win32System : public platform::System {
+ public:
+  bool OpenNamedMutex(const std::string& name) override;
+  void CreateNamedMutex(const std::string& name) override;
+  void SetThreadLocale(uint32_t lcid) override;
+  OsVersion GetOsVersion() override;
+  std::string ProgramPath() override;
+  bool FileExists(const std::string& path) override;
+
+  // The version record as the process start fills it: the version call, then the
+  // registry's numbers above Windows 7.
+  static OsVersion ReadOsVersion();
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,627 @@
+#include "ui/win32/FormPeer.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "platform/win32/Wide.h"
+#include "ui/win32/Win32Host.h"
+
+namespace ui::win32 {
+
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VelmoraForm";
+constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
+constexpr int kTabRowHeight = 24;
+
+int Scale(int value, int dpi) { return MulDiv(value, dpi, 96); }
+
+int ScreenDpi() {
+  HDC dc = GetDC(nullptr);
+  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
+std::wstring ButtonText(const Component& c) { return Widen(c.Caption()); }
+
+}  // namespace
+
+void FormPeer::RegisterClasses() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof(form);
+  form.style = CS_DBLCLKS;
+  form.lpfnWndProc = FormProc;
+  form.hInstance = instance;
+  form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.lpszClassName = kFormClass;
+  form.hIcon = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  form.hIconSm = static_cast<HICON>(LoadImageW(instance, L"MAINICON", IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+  RegisterClassExW(&form);
+
+  WNDCLASSEXW container{};
+  container.cbSize = sizeof(container);
+  container.lpfnWndProc = ContainerProc;
+  container.hInstance = instance;
+  container.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  container.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  container.lpszClassName = kContainerClass;
+  RegisterClassExW(&container);
+}
+
+FormPeer::FormPeer(Win32Host& host, Form& form) : host_(host), form_(form) {
+  RegisterClasses();
+  dpi_ = ScreenDpi();
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  if (form.MinimizeBox()) style |= WS_MINIMIZEBOX;
+  if (form.MaximizeBox()) style |= WS_MAXIMIZEBOX;
+  if (form.Resizable()) style |= WS_THICKFRAME;
+  DWORD ex_style = WS_EX_CONTROLPARENT;
+  RECT r{0, 0, Scale(form.ClientWidth(), dpi_), Scale(form.ClientHeight(), dpi_)};
+  AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(form.Caption()).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                          GetModuleHandleW(nullptr), this);
+  if (!hwnd_) return;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.GetFont())), FALSE);
+  Name(hwnd_, form);
+  windows_[&form] = hwnd_;
+  components_[hwnd_] = &form;
+  form.SetObserver(this);
+  CreateChildren(form, hwnd_);
+  for (Component* c : form.Components()) c->SetObserver(this);
+}
+
+FormPeer::~FormPeer() {
+  for (Component* c : form_.Components()) c->SetObserver(nullptr);
+  form_.SetObserver(nullptr);
+  Destroy();
+  for (auto& [key, font] : fonts_) DeleteObject(font);
+  for (HIMAGELIST list : image_lists_) ImageList_Destroy(list);
+  for (ATOM atom : atoms_) GlobalDeleteAtom(atom);
+}
+
+void FormPeer::Destroy() {
+  if (hwnd_ && IsWindow(hwnd_)) {
+    HWND h = hwnd_;
+    hwnd_ = nullptr;
+    DestroyWindow(h);
+  }
+}
+
+void FormPeer::Name(HWND hwnd, const Component& component) {
+  ATOM atom = GlobalAddAtomW(Widen(component.Name()).c_str());
+  if (!atom) return;
+  atoms_.push_back(atom);
+  SetPropW(hwnd, kNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
+}
+
+HWND FormPeer::WindowOf(const Component& component) const {
+  auto it = windows_.find(&component);
+  return it == windows_.end() ? nullptr : it->second;
+}
+
+Component* FormPeer::ComponentOf(HWND hwnd) const {
+  auto it = components_.find(hwnd);
+  return it == components_.end() ? nullptr : it->second;
+}
+
+Rect FormPeer::ScaledBounds(const Component& component) const {
+  const Rect& b = component.Bounds();
+  return {Scale(b.left, dpi_), Scale(b.top, dpi_), Scale(b.width, dpi_), Scale(b.height, dpi_)};
+}
+
+HFONT FormPeer::FontFor(const Font& font) {
+  std::string key = font.name + "|" + std::to_string(font.height) + (font.bold ? "b" : "") +
+                    (font.italic ? "i" : "");
+  if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
+  // The design asks for the OEM character set; with Unicode window texts that only
+  // risks a raster substitute, so the default set is asked for instead.
+  HFONT handle = CreateFontW(Scale(font.height, dpi_), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
+                             font.italic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             Widen(font.name).c_str());
+  fonts_[key] = handle;
+  return handle;
+}
+
+void FormPeer::ApplyFont(Component& component) {
+  HWND hwnd = WindowOf(component);
+  if (!hwnd) return;
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(component.GetFont())), TRUE);
+  InvalidateRect(hwnd, nullptr, TRUE);
+  // Children without a font of their own follow.
+  for (Component* child : component.Children())
+    if (!child->HasOwnFont()) ApplyFont(*child);
+}
+
+void FormPeer::CreateChildren(Component& parent, HWND parent_hwnd) {
+  for (Component* child : parent.Children()) {
+    if (!child->IsVisual()) continue;
+    HWND hwnd = CreateControl(*child, parent_hwnd);
+    if (!hwnd) continue;
+    if (!child->Children().empty()) CreateChildren(*child, hwnd);
+    if (auto* pages = dynamic_cast<PageControl*>(child)) SyncPages(*pages);
+  }
+}
+
+HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
+  const wchar_t* cls = kContainerClass;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD ex_style = 0;
+  std::wstring text;
+  bool visible = c.Visible();
+  switch (c.GetKind()) {
+    case Kind::Panel:
+    case Kind::PageControl:
+      style |= WS_CLIPCHILDREN;
+      ex_style |= WS_EX_CONTROLPARENT;
+      break;
+    case Kind::TabSheet:
+      style |= WS_CLIPCHILDREN;
+      ex_style |= WS_EX_CONTROLPARENT;
+      visible = visible && static_cast<TabSheet&>(c).Pages()->ActivePage() == &c;
+      break;
+    case Kind::GroupBox:
+      cls = WC_BUTTONW;
+      style |= BS_GROUPBOX;
+      ex_style |= WS_EX_CONTROLPARENT;
+      text = ButtonText(c);
+      break;
+    case Kind::Button:
+      cls = WC_BUTTONW;
+      style |= BS_PUSHBUTTON | WS_TABSTOP | BS_MULTILINE;
+      text = ButtonText(c);
+      break;
+    case Kind::SpeedButton:
+      cls = WC_BUTTONW;
+      style |= BS_OWNERDRAW;
+      text = ButtonText(c);
+      break;
+    case Kind::CheckBox:
+      cls = WC_BUTTONW;
+      style |= BS_CHECKBOX | WS_TABSTOP;
+      text = ButtonText(c);
+      break;
+    case Kind::Label:
+      cls = WC_STATICW;
+      style |= SS_LEFT | SS_NOPREFIX;
+      text = Widen(c.Caption());
+      break;
+    case Kind::Edit: {
+      cls = WC_EDITW;
+      auto& edit = static_cast<Edit&>(c);
+      style |= ES_AUTOHSCROLL | WS_TABSTOP | (edit.ReadOnly() ? ES_READONLY : 0);
+      ex_style |= WS_EX_CLIENTEDGE;
+      text = Widen(edit.Text());
+      break;
+    }
+    case Kind::Memo: {
+      cls = WC_EDITW;
+      auto& memo = static_cast<Memo&>(c);
+      style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | (memo.ReadOnly() ? ES_READONLY : 0);
+      ex_style |= WS_EX_CLIENTEDGE;
+      break;
+    }
+    case Kind::StatusBar:
+      cls = STATUSCLASSNAMEW;
+      style |= CCS_NOPARENTALIGN | CCS_NORESIZE;
+      break;
+    case Kind::ProgressBar:
+      cls = PROGRESS_CLASSW;
+      break;
+    case Kind::ActivityIndicator:
+      cls = PROGRESS_CLASSW;
+      style |= PBS_MARQUEE;
+      visible = visible && static_cast<ActivityIndicator&>(c).Animate();
+      break;
+    case Kind::Image:
+      cls = WC_STATICW;
+      style |= SS_ICON | SS_CENTERIMAGE;
+      break;
+    default:
+      return nullptr;
+  }
+  if (visible) style |= WS_VISIBLE;
+  if (!c.EffectivelyEnabled()) style |= WS_DISABLED;
+  Rect b = ScaledBounds(c);
+  HWND hwnd = CreateWindowExW(ex_style, cls, text.c_str(), style, b.left, b.top, b.width, b.height,
+                              parent_hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return nullptr;
+  windows_[&c] = hwnd;
+  components_[hwnd] = &c;
+  Name(hwnd, c);
+  SetWindowLongPtrW(hwnd, GWLP_ID, static_cast<LONG_PTR>(components_.size()));
+  if (cls == kContainerClass) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  if (c.GetKind() == Kind::GroupBox)
+    SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
+  switch (c.GetKind()) {
+    case Kind::Button:
+      if (static_cast<Button&>(c).Images()) SetNavigationPicture(static_cast<Button&>(c), hwnd);
+      break;
+    case Kind::CheckBox:
+      SendMessageW(hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+      break;
+    case Kind::Memo:
+      SyncMemo(static_cast<Memo&>(c));
+      break;
+    case Kind::StatusBar:
+      SendMessageW(hwnd, SB_SIMPLE, TRUE, 0);
+      SyncText(c);
+      break;
+    case Kind::ActivityIndicator:
+      SendMessageW(hwnd, PBM_SETMARQUEE, static_cast<ActivityIndicator&>(c).Animate(), 30);
+      break;
+    default:
+      break;
+  }
+  return hwnd;
+}
+
+void FormPeer::SetNavigationPicture(Button& button, HWND hwnd) {
+  ImageList* images = button.Images();
+  static HIMAGELIST strip = nullptr;
+  static std::string strip_resource;
+  if (!strip || strip_resource != images->Resource()) {
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                     Widen(images->Resource()).c_str(), IMAGE_BITMAP,
+                                                     0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap) return;
+    strip = ImageList_Create(images->Width(), images->Height(), ILC_COLOR32, 16, 0);
+    ImageList_Add(strip, bitmap, nullptr);
+    DeleteObject(bitmap);
+    strip_resource = images->Resource();
+  }
+  int size = Scale(images->Width(), dpi_);
+  HIMAGELIST single = ImageList_Create(size, size, ILC_COLOR32, 1, 0);
+  if (HICON icon = ImageList_GetIcon(strip, button.ImageIndex(), ILD_NORMAL)) {
+    ImageList_AddIcon(single, icon);
+    DestroyIcon(icon);
+  }
+  image_lists_.push_back(single);
+  BUTTON_IMAGELIST list{};
+  list.himl = single;
+  list.margin.top = Scale(button.ImageMarginTop(), dpi_);
+  list.uAlign = BUTTON_IMAGELIST_ALIGN_TOP;
+  SendMessageW(hwnd, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list));
+}
+
+void FormPeer::SyncText(Component& c) {
+  HWND hwnd = WindowOf(c);
+  if (!hwnd) return;
+  syncing_ = true;
+  switch (c.GetKind()) {
+    case Kind::Edit:
+      SetWindowTextW(hwnd, Widen(static_cast<Edit&>(c).Text()).c_str());
+      break;
+    case Kind::StatusBar:
+      SendMessageW(hwnd, SB_SETTEXTW, SB_SIMPLEID,
+                   reinterpret_cast<LPARAM>(Widen(static_cast<StatusBar&>(c).SimpleText()).c_str()));
+      break;
+    case Kind::PageControl:
+    case Kind::Memo:
+      break;
+    default:
+      SetWindowTextW(hwnd, Widen(c.Caption()).c_str());
+      break;
+  }
+  syncing_ = false;
+  if (c.GetKind() == Kind::TabSheet) SyncPages(*static_cast<TabSheet&>(c).Pages());
+}
+
+void FormPeer::SyncMemo(Memo& memo) {
+  HWND hwnd = WindowOf(memo);
+  if (!hwnd) return;
+  size_t& shown = memo_lines_[&memo];
+  const auto& lines = memo.Lines();
+  syncing_ = true;
+  if (lines.size() > shown && shown > 0) {
+    // Appending is the common case (the activity log): add only the new lines.
+    std::wstring tail;
+    for (size_t i = shown; i < lines.size(); ++i) tail += L"\r\n" + Widen(lines[i]);
+    int end = GetWindowTextLengthW(hwnd);
+    SendMessageW(hwnd, EM_SETSEL, end, end);
+    SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(tail.c_str()));
+  } else {
+    std::wstring all;
+    for (size_t i = 0; i < lines.size(); ++i) all += (i ? L"\r\n" : L"") + Widen(lines[i]);
+    SetWindowTextW(hwnd, all.c_str());
+    SendMessageW(hwnd, EM_SETSEL, all.size(), all.size());
+    SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
+  }
+  shown = lines.size();
+  syncing_ = false;
+}
+
+void FormPeer::SyncPages(PageControl& pages) {
+  HWND hwnd = WindowOf(pages);
+  if (!hwnd) return;
+  for (TabSheet* page : pages.Pages())
+    if (HWND page_hwnd = WindowOf(*page))
+      ShowWindow(page_hwnd, page == pages.ActivePage() && page->Visible() ? SW_SHOWNA : SW_HIDE);
+
+  bool any_tab = false;
+  for (TabSheet* page : pages.Pages()) any_tab = any_tab || page->TabVisible();
+  HWND& row = tab_rows_[hwnd];
+  if (!any_tab) {
+    if (row) ShowWindow(row, SW_HIDE);
+    return;
+  }
+  RECT client;
+  GetClientRect(hwnd, &client);
+  int height = Scale(kTabRowHeight, dpi_);
+  int top = pages.TabsAtBottom() ? client.bottom - height : 0;
+  if (!row) {
+    row = CreateWindowExW(0, WC_TABCONTROLW, L"",
+                          WS_CHILD | WS_CLIPSIBLINGS | (pages.TabsAtBottom() ? TCS_BOTTOM : 0), 0, top,
+                          client.right, height, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(row, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(pages.GetFont())), FALSE);
+    components_[row] = &pages;
+  }
+  MoveWindow(row, 0, top, client.right, height, TRUE);
+  TabCtrl_DeleteAllItems(row);
+  int position = 0, selected = -1;
+  for (TabSheet* page : pages.Pages()) {
+    if (!page->TabVisible()) continue;
+    std::wstring caption = Widen(page->Caption());
+    TCITEMW item{};
+    item.mask = TCIF_TEXT | TCIF_PARAM;
+    item.pszText = caption.data();
+    item.lParam = page->PageIndex();
+    SendMessageW(row, TCM_INSERTITEMW, position, reinterpret_cast<LPARAM>(&item));
+    if (page == pages.ActivePage()) selected = position;
+    ++position;
+  }
+  TabCtrl_SetCurSel(row, selected);
+  ShowWindow(row, SW_SHOWNA);
+}
+
+void FormPeer::ComponentChanged(Component& c, Change change) {
+  HWND hwnd = WindowOf(c);
+  if (!hwnd) return;
+  switch (change) {
+    case Change::Text:
+      SyncText(c);
+      break;
+    case Change::Enabled: {
+      // A container's state reaches every window inside it.
+      std::vector<Component*> stack{&c};
+      while (!stack.empty()) {
+        Component* next = stack.back();
+        stack.pop_back();
+        if (HWND h = WindowOf(*next)) EnableWindow(h, next->EffectivelyEnabled());
+        for (Component* child : next->Children()) stack.push_back(child);
+      }
+      break;
+    }
+    case Change::Visible:
+      if (&c == &form_) break;  // the host shows and hides forms
+      if (c.GetKind() == Kind::ActivityIndicator) {
+        auto& indicator = static_cast<ActivityIndicator&>(c);
+        SendMessageW(hwnd, PBM_SETMARQUEE, indicator.Animate(), 30);
+        ShowWindow(hwnd, indicator.Visible() && indicator.Animate() ? SW_SHOWNA : SW_HIDE);
+      } else if (c.GetKind() == Kind::TabSheet) {
+        SyncPages(*static_cast<TabSheet&>(c).Pages());
+      } else {
+        ShowWindow(hwnd, c.Visible() ? SW_SHOWNA : SW_HIDE);
+      }
+      break;
+    case Change::Font:
+      ApplyFont(c);
+      break;
+    case Change::Bounds: {
+      if (&c == &form_) {
+        RECT r{0, 0, Scale(form_.ClientWidth(), dpi_), Scale(form_.ClientHeight(), dpi_)};
+        AdjustWindowRectEx(&r, GetWindowLongW(hwnd, GWL_STYLE), FALSE, GetWindowLongW(hwnd, GWL_EXSTYLE));
+        SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+      }
+      Rect b = ScaledBounds(c);
+      MoveWindow(hwnd, b.left, b.top, b.width, b.height, TRUE);
+      if (auto* pages = dynamic_cast<PageControl*>(&c)) SyncPages(*pages);
+      break;
+    }
+    case Change::Checked:
+      if (c.GetKind() == Kind::CheckBox)
+        SendMessageW(hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+      break;
+    case Change::Items:
+      if (auto* memo = dynamic_cast<Memo*>(&c)) SyncMemo(*memo);
+      break;
+    case Change::ActivePage:
+    case Change::TabVisible:
+      if (auto* pages = dynamic_cast<PageControl*>(&c)) SyncPages(*pages);
+      break;
+    case Change::ReadOnly:
+      SendMessageW(hwnd, EM_SETREADONLY, static_cast<Edit&>(c).ReadOnly(), 0);
+      break;
+    case Change::Selection:
+      break;
+  }
+}
+
+void FormPeer::Show() {
+  if (!hwnd_) return;
+  if (!shown_once_ && form_.GetPosition() == Position::DesktopCenter) {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  shown_once_ = true;
+  form_.SetVisible(true);
+  ShowWindow(hwnd_, SW_SHOW);
+  UpdateWindow(hwnd_);
+  SetForegroundWindow(hwnd_);
+}
+
+void FormPeer::Hide() {
+  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+  form_.SetVisible(false);
+}
+
+void FormPeer::OnCommand(HWND control, int code) {
+  Component* c = ComponentOf(control);
+  if (!c) return;
+  switch (c->GetKind()) {
+    case Kind::Button:
+    case Kind::SpeedButton:
+    case Kind::CheckBox:
+      if (code == BN_CLICKED) host_.Guard([c] { c->Click(); });
+      break;
+    case Kind::Edit:
+      if (code == EN_CHANGE && !syncing_) {
+        int length = GetWindowTextLengthW(control);
+        std::wstring text(length + 1, L'\0');
+        GetWindowTextW(control, text.data(), length + 1);
+        text.resize(length);
+        auto* edit = static_cast<Edit*>(c);
+        host_.Guard([edit, value = Narrow(text)] { edit->UserTyped(value); });
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void FormPeer::OnNotify(NMHDR* header) {
+  Component* c = ComponentOf(header->hwndFrom);
+  if (!c) return;
+  if (auto* pages = dynamic_cast<PageControl*>(c); pages && header->code == TCN_SELCHANGE) {
+    int position = TabCtrl_GetCurSel(header->hwndFrom);
+    TCITEMW item{};
+    item.mask = TCIF_PARAM;
+    if (SendMessageW(header->hwndFrom, TCM_GETITEMW, position, reinterpret_cast<LPARAM>(&item)))
+      host_.Guard([pages, index = static_cast<int>(item.lParam)] { pages->SetActivePageIndex(index); });
+  }
+}
+
+void FormPeer::DrawSpeedButton(const DRAWITEMSTRUCT& item) {
+  Component* c = ComponentOf(item.hwndItem);
+  if (!c) return;
+  RECT r = item.rcItem;
+  FillRect(item.hDC, &r, GetSysColorBrush(COLOR_BTNFACE));
+  POINT cursor;
+  GetCursorPos(&cursor);
+  ScreenToClient(item.hwndItem, &cursor);
+  bool hot = PtInRect(&r, cursor);
+  if (item.itemState & ODS_SELECTED)
+    DrawEdge(item.hDC, &r, BDR_SUNKENOUTER, BF_RECT);
+  else if (hot)
+    DrawEdge(item.hDC, &r, BDR_RAISEDINNER, BF_RECT);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, GetSysColor(c->EffectivelyEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  HGDIOBJ old = SelectObject(item.hDC, FontFor(c->GetFont()));
+  std::wstring text = Widen(c->Caption());
+  if (item.itemState & ODS_SELECTED) OffsetRect(&r, 1, 1);
+  DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(item.hDC, old);
+}
+
+LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                         bool* handled) {
+  *handled = true;
+  switch (msg) {
+    case WM_COMMAND:
+      if (lparam) OnCommand(reinterpret_cast<HWND>(lparam), HIWORD(wparam));
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(reinterpret_cast<NMHDR*>(lparam));
+      return 0;
+    case WM_DRAWITEM:
+      DrawSpeedButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
+      return TRUE;
+    case WM_SETCURSOR: {
+      Component* c = ComponentOf(reinterpret_cast<HWND>(wparam));
+      if (c && c->GetCursor() == Cursor::HandPoint && LOWORD(lparam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  *handled = false;
+  return 0;
+}
+
+LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* peer = reinterpret_cast<FormPeer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!peer) return DefWindowProcW(hwnd, msg, wparam, lparam);
+  bool handled = false;
+  LRESULT result = peer->HandleContainerMessage(hwnd, msg, wparam, lparam, &handled);
+  if (handled) return result;
+  switch (msg) {
+    case WM_CLOSE:
+      peer->closed_ = true;
+      if (peer->modal_) {
+        peer->Hide();
+      } else {
+        // A failing close handler is reported, and the window still closes: the
+        // user must always be able to leave.
+        peer->host_.Guard([peer] { peer->form_.FormClose(); });
+        PostQuitMessage(0);
+      }
+      return 0;
+    case WM_MOUSEMOVE:
+      peer->host_.Guard([peer] { peer->form_.MouseMove(); });
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      if (peer->form_.MinWidth()) info->ptMinTrackSize.x = Scale(peer->form_.MinWidth(), peer->dpi_);
+      if (peer->form_.MinHeight()) info->ptMinTrackSize.y = Scale(peer->form_.MinHeight(), peer->dpi_);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  auto* peer = reinterpret_cast<FormPeer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (peer) {
+    bool handled = false;
+    LRESULT result = peer->HandleContainerMessage(hwnd, msg, wparam, lparam, &handled);
+    if (handled) return result;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                            UINT_PTR, DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_DRAWITEM || msg == WM_SETCURSOR) {
+    bool handled = false;
+    LRESULT result = peer->HandleContainerMessage(hwnd, msg, wparam, lparam, &handled);
+    if (handled) return result;
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, GroupBoxSubclass, 1);
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace ui::win32

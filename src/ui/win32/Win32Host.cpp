@@ -1,0 +1,349 @@
+#include "ui/win32/Win32Host.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <exception>
+#include <future>
+
+#include "platform/win32/Wide.h"
+#include "ui/Controls.h"
+#include "ui/win32/FormPeer.h"
+
+namespace ui::win32 {
+
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
+namespace {
+
+constexpr UINT kRunTask = WM_APP + 1;
+
+struct Task {
+  std::function<void()> fn;
+  std::promise<void> done;
+};
+
+// Keys that a menu item's shortcut text names and that act while its menu is open.
+UINT ShortcutKey(const std::string& text) {
+  if (text.size() >= 2 && text[0] == 'F') {
+    int n = std::atoi(text.c_str() + 1);
+    if (n >= 1 && n <= 12) return VK_F1 + n - 1;
+  }
+  if (text == "Delete") return VK_DELETE;
+  return 0;
+}
+
+struct MenuBuild {
+  std::vector<MenuItem*> by_id{nullptr};
+};
+
+HMENU BuildMenu(const std::vector<MenuItem*>& items, MenuBuild& build) {
+  HMENU menu = CreatePopupMenu();
+  for (MenuItem* item : items) {
+    if (!item->Visible()) continue;
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    if (item->IsSeparator()) {
+      info.fMask = MIIM_FTYPE;
+      info.fType = MFT_SEPARATOR;
+      InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &info);
+      continue;
+    }
+    std::wstring text = Widen(item->Caption());
+    if (!item->ShortCut().empty()) text += L"\t" + Widen(item->ShortCut());
+    info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE | MIIM_ID;
+    info.fType = MFT_STRING | (item->RadioItem() ? MFT_RADIOCHECK : 0);
+    info.fState = (item->Checked() ? MFS_CHECKED : 0) | (item->Enabled() ? 0 : MFS_DISABLED);
+    info.dwTypeData = text.data();
+    info.wID = static_cast<UINT>(build.by_id.size());
+    build.by_id.push_back(item);
+    std::vector<MenuItem*> children = item->Items();
+    if (!children.empty()) {
+      info.fMask |= MIIM_SUBMENU;
+      info.hSubMenu = BuildMenu(children, build);
+    }
+    InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &info);
+  }
+  return menu;
+}
+
+// The open menu's shortcut keys: a keystroke closes the menu and runs the item.
+struct OpenMenu {
+  const MenuBuild* build = nullptr;
+  MenuItem* chosen = nullptr;
+  HHOOK hook = nullptr;
+};
+thread_local OpenMenu* g_open_menu = nullptr;
+
+LRESULT CALLBACK MenuKeyFilter(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == MSGF_MENU && g_open_menu) {
+    auto* msg = reinterpret_cast<MSG*>(lparam);
+    if (msg->message == WM_KEYDOWN) {
+      for (MenuItem* item : g_open_menu->build->by_id) {
+        if (item && item->Enabled() && ShortcutKey(item->ShortCut()) == msg->wParam) {
+          g_open_menu->chosen = item;
+          ::EndMenu();
+          return TRUE;
+        }
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+}  // namespace
+
+Win32Host::Win32Host() : ui_thread_(GetCurrentThreadId()) {
+  com_initialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |
+                                            ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof(cls);
+  cls.lpfnWndProc = SyncWindowProc;
+  cls.hInstance = GetModuleHandleW(nullptr);
+  cls.lpszClassName = L"VelmoraSync";
+  RegisterClassExW(&cls);
+  sync_window_ = CreateWindowExW(0, L"VelmoraSync", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+}
+
+Win32Host::~Win32Host() {
+  peers_.clear();
+  if (sync_window_) DestroyWindow(sync_window_);
+  if (com_initialised_) CoUninitialize();
+}
+
+void Win32Host::FormCreated(Form& form) {
+  peers_[&form] = std::make_unique<FormPeer>(*this, form);
+}
+
+FormPeer* Win32Host::PeerOf(const Form& form) const {
+  auto it = peers_.find(&form);
+  return it == peers_.end() ? nullptr : it->second.get();
+}
+
+HWND Win32Host::WindowOf(const Component& component) const {
+  const Form* form = component.GetKind() == Kind::Form ? static_cast<const Form*>(&component)
+                                                       : component.Owner();
+  FormPeer* peer = form ? PeerOf(*form) : nullptr;
+  return peer ? peer->WindowOf(component) : nullptr;
+}
+
+void Win32Host::Guard(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    if (app_) app_->ShowException(e.what());
+  } catch (...) {
+    if (app_) app_->ShowException("Unknown error");
+  }
+}
+
+void Win32Host::Dispatch(MSG& msg) {
+  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && IsDialogMessageW(root, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void Win32Host::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    Dispatch(msg);
+  }
+}
+
+LRESULT CALLBACK Win32Host::SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kRunTask) {
+    auto* task = reinterpret_cast<Task*>(lparam);
+    try {
+      task->fn();
+    } catch (...) {
+      task->done.set_exception(std::current_exception());
+      return 0;
+    }
+    task->done.set_value();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+void Win32Host::Synchronize(std::function<void()> fn) {
+  if (GetCurrentThreadId() == ui_thread_) {
+    fn();
+    return;
+  }
+  Task task{std::move(fn), {}};
+  std::future<void> done = task.done.get_future();
+  if (!PostMessageW(sync_window_, kRunTask, 0, reinterpret_cast<LPARAM>(&task))) return;
+  done.get();
+}
+
+int Win32Host::ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
+                          unsigned flags) {
+  HWND owner_hwnd = owner ? WindowOf(*owner) : nullptr;
+  return MessageBoxW(owner_hwnd, Widen(text).c_str(), Widen(title).c_str(), flags | MB_SETFOREGROUND);
+}
+
+namespace {
+
+struct InputBoxState {
+  HWND edit = nullptr;
+  bool done = false;
+  bool accepted = false;
+  std::wstring value;
+};
+
+LRESULT CALLBACK InputBoxProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_COMMAND:
+      if (state && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)) {
+        state->accepted = LOWORD(wparam) == IDOK;
+        int length = GetWindowTextLengthW(state->edit);
+        state->value.assign(length + 1, L'\0');
+        GetWindowTextW(state->edit, state->value.data(), length + 1);
+        state->value.resize(length);
+        state->done = true;
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      if (state) state->done = true;
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+}  // namespace
+
+bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
+  static bool registered = false;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!registered) {
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof(cls);
+    cls.lpfnWndProc = InputBoxProc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = L"VelmoraInputBox";
+    registered = RegisterClassExW(&cls) != 0;
+  }
+  HWND owner = app_ && app_->MainForm() ? WindowOf(*app_->MainForm()) : nullptr;
+  DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  RECT r{0, 0, 340, 110};
+  AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HWND box = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, L"VelmoraInputBox",
+                             Widen(title).c_str(), style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                             (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr,
+                             instance, nullptr);
+  if (!box) return false;
+  InputBoxState state;
+  SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
+  HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                           L"Tahoma");
+  HWND label = CreateWindowExW(0, WC_STATICW, Widen(prompt).c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX,
+                               10, 10, 320, 16, box, nullptr, instance, nullptr);
+  state.edit = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, Widen(value).c_str(),
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 10, 30, 320, 22, box,
+                               nullptr, instance, nullptr);
+  HWND ok = CreateWindowExW(0, WC_BUTTONW, L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                            170, 72, 75, 25, box, reinterpret_cast<HMENU>(IDOK), instance, nullptr);
+  HWND cancel = CreateWindowExW(0, WC_BUTTONW, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 255, 72, 75,
+                                25, box, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
+  for (HWND h : {label, state.edit, ok, cancel}) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+  if (owner) EnableWindow(owner, FALSE);
+  ShowWindow(box, SW_SHOW);
+  SetFocus(state.edit);
+  SendMessageW(state.edit, EM_SETSEL, 0, -1);
+  MSG msg;
+  while (!state.done && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageW(box, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (owner) EnableWindow(owner, TRUE);
+  DestroyWindow(box);
+  DeleteObject(font);
+  if (owner) SetForegroundWindow(owner);
+  if (!state.accepted) return false;
+  value = Narrow(state.value);
+  return true;
+}
+
+void Win32Host::ShowModal(Form& form) {
+  FormPeer* peer = PeerOf(form);
+  if (!peer) return;
+  std::vector<HWND> disabled;
+  for (auto& [other, other_peer] : peers_)
+    if (other != &form && IsWindowEnabled(other_peer->Window()) && IsWindowVisible(other_peer->Window())) {
+      EnableWindow(other_peer->Window(), FALSE);
+      disabled.push_back(other_peer->Window());
+    }
+  peer->SetModal(true);
+  peer->ResetClosed();
+  peer->Show();
+  MSG msg;
+  while (!peer->Closed() && form.Visible()) {
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    Dispatch(msg);
+  }
+  for (HWND h : disabled) EnableWindow(h, TRUE);
+  peer->Hide();
+  peer->SetModal(false);
+  if (!disabled.empty()) SetForegroundWindow(disabled.front());
+}
+
+void Win32Host::Popup(PopupMenu& menu, Point screen) {
+  HWND owner = app_ && app_->MainForm() ? WindowOf(*app_->MainForm()) : nullptr;
+  MenuBuild build;
+  HMENU hmenu = BuildMenu(menu.Items(), build);
+  OpenMenu open{&build, nullptr, nullptr};
+  OpenMenu* outer = g_open_menu;
+  g_open_menu = &open;
+  open.hook = SetWindowsHookExW(WH_MSGFILTER, MenuKeyFilter, nullptr, GetCurrentThreadId());
+  UINT flags = TPM_RETURNCMD | TPM_LEFTBUTTON | TPM_TOPALIGN |
+               (menu.RightAligned() ? TPM_RIGHTALIGN : TPM_LEFTALIGN);
+  if (owner) SetForegroundWindow(owner);
+  UINT id = TrackPopupMenuEx(hmenu, flags, screen.x, screen.y, owner, nullptr);
+  if (open.hook) UnhookWindowsHookEx(open.hook);
+  g_open_menu = outer;
+  DestroyMenu(hmenu);
+  MenuItem* chosen = open.chosen;
+  if (!chosen && id > 0 && id < build.by_id.size()) chosen = build.by_id[id];
+  if (chosen) Guard([chosen] { chosen->Click(); });
+}
+
+void Win32Host::EndMenu() { ::EndMenu(); }
+
+Point Win32Host::ClientToScreen(const Component& component, Point client) {
+  HWND hwnd = WindowOf(component);
+  POINT p{client.x, client.y};
+  if (hwnd) MapWindowPoints(hwnd, HWND_DESKTOP, &p, 1);
+  return {p.x, p.y};
+}
+
+void Win32Host::Run(Form& main) {
+  FormPeer* peer = PeerOf(main);
+  if (!peer || !peer->Window()) return;
+  peer->Show();
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+  peer->Hide();
+}
+
+}  // namespace ui::win32

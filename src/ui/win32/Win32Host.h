@@ -1,0 +1,58 @@
+// The Win32 UI host: makes the windows of each form, pumps messages, shows boxes,
+// menus and modal windows, and runs work handed over by worker threads.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+
+#include "ui/Application.h"
+
+namespace ui::win32 {
+
+class FormPeer;
+
+class Win32Host : public UiHost {
+ public:
+  Win32Host();
+  ~Win32Host() override;
+
+  void AttachApplication(Application* app) override { app_ = app; }
+  Application* App() const { return app_; }
+
+  void FormCreated(Form& form) override;
+  void ProcessMessages() override;
+  void Synchronize(std::function<void()> fn) override;
+  int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
+                 unsigned flags) override;
+  bool InputQuery(const std::string& title, const std::string& prompt,
+                  std::string& value) override;
+  void ShowModal(Form& form) override;
+  void Popup(PopupMenu& menu, Point screen) override;
+  void EndMenu() override;
+  Point ClientToScreen(const Component& component, Point client) override;
+  void Run(Form& main) override;
+
+  // The window of a component (null when it has none).
+  HWND WindowOf(const Component& component) const;
+  FormPeer* PeerOf(const Form& form) const;
+  // Runs a handler; an escaping error goes to the default error report.
+  void Guard(const std::function<void()>& handler);
+
+ private:
+  static LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  void Dispatch(MSG& msg);
+
+  Application* app_ = nullptr;
+  DWORD ui_thread_;
+  HWND sync_window_ = nullptr;
+  std::map<const Form*, std::unique_ptr<FormPeer>> peers_;
+  bool com_initialised_ = false;
+};
+
+// Window property that names each control for tools outside the process: a global
+// atom of the component name.
+inline constexpr wchar_t kNameProperty[] = L"VelmoraName";
+
+}  // namespace ui::win32

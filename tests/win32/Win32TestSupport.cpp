@@ -1,0 +1,108 @@
+#include "win32/Win32TestSupport.h"
+
+#include <cstdio>
+
+#include "ui/win32/Win32Host.h"
+
+namespace win32_test {
+
+std::wstring ControlName(HWND hwnd) {
+  auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(hwnd, ui::win32::kNameProperty)));
+  if (!atom) return {};
+  wchar_t name[256];
+  UINT n = GlobalGetAtomNameW(atom, name, 256);
+  return std::wstring(name, n);
+}
+
+namespace {
+struct Search {
+  const std::wstring* name;
+  HWND found;
+};
+BOOL CALLBACK Visit(HWND hwnd, LPARAM lparam) {
+  auto* search = reinterpret_cast<Search*>(lparam);
+  if (ControlName(hwnd) == *search->name) {
+    search->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+HWND FindControl(HWND root, const std::wstring& name) {
+  if (ControlName(root) == name) return root;
+  Search search{&name, nullptr};
+  EnumChildWindows(root, Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, n);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+void Pump() {
+  MSG msg;
+  for (int round = 0; round < 3; ++round) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(0);
+  }
+}
+
+bool HaveDisplay() {
+  HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  if (!probe) return false;
+  DestroyWindow(probe);
+  return true;
+}
+
+std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
+  wchar_t folder[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"VELMORA_SCREENSHOTS", folder, MAX_PATH);
+  if (!n || n >= MAX_PATH) return {};
+  // The folder is a host path; Wine maps "/" paths through the Z: drive.
+  std::wstring dir(folder, n);
+  if (!dir.empty() && dir[0] == L'/') dir = L"Z:" + dir;
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  if (!PrintWindow(hwnd, memory, 0)) BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  std::wstring path = dir + L"\\" + name + L".bmp";
+  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+    BITMAPFILEHEADER file{};
+    DWORD size = static_cast<DWORD>(width) * height * 4;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + size;
+    fwrite(&file, sizeof(file), 1, f);
+    fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f);
+    fwrite(bits, 1, size, f);
+    fclose(f);
+  } else {
+    path.clear();
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return path;
+}
+
+}  // namespace win32_test
