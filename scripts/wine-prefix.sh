@@ -11,6 +11,8 @@ if [ ! -f "$prefix/.velmora-ready" ]; then
   wine winecfg -v win10 </dev/null >/dev/null 2>&1 || true
   mkdir -p "$prefix/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  # A crash must end the process at once, not wait on a crash dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
   wineserver -w || true
   touch "$prefix/.velmora-ready"
 fi

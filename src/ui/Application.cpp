@@ -5,7 +5,10 @@
 namespace ui {
 
 Application::Application(UiHost& host) : host_(host) { host_.AttachApplication(this); }
-Application::~Application() = default;
+Application::~Application() {
+  // Windows go before the components they show.
+  for (auto it = form_order_.rbegin(); it != form_order_.rend(); ++it) host_.FormDestroyed(**it);
+}
 
 void Application::AddForm(std::unique_ptr<Form> form) {
   Form& ref = *form;

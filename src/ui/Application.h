@@ -35,6 +35,8 @@ class UiHost {
   virtual void AttachApplication(Application* app) {}
   // Makes the screen side of a newly constructed form (hidden).
   virtual void FormCreated(Form& form) = 0;
+  // Drops the screen side of a form that is about to be destroyed.
+  virtual void FormDestroyed(Form& form) {}
   // Let pending messages run.
   virtual void ProcessMessages() = 0;
   // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.

@@ -7,6 +7,7 @@
 #include "fakes/FakeSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
+#include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
 #include "win32/Win32TestSupport.h"
 

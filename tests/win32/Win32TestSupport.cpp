@@ -82,7 +82,9 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  if (!PrintWindow(hwnd, memory, 0)) BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  // Wine's PrintWindow leaves child windows out; the window is on top, so copy the screen.
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
   std::wstring path = dir + L"\\" + name + L".bmp";
   if (FILE* f = _wfopen(path.c_str(), L"wb")) {

@@ -547,6 +547,11 @@ LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
     case WM_DRAWITEM:
       DrawSpeedButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
       return TRUE;
+    case WM_GETFONT:
+      // Forms and containers are our own classes: answer with the component's font.
+      if (Component* c = ComponentOf(hwnd); c && c->GetKind() != Kind::GroupBox)
+        return reinterpret_cast<LRESULT>(FontFor(c->GetFont()));
+      break;
     case WM_SETCURSOR: {
       Component* c = ComponentOf(reinterpret_cast<HWND>(wparam));
       if (c && c->GetCursor() == Cursor::HandPoint && LOWORD(lparam) == HTCLIENT) {

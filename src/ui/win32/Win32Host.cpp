@@ -119,6 +119,8 @@ void Win32Host::FormCreated(Form& form) {
   peers_[&form] = std::make_unique<FormPeer>(*this, form);
 }
 
+void Win32Host::FormDestroyed(Form& form) { peers_.erase(&form); }
+
 FormPeer* Win32Host::PeerOf(const Form& form) const {
   auto it = peers_.find(&form);
   return it == peers_.end() ? nullptr : it->second.get();

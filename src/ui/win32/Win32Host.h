@@ -22,6 +22,7 @@ class Win32Host : public UiHost {
   Application* App() const { return app_; }
 
   void FormCreated(Form& form) override;
+  void FormDestroyed(Form& form) override;
   void ProcessMessages() override;
   void Synchronize(std::function<void()> fn) override;
   int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,

@@ -1,0 +1,147 @@
+// INI files held in memory: the settings file, the DNS list and the language files.
+//
+// Reading follows the system's profile-string functions: section and key names are
+// compared without case, blanks around names and values are ignored, and of two
+// entries with the same name the first one wins. A line without "=" inside a section
+// is a key without a value. Lines starting with ";" are comments.
+//
+// Writing keeps whatever the program did not change: sections stay in the order they
+// first appeared, keys in the order they were first written, comments and other lines
+// where they stood, untouched lines byte for byte. Each section is followed by exactly
+// one empty line; empty lines elsewhere are not kept. Lines end in CR LF.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Text.h"
+#include "platform/FileSystem.h"
+
+namespace common {
+
+struct IniOptions {
+  // What becomes of the lines under a header that repeats an earlier section's name.
+  // Either way no second section is opened.
+  enum class RepeatedSection {
+    // They are added to the end of the first section (the settings file: nothing a
+    // hand edit put there is lost when the program rewrites the file).
+    Join,
+    // They are skipped, and so are gone once the file is rewritten (language files;
+    // the DNS list, whose readers see only the first section of a name).
+    Ignore,
+  };
+  RepeatedSection repeated_section = RepeatedSection::Join;
+
+  static IniOptions Settings() { return {RepeatedSection::Join}; }
+  static IniOptions LanguageFile() { return {RepeatedSection::Ignore}; }
+  static IniOptions DnsList() { return {RepeatedSection::Ignore}; }
+};
+
+struct IniEntry {
+  std::string key;
+  // nullopt for a line without "=".
+  std::optional<std::string> value;
+  bool operator==(const IniEntry&) const = default;
+};
+
+// Decimal with an optional sign, or hexadecimal after "0x"/"0X" (up to eight digits,
+// taken as a 32-bit pattern: "0xFFFFFFFF" is -1). Blanks around the number are
+// allowed; anything else, or a number out of the 32-bit range, gives nullopt.
+std::optional<int> ParseIniInteger(std::string_view text);
+
+class IniFile {
+ public:
+  IniFile() = default;
+
+  static IniFile Parse(std::string_view utf8_text, IniOptions options = {});
+  std::string Serialize() const;
+
+  bool empty() const { return sections_.empty() && preamble_.empty(); }
+
+  // ---- reading ----
+  bool HasSection(std::string_view section) const;
+  // True when the section holds an entry of that name (with or without a value).
+  bool HasKey(std::string_view section, std::string_view key) const;
+  // Section names as spelled where each first appeared, in file order.
+  std::vector<std::string> SectionNames() const;
+  // Key names of the section in order, repeats included; empty for a missing section.
+  std::vector<std::string> KeyNames(std::string_view section) const;
+  std::vector<IniEntry> Entries(std::string_view section) const;
+  // The value of the first entry of that name; nullopt when there is none or it has
+  // no value (a line without "=").
+  std::optional<std::string> FindValue(std::string_view section, std::string_view key) const;
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view default_value) const;
+  // A missing or non-numeric value gives the default (see ParseIniInteger).
+  int ReadInteger(std::string_view section, std::string_view key, int default_value) const;
+  // Read as an integer, non-zero meaning true.
+  bool ReadBool(std::string_view section, std::string_view key, bool default_value) const;
+
+  // ---- writing ----
+  // Sets the first entry of that name (keeping the spelling of its name), or adds the
+  // key after the section's last entry, or adds the section at the end of the file.
+  // Line breaks in names and values become blanks, so the file keeps its shape.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, int value);
+  // "1" or "0".
+  void WriteBool(std::string_view section, std::string_view key, bool value);
+  // Removes the first entry of that name; false when there is none.
+  bool DeleteKey(std::string_view section, std::string_view key);
+  // Removes the section with all its lines; false when there is none.
+  bool EraseSection(std::string_view section);
+
+ private:
+  struct Line {
+    bool is_entry = false;
+    std::string text;  // the line as read or as last rendered
+    std::string key;   // entries only: trimmed name
+    std::string folded_key;
+    std::optional<std::string> value;  // entries only: trimmed value
+  };
+  struct Section {
+    std::string header;  // the header line as read or rendered
+    std::string name;
+    std::string folded_name;
+    std::vector<Line> lines;
+  };
+
+  const Section* FindSection(std::string_view name) const;
+  Section* FindSection(std::string_view name);
+  static const Line* FindEntry(const Section& section, std::string_view folded_key);
+
+  std::vector<std::string> preamble_;  // lines before the first section
+  std::vector<Section> sections_;
+};
+
+// ---- Whole files ---------------------------------------------------------------
+
+// The file's text and the encoding it was stored in; nullopt when it cannot be read
+// (missing included).
+std::optional<DecodedText> LoadTextFile(platform::FileSystem& fs, const std::string& path,
+                                        unsigned ansi_code_page);
+// Writes the whole content to a temporary file beside `path`, then moves it onto
+// `path`. On failure the temporary file is removed, `path` keeps its old content and
+// the result is false.
+bool SaveFileAtomically(platform::FileSystem& fs, const std::string& path,
+                        const std::vector<uint8_t>& bytes);
+bool SaveTextFile(platform::FileSystem& fs, const std::string& path, std::string_view utf8,
+                  Encoding encoding, unsigned ansi_code_page);
+
+// An INI file together with the encoding it was read in.
+struct IniDocument {
+  IniFile ini;
+  // A file new to the disk is written in the ANSI code page, without byte-order mark.
+  Encoding encoding = Encoding::Ansi;
+
+  // A missing file gives an empty document; nullopt when the file exists but cannot
+  // be read.
+  static std::optional<IniDocument> Load(platform::FileSystem& fs, const std::string& path,
+                                         unsigned ansi_code_page, IniOptions options = {});
+  // Writes the whole file in `encoding`, atomically (see SaveFileAtomically).
+  bool Save(platform::FileSystem& fs, const std::string& path, unsigned ansi_code_page) const;
+};
+
+}  // namespace common
