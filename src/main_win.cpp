@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/Startup.h"
+#include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32VersionResources.h"
@@ -12,7 +13,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   system.GetOsVersion();  // the version record is filled as the process starts
   platform::win32::Win32Registry registry;
   platform::win32::Win32VersionResources versions;
-  app::Services services{registry, system, versions};
+  platform::win32::Win32FileSystem files;
+  app::Services services{registry, system, versions, files};
 
   app::StartupHooks hooks;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };

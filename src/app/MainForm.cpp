@@ -90,6 +90,7 @@ void TForm1::CreateComponents() {
   ActivityIndicator1 = Create<ui::ActivityIndicator>(TabComButtons, "ActivityIndicator1");
   ActivityIndicator1->SetAlign(ui::Align::Bottom);
   ActivityIndicator1->SetBounds({0, 0, 152, 32});
+  CreateRepairBoxes();
   TabLOGCom = Create<ui::Panel>(TabUsefulCommands, "TabLOGCom");
   TabLOGCom->SetAlign(ui::Align::Client);
   MemoLogCom = Create<ui::Memo>(TabLOGCom, "MemoLogCom");
@@ -101,6 +102,7 @@ void TForm1::CreateComponents() {
   TabNetworkProfiles->OnShow = [this] { TabNetworkProfilesShow(); };
   TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
   TabProxy->SetCaption("Proxy");
+  CreateDnsGroup();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");
   PageControl->SetActivePageIndex(0);

@@ -40,6 +40,12 @@ class TForm1 : public ui::Form {
   void AboutMenuClick();
 
   bool IsWindows10Or11();
+
+  // Settings file and DNS list paths; both create the settings folder.
+  std::string PortablePath();
+  virtual std::string PortablePathDNS();
+  // The DNS check box enables the two DNS boxes.
+  void CheckBoxEnableDNSClick();
   bool Portable() const { return portable_; }
 
   // Start-up steps that belong to the language files.
@@ -64,8 +70,26 @@ class TForm1 : public ui::Form {
   ui::Memo* MemoLogCom;
   ui::Panel* TabComButtons;
   ui::ActivityIndicator* ActivityIndicator1;
+  ui::GroupBox* GroupBoxSafely;
+  ui::GroupBox* GroupBoxPro;
+  ui::CheckBox* CheckBoxFlushDNS;
+  ui::CheckBox* CheckBoxClearARPcache;
+  ui::CheckBox* CheckBoxResetTCPIP;
+  ui::CheckBox* CheckBoxNetworkVisibility;
+  ui::CheckBox* CheckBoxRenewIP;
+  ui::CheckBox* CheckBoxResetProxy;
+  ui::CheckBox* CheckBoxRepairWorkgroup;
+  ui::CheckBox* CheckBoxResetFirewall;
+  ui::CheckBox* CheckBoxRebuildWMI;
+  ui::CheckBox* CheckBoxRestoreNetworkAdapters;
   ui::TabSheet* TabNetworkProfiles;
   ui::TabSheet* TabProxy;
+  ui::GroupBox* GroupBoxDNS;
+  ui::CheckBox* CheckBoxEnableDNS;
+  ui::Label* LBPreferredDNS;
+  ui::Edit* EditPreferredDNS;
+  ui::Label* LBAlternativeDNS;
+  ui::Edit* EditAlternativeDNS;
   ui::TabSheet* TabTestDNS;
   ui::PopupMenu* PopupMenu_General;
   ui::MenuItem* ThemeMenu;
@@ -84,13 +108,12 @@ class TForm1 : public ui::Form {
   // Creation steps of the pages that are filled in by their own modules.
   virtual void ClearPingLabels() {}
   virtual void LoadFiltersReload() {}
-  virtual void LoadNastr() {}
-  virtual void SaveNastr() {}
+  virtual void LoadNastr();
+  virtual void SaveNastr();
   virtual void LoadNetworkCards() {}
   virtual void UpdateNETOption() {}
   virtual void LoadDNS(const std::string& path) {}
   virtual void ComboBoxDNSChange() {}
-  virtual std::string PortablePathDNS() { return {}; }
   virtual void LoadNet() {}
 
   std::string ProgramFolder();
@@ -100,6 +123,11 @@ class TForm1 : public ui::Form {
 
  private:
   void CreateComponents();
+  void CreateRepairBoxes();
+  void CreateDnsGroup();
+  std::string SettingsFolderPath(const char* file_name);
+  // The repair check boxes in the order the settings file stores them.
+  std::vector<ui::CheckBox*> RepairBoxesInSaveOrder() const;
   void Navigate(ui::Button* selected, int page_index);
 
   bool portable_ = false;

@@ -2,6 +2,7 @@
 // can hand in fakes.
 #pragma once
 
+#include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/VersionResources.h"
@@ -12,6 +13,7 @@ struct Services {
   platform::Registry& registry;
   platform::System& system;
   platform::VersionResources& versions;
+  platform::FileSystem& files;
 };
 
 }  // namespace app

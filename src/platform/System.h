@@ -27,6 +27,10 @@ class System {
   // Full path of the running program file.
   virtual std::string ProgramPath() = 0;
   virtual bool FileExists(const std::string& path) = 0;
+  // The user's roaming application-data folder; empty when the system cannot say.
+  virtual std::string AppDataFolder() = 0;
+  // The system's ANSI code page (1251 on a Russian system).
+  virtual unsigned AnsiCodePage() = 0;
 };
 
 }  // namespace platform

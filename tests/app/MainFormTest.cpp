@@ -3,6 +3,7 @@
 #include "app/Catalogue.h"
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
+#include "fakes/FakeFileSystem.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -16,7 +17,8 @@ struct MainFormFixture : ::testing::Test {
   fakes::FakeRegistry registry;
   fakes::FakeSystem system{log};
   fakes::FakeVersionResources versions;
-  app::Services services{registry, system, versions};
+  fakes::FakeFileSystem files;
+  app::Services services{registry, system, versions, files};
   fakes::HeadlessHost host;
   ui::Application application{host};
   RecordingMainForm* form = nullptr;
@@ -179,7 +181,8 @@ TEST(MainFormCaption, ShowsBitnessAndPortableMark) {
     fakes::FakeRegistry registry;
     fakes::FakeSystem system{log};
     fakes::FakeVersionResources versions;
-    app::Services services{registry, system, versions};
+    fakes::FakeFileSystem files;
+  app::Services services{registry, system, versions, files};
     if (portable) system.files.insert("C:\\Program Files\\Velmora\\portable.ini");
     fakes::HeadlessHost host;
     ui::Application application{host};

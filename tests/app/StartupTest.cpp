@@ -6,6 +6,7 @@
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
 #include "app/Startup.h"
+#include "fakes/FakeFileSystem.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -19,7 +20,8 @@ struct StartupFixture : ::testing::Test {
   fakes::FakeRegistry registry;
   fakes::FakeSystem system{log};
   fakes::FakeVersionResources versions;
-  app::Services services{registry, system, versions};
+  fakes::FakeFileSystem files;
+  app::Services services{registry, system, versions, files};
   std::shared_ptr<fakes::HeadlessHost> host;
   std::function<void(fakes::HeadlessHost&)> configure_host;
 

@@ -38,6 +38,11 @@ class FakeSystem : public platform::System {
   platform::OsVersion GetOsVersion() override { return os; }
   std::string ProgramPath() override { return program_path; }
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
+  std::string AppDataFolder() override { return app_data; }
+  unsigned AnsiCodePage() override { return code_page; }
+
+  std::string app_data = "C:\\Users\\user\\AppData\\Roaming";
+  unsigned code_page = 1251;
 };
 
 // Hands out prepared version resource blocks by file path.

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/MainForm.h"
+#include "fakes/FakeFileSystem.h"
 #include "fakes/FakeSystem.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
@@ -19,7 +20,8 @@ struct MainWindowWin32 : ::testing::Test {
   platform::win32::Win32Registry registry;
   platform::win32::Win32System system;
   fakes::FakeVersionResources versions;
-  app::Services services{registry, system, versions};
+  fakes::FakeFileSystem files;
+  app::Services services{registry, system, versions, files};
   std::unique_ptr<ui::win32::Win32Host> host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;

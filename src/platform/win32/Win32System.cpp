@@ -1,6 +1,7 @@
 #include "platform/win32/Win32System.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "platform/OsVersion.h"
 #include "platform/win32/Wide.h"
@@ -58,5 +59,13 @@ bool Win32System::FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+std::string Win32System::AppDataFolder() {
+  wchar_t path[MAX_PATH] = L"";
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path))) return {};
+  return Narrow(path);
+}
+
+unsigned Win32System::AnsiCodePage() { return GetACP(); }
 
 }  // namespace platform::win32

@@ -12,6 +12,8 @@ class Win32System : public platform::System {
   OsVersion GetOsVersion() override;
   std::string ProgramPath() override;
   bool FileExists(const std::string& path) override;
+  std::string AppDataFolder() override;
+  unsigned AnsiCodePage() override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.
