@@ -175,7 +175,7 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       break;
     case Kind::GroupBox:
       cls = WC_BUTTONW;
-      style |= BS_GROUPBOX;
+      style |= BS_GROUPBOX | WS_CLIPCHILDREN;
       ex_style |= WS_EX_CONTROLPARENT;
       text = ButtonText(c);
       break;
@@ -529,8 +529,23 @@ void FormPeer::DrawSpeedButton(const DRAWITEMSTRUCT& item) {
   HGDIOBJ old = SelectObject(item.hDC, FontFor(c->GetFont()));
   std::wstring text = Widen(c->Caption());
   if (item.itemState & ODS_SELECTED) OffsetRect(&r, 1, 1);
-  DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
-            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  WORD glyph = 0;
+  bool has_glyph = text.size() == 1 &&
+                   GetGlyphIndicesW(item.hDC, text.c_str(), 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+                   glyph != 0xFFFF;
+  if (text == L"\u2261" && !has_glyph) {
+    // Fonts without the menu sign get it drawn as three bars.
+    HBRUSH brush = GetSysColorBrush(c->EffectivelyEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+    int width = (r.right - r.left) / 2, left = r.left + (r.right - r.left - width) / 2;
+    int middle = (r.top + r.bottom) / 2;
+    for (int offset : {-5, 0, 5}) {
+      RECT bar{left, middle + offset - 1, left + width, middle + offset + 1};
+      FillRect(item.hDC, &bar, brush);
+    }
+  } else {
+    DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
   SelectObject(item.hDC, old);
 }
 
@@ -620,6 +635,19 @@ LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
 LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                             UINT_PTR, DWORD_PTR data) {
   auto* peer = reinterpret_cast<FormPeer*>(data);
+  // A group box that holds controls paints its own background and theirs; the
+  // button class leaves both undrawn.
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(reinterpret_cast<HDC>(wparam), &r, GetSysColorBrush(COLOR_BTNFACE));
+    return TRUE;
+  }
+  if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
+    SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNFACE));
+    SetTextColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+  }
   if (msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_DRAWITEM || msg == WM_SETCURSOR) {
     bool handled = false;
     LRESULT result = peer->HandleContainerMessage(hwnd, msg, wparam, lparam, &handled);
