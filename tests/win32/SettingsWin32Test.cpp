@@ -1,0 +1,51 @@
+// The settings file written and read back through the real file system and folders.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "app/MainForm.h"
+#include "fakes/FakeSystem.h"
+#include "fakes/HeadlessHost.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32System.h"
+
+namespace {
+
+TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
+  platform::win32::Win32Registry registry;
+  platform::win32::Win32System system;
+  fakes::FakeVersionResources versions;  // the test program has no maker name
+  platform::win32::Win32FileSystem files;
+  app::Services services{registry, system, versions, files};
+
+  std::string path;
+  {
+    fakes::HeadlessHost host;
+    ui::Application application(host);
+    application.SetTitle("Velmora");
+    auto* form = application.CreateForm<app::TForm1>(services);
+    path = form->PortablePath();
+    files.RemoveFile(path);
+    form->ThemeDark->Click();
+    form->CheckBoxRebuildWMI->Click();
+    form->FormClose();
+  }
+  EXPECT_EQ(path, system.AppDataFolder() + "\\\\Velmora\\Config\\Option.ini");
+  auto bytes = files.ReadFile(path);
+  ASSERT_TRUE(bytes.has_value());
+  std::string text(bytes->begin(), bytes->end());
+  EXPECT_EQ(text.rfind("[Option]\r\nThemeAuto=0\r\nThemeLight=0\r\nThemeDark=1\r\n", 0), 0u) << text;
+  EXPECT_FALSE(files.FileExists(path + ".tmp")) << "the temporary file is gone after the save";
+
+  fakes::HeadlessHost host;
+  ui::Application application(host);
+  application.SetTitle("Velmora");
+  auto* again = application.CreateForm<app::TForm1>(services);
+  EXPECT_TRUE(again->ThemeDark->Checked());
+  EXPECT_FALSE(again->ThemeAuto->Checked());
+  EXPECT_TRUE(again->CheckBoxRebuildWMI->Checked());
+  EXPECT_FALSE(again->CheckBoxFlushDNS->Checked());
+  files.RemoveFile(path);
+}
+
+}  // namespace
