@@ -3,6 +3,7 @@
 
 #include "app/Startup.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32VersionResources.h"
@@ -14,7 +15,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32Registry registry;
   platform::win32::Win32VersionResources versions;
   platform::win32::Win32FileSystem files;
-  app::Services services{registry, system, versions, files};
+  platform::win32::Win32Processes processes;
+  platform::win32::Win32Clock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
 
   app::StartupHooks hooks;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };

@@ -21,6 +21,7 @@ ui::Font NavFont(bool small) {
 }  // namespace
 
 TForm1::TForm1(ui::Application& app, Services& services) : ui::Form(app, "Form1"), services_(services) {
+  time_separator_ = services.system.TimeSeparator();
   CreateComponents();
 }
 

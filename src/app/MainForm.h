@@ -11,6 +11,10 @@
 
 namespace app {
 
+// A log line: the time as "hh:nn:ss" with the regional separator, " - ", the message.
+std::string FormatLogLine(const platform::LocalTime& time, const std::string& separator,
+                          const std::string& msg);
+
 // Caption mark of the build's bitness.
 const char* BitnessMark();
 
@@ -44,6 +48,16 @@ class TForm1 : public ui::Form {
   // Settings file and DNS list paths; both create the settings folder.
   std::string PortablePath();
   virtual std::string PortablePathDNS();
+  // Starts a console tool hidden; false when it cannot start.
+  bool RunCommand(const std::string& command, const std::string& params, bool wait);
+  // Appends "hh:nn:ss - msg" to the activity log, then lets pending messages run.
+  void Log(const std::string& msg);
+  // The same from a worker thread: stamped now, appended on the UI thread in order.
+  void LogFromWorker(const std::string& msg);
+  // A report line without a time stamp, and the closing separator line.
+  void LogRaw(const std::string& line);
+  void LogSeparator() { LogRaw(std::string(40, '-')); }
+
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
   bool Portable() const { return portable_; }
@@ -131,6 +145,7 @@ class TForm1 : public ui::Form {
   void Navigate(ui::Button* selected, int page_index);
 
   bool portable_ = false;
+  std::string time_separator_ = ":";
   bool general_menu_open_ = false;
 };
 

@@ -2,7 +2,9 @@
 // can hand in fakes.
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/VersionResources.h"
@@ -14,6 +16,8 @@ struct Services {
   platform::System& system;
   platform::VersionResources& versions;
   platform::FileSystem& files;
+  platform::Processes& processes;
+  platform::Clock& clock;
 };
 
 }  // namespace app

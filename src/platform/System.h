@@ -31,6 +31,8 @@ class System {
   virtual std::string AppDataFolder() = 0;
   // The system's ANSI code page (1251 on a Russian system).
   virtual unsigned AnsiCodePage() = 0;
+  // The time separator of the user's regional settings (":" in most).
+  virtual std::string TimeSeparator() = 0;
 };
 
 }  // namespace platform

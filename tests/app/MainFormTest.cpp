@@ -18,7 +18,9 @@ struct MainFormFixture : ::testing::Test {
   fakes::FakeSystem system{log};
   fakes::FakeVersionResources versions;
   fakes::FakeFileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
   fakes::HeadlessHost host;
   ui::Application application{host};
   RecordingMainForm* form = nullptr;
@@ -182,7 +184,9 @@ TEST(MainFormCaption, ShowsBitnessAndPortableMark) {
     fakes::FakeSystem system{log};
     fakes::FakeVersionResources versions;
     fakes::FakeFileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
     if (portable) system.files.insert("C:\\Program Files\\Velmora\\portable.ini");
     fakes::HeadlessHost host;
     ui::Application application{host};

@@ -16,7 +16,9 @@ struct SettingsFixture : ::testing::Test {
   fakes::FakeSystem system{log};
   fakes::FakeVersionResources versions;
   fakes::FakeFileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
   fakes::HeadlessHost host;
   std::unique_ptr<ui::Application> application;
 

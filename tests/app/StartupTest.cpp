@@ -21,7 +21,9 @@ struct StartupFixture : ::testing::Test {
   fakes::FakeSystem system{log};
   fakes::FakeVersionResources versions;
   fakes::FakeFileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
   std::shared_ptr<fakes::HeadlessHost> host;
   std::function<void(fakes::HeadlessHost&)> configure_host;
 

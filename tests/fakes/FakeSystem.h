@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
+#include "platform/Processes.h"
 #include "platform/System.h"
 #include "platform/VersionResources.h"
 
@@ -40,6 +42,8 @@ class FakeSystem : public platform::System {
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
   std::string AppDataFolder() override { return app_data; }
   unsigned AnsiCodePage() override { return code_page; }
+  std::string TimeSeparator() override { return time_separator; }
+  std::string time_separator = ":";
 
   std::string app_data = "C:\\Users\\user\\AppData\\Roaming";
   unsigned code_page = 1251;
@@ -53,6 +57,37 @@ class FakeVersionResources : public platform::VersionResources {
     auto it = blocks.find(file);
     if (it == blocks.end()) return std::nullopt;
     return it->second;
+  }
+};
+
+// Records the command lines it is asked to start.
+class FakeProcesses : public platform::Processes {
+ public:
+  struct Started {
+    std::string command_line;
+    bool wait;
+  };
+  std::vector<Started> started;
+  std::set<std::string> missing_tools;  // first words that cannot be started
+  bool Run(const std::string& command_line, bool wait) override {
+    std::string tool = command_line.substr(0, command_line.find(' '));
+    if (missing_tools.count(tool)) return false;
+    started.push_back({command_line, wait});
+    return true;
+  }
+};
+
+// A clock that tests set; pauses are recorded and pass at once.
+class FakeClock : public platform::Clock {
+ public:
+  platform::LocalTime now{12, 0, 0};
+  uint32_t ticks = 1000;
+  std::vector<uint32_t> sleeps;
+  platform::LocalTime Now() override { return now; }
+  uint32_t TickCount() override { return ticks; }
+  void Sleep(uint32_t ms) override {
+    sleeps.push_back(ms);
+    ticks += ms;
   }
 };
 

@@ -21,7 +21,9 @@ struct MainWindowWin32 : ::testing::Test {
   platform::win32::Win32System system;
   fakes::FakeVersionResources versions;
   fakes::FakeFileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
   std::unique_ptr<ui::win32::Win32Host> host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;

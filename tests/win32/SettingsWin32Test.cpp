@@ -16,7 +16,9 @@ TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
   platform::win32::Win32System system;
   fakes::FakeVersionResources versions;  // the test program has no maker name
   platform::win32::Win32FileSystem files;
-  app::Services services{registry, system, versions, files};
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
 
   std::string path;
   {

@@ -68,4 +68,10 @@ std::string Win32System::AppDataFolder() {
 
 unsigned Win32System::AnsiCodePage() { return GetACP(); }
 
+std::string Win32System::TimeSeparator() {
+  wchar_t separator[8] = L"";
+  if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8)) return ":";
+  return Narrow(separator);
+}
+
 }  // namespace platform::win32

@@ -14,6 +14,7 @@ class Win32System : public platform::System {
   bool FileExists(const std::string& path) override;
   std::string AppDataFolder() override;
   unsigned AnsiCodePage() override;
+  std::string TimeSeparator() override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.

@@ -1,0 +1,20 @@
+// Time: the local clock, the tick counter and pauses, so tests need not wait.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+struct LocalTime {
+  int hour = 0, minute = 0, second = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+  virtual uint32_t TickCount() = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/MainForm.h"
+#include "fakes/FakeFileSystem.h"
+#include "fakes/FakeRegistry.h"
+#include "fakes/FakeSystem.h"
+#include "fakes/HeadlessHost.h"
+
+namespace {
+
+TEST(LogLine, TwentyFourHourClockWithTheRegionalSeparator) {
+  struct Case {
+    platform::LocalTime time;
+    const char* separator;
+    const char* msg;
+    const char* line;
+  } cases[] = {
+      {{9, 5, 7}, ":", "Очистка DNS", "09:05:07 - Очистка DNS"},
+      {{21, 5, 7}, ":", "done", "21:05:07 - done"},
+      {{0, 0, 0}, ":", "", "00:00:00 - "},
+      {{23, 59, 59}, ".", "x", "23.59.59 - x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(app::FormatLogLine(c.time, c.separator, c.msg), c.line);
+}
+
+struct LogFixture : ::testing::Test {
+  std::vector<std::string> log;
+  fakes::FakeRegistry registry;
+  fakes::FakeSystem system{log};
+  fakes::FakeVersionResources versions;
+  fakes::FakeFileSystem files;
+  fakes::FakeProcesses processes;
+  fakes::FakeClock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
+  fakes::HeadlessHost host;
+  ui::Application application{host};
+  app::TForm1* form = nullptr;
+  void SetUp() override { form = application.CreateForm<app::TForm1>(services); }
+};
+
+TEST_F(LogFixture, LogAppendsAndLetsMessagesRun) {
+  clock.now = {9, 5, 7};
+  int pumps = host.process_messages_calls;
+  form->Log("Начало");
+  form->LogRaw("raw line");
+  form->LogSeparator();
+  EXPECT_EQ(form->MemoLogCom->Lines(),
+            (std::vector<std::string>{"09:05:07 - Начало", "raw line", std::string(40, '-')}));
+  EXPECT_GT(host.process_messages_calls, pumps);
+}
+
+TEST_F(LogFixture, WorkerLinesKeepTheirOrderAndTheWorkersTimeStamps) {
+  std::thread worker([&] {
+    for (int second = 1; second <= 3; ++second) {
+      clock.now = {10, 0, second};  // the worker stamps each line as it makes it
+      form->LogFromWorker("step " + std::to_string(second));
+    }
+  });
+  while (form->MemoLogCom->Lines().size() < 3) application.ProcessMessages();
+  worker.join();
+  EXPECT_EQ(form->MemoLogCom->Lines(),
+            (std::vector<std::string>{"10:00:01 - step 1", "10:00:02 - step 2", "10:00:03 - step 3"}));
+}
+
+TEST_F(LogFixture, RunCommandJoinsToolAndParametersAndReportsAStartFailure) {
+  processes.missing_tools.insert("devcon");
+  EXPECT_TRUE(form->RunCommand("ipconfig", "/flushdns", true));
+  EXPECT_TRUE(form->RunCommand("netsh", "winsock reset", false));
+  EXPECT_FALSE(form->RunCommand("devcon", "restart *", true));
+  ASSERT_EQ(processes.started.size(), 2u);
+  EXPECT_EQ(processes.started[0].command_line, "ipconfig /flushdns");
+  EXPECT_TRUE(processes.started[0].wait);
+  EXPECT_EQ(processes.started[1].command_line, "netsh winsock reset");
+  EXPECT_FALSE(processes.started[1].wait);
+}
+
+}  // namespace
