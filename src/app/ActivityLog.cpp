@@ -35,3 +35,45 @@ void TForm1::LogFromWorker(const std::string& msg) {
 void TForm1::LogRaw(const std::string& line) { MemoLogCom->Append(line); }
 
 }  // namespace app
+
+namespace app {
+
+void TForm1::ButtonMACAddressClick() {
+  // The panel stays disabled while the report is written: Log lets messages run.
+  TabComButtons->SetEnabled(false);
+  try {
+    Log(ButtonMACAddress->Caption());
+    AppendAdapterList(*MemoLogCom);
+    LogSeparator();
+  } catch (...) {
+    TabComButtons->SetEnabled(true);
+    throw;
+  }
+  TabComButtons->SetEnabled(true);
+}
+
+bool TForm1::AppendAdapterList(ui::Memo& log) {
+  try {
+    auto adapters = services_.system.AdapterList();
+    if (!adapters) return false;
+    int number = 0;
+    for (const platform::AdapterInfo& adapter : *adapters) {
+      std::string address;
+      for (uint8_t byte : adapter.address) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        if (!address.empty()) address += '-';
+        address += pair;
+      }
+      log.Append(std::to_string(++number));
+      log.Append(adapter.description);
+      log.Append(address);
+      log.Append(adapter.name);
+    }
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace app

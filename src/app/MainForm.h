@@ -58,6 +58,10 @@ class TForm1 : public ui::Form {
   void LogRaw(const std::string& line);
   void LogSeparator() { LogRaw(std::string(40, '-')); }
 
+  // The adapters' hardware addresses, written into the activity log.
+  void ButtonMACAddressClick();
+  bool AppendAdapterList(ui::Memo& log);
+
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
   bool Portable() const { return portable_; }
@@ -96,6 +100,7 @@ class TForm1 : public ui::Form {
   ui::CheckBox* CheckBoxResetFirewall;
   ui::CheckBox* CheckBoxRebuildWMI;
   ui::CheckBox* CheckBoxRestoreNetworkAdapters;
+  ui::Button* ButtonMACAddress;
   ui::TabSheet* TabNetworkProfiles;
   ui::TabSheet* TabProxy;
   ui::GroupBox* GroupBoxDNS;

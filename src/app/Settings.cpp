@@ -44,6 +44,11 @@ void TForm1::CreateRepairBoxes() {
   CheckBoxRebuildWMI = box(GroupBoxPro, "CheckBoxRebuildWMI", "Перестроить WMI", 98);
   CheckBoxRestoreNetworkAdapters =
       box(GroupBoxPro, "CheckBoxRestoreNetworkAdapters", "Восстановление сетевых адаптеров", 118, 30);
+
+  ButtonMACAddress = Create<ui::Button>(TabComButtons, "ButtonMACAddress");
+  ButtonMACAddress->SetCaption("MAC Address");
+  ButtonMACAddress->SetBounds({21, 280, 110, 25});
+  ButtonMACAddress->OnClick = [this] { ButtonMACAddressClick(); };
 }
 
 void TForm1::CreateDnsGroup() {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -12,6 +14,13 @@ struct OsVersion {
   uint32_t minor = 0;
   uint32_t build = 0;
   bool operator==(const OsVersion&) const = default;
+};
+
+// One record of the system's IPv4 adapter list.
+struct AdapterInfo {
+  std::string name;         // the system's identifier, a braced GUID
+  std::string description;  // the system's text
+  std::vector<uint8_t> address;  // hardware address bytes
 };
 
 class System {
@@ -33,6 +42,8 @@ class System {
   virtual unsigned AnsiCodePage() = 0;
   // The time separator of the user's regional settings (":" in most).
   virtual std::string TimeSeparator() = 0;
+  // The IPv4 adapter list in the system's order; nullopt when it cannot be read.
+  virtual std::optional<std::vector<AdapterInfo>> AdapterList() = 0;
 };
 
 }  // namespace platform

@@ -77,3 +77,37 @@ TEST_F(LogFixture, RunCommandJoinsToolAndParametersAndReportsAStartFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LogFixture, MacReportListsEachAdapterBetweenHeadingAndSeparator) {
+  system.adapters = std::vector<platform::AdapterInfo>{
+      {"{0000000A-0000-0000-0000-4E6574446576}", "Intel(R) Ethernet", {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}},
+      {"{0000000B-0000-0000-0000-4E6574446576}", "Туннель", {}},
+  };
+  clock.now = {8, 30, 0};
+  bool enabled_while_writing = true;
+  host.Post([&] { enabled_while_writing = form->ButtonMACAddress->EffectivelyEnabled(); });
+  form->ButtonMACAddress->SetCaption("MAC-адреса");  // a translated caption heads the report
+  form->ButtonMACAddress->Click();
+  EXPECT_EQ(form->MemoLogCom->Lines(),
+            (std::vector<std::string>{"08:30:00 - MAC-адреса", "1", "Intel(R) Ethernet", "00-1A-2B-3C-4D-5E",
+                                      "{0000000A-0000-0000-0000-4E6574446576}", "2", "Туннель", "",
+                                      "{0000000B-0000-0000-0000-4E6574446576}", std::string(40, '-')}));
+  EXPECT_EQ(form->MemoLogCom->Lines()[3].size(), 17u);
+  EXPECT_FALSE(enabled_while_writing) << "the panel is disabled while messages run";
+  EXPECT_TRUE(form->TabComButtons->Enabled());
+}
+
+TEST_F(LogFixture, MacReportWithoutAReadableListHoldsOnlyHeadingAndSeparator) {
+  for (bool readable : {false, true}) {
+    form->MemoLogCom->SetLines({});
+    system.adapters = readable ? std::optional(std::vector<platform::AdapterInfo>{}) : std::nullopt;
+    form->ButtonMACAddress->Click();
+    ASSERT_EQ(form->MemoLogCom->Lines().size(), 2u);
+    EXPECT_EQ(form->MemoLogCom->Lines()[1], std::string(40, '-'));
+    EXPECT_EQ(form->AppendAdapterList(*form->MemoLogCom), readable);
+  }
+}
+
+}  // namespace

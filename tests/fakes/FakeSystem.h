@@ -44,6 +44,8 @@ class FakeSystem : public platform::System {
   unsigned AnsiCodePage() override { return code_page; }
   std::string TimeSeparator() override { return time_separator; }
   std::string time_separator = ":";
+  std::optional<std::vector<platform::AdapterInfo>> adapters = std::vector<platform::AdapterInfo>{};
+  std::optional<std::vector<platform::AdapterInfo>> AdapterList() override { return adapters; }
 
   std::string app_data = "C:\\Users\\user\\AppData\\Roaming";
   unsigned code_page = 1251;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <iphlpapi.h>
 
 #include "platform/OsVersion.h"
 #include "platform/win32/Wide.h"
@@ -72,6 +73,38 @@ std::string Win32System::TimeSeparator() {
   wchar_t separator[8] = L"";
   if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, 8)) return ":";
   return Narrow(separator);
+}
+
+namespace {
+std::string FromAnsi(const char* text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (n <= 1) return {};
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
+  wide.resize(n - 1);
+  return Narrow(wide);
+}
+}  // namespace
+
+std::optional<std::vector<AdapterInfo>> Win32System::AdapterList() {
+  ULONG size = 0;
+  // Only a "buffer too small" answer means there is a list to read.
+  if (GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW) return std::vector<AdapterInfo>{};
+  std::vector<unsigned char> buffer(size);
+  auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
+  if (GetAdaptersInfo(first, &size) != ERROR_SUCCESS) return std::nullopt;
+  std::vector<AdapterInfo> adapters;
+  for (IP_ADAPTER_INFO* a = first; a; a = a->Next) {
+    AdapterInfo info;
+    info.name.assign(a->AdapterName, strnlen(a->AdapterName, sizeof(a->AdapterName)));
+    char description[sizeof(a->Description) + 1] = {};
+    memcpy(description, a->Description, sizeof(a->Description));
+    info.description = FromAnsi(description);
+    UINT length = a->AddressLength < sizeof(a->Address) ? a->AddressLength : sizeof(a->Address);
+    info.address.assign(a->Address, a->Address + length);
+    adapters.push_back(std::move(info));
+  }
+  return adapters;
 }
 
 }  // namespace platform::win32

@@ -15,6 +15,7 @@ class Win32System : public platform::System {
   std::string AppDataFolder() override;
   unsigned AnsiCodePage() override;
   std::string TimeSeparator() override;
+  std::optional<std::vector<AdapterInfo>> AdapterList() override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.
