@@ -47,6 +47,12 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   done
   sleep 4
   import -window root "$2/run-main-window.png"
+  # The useful commands page too: its navigation button, then "MAC Address".
+  xdotool mousemove 224 523 click 1 >/dev/null 2>&1 || true
+  sleep 1
+  xdotool mousemove 777 462 click 1 >/dev/null 2>&1 || true
+  sleep 1
+  import -window root "$2/run-useful-commands.png"
   wineserver -k || true
 ' _ "$exe" "$shots"
-echo "Screenshot of the running program: $shots/run-main-window.png"
+echo "Screenshots of the running program: $shots/run-main-window.png, $shots/run-useful-commands.png"

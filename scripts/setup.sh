@@ -6,7 +6,7 @@ packages=(
   cmake make g++ googletest libgtest-dev
   g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine
-  xvfb xauth imagemagick x11-utils
+  xvfb xauth imagemagick x11-utils xdotool
   iproute2 util-linux python3
 )
 missing=()

@@ -191,7 +191,7 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       break;
     case Kind::CheckBox:
       cls = WC_BUTTONW;
-      style |= BS_CHECKBOX | WS_TABSTOP;
+      style |= BS_CHECKBOX | BS_MULTILINE | WS_TABSTOP;
       text = ButtonText(c);
       break;
     case Kind::Label:
