@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "app/MainForm.h"
-#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -25,15 +25,7 @@ TEST(LogLine, TwentyFourHourClockWithTheRegionalSeparator) {
   for (const Case& c : cases) EXPECT_EQ(app::FormatLogLine(c.time, c.separator, c.msg), c.line);
 }
 
-struct LogFixture : ::testing::Test {
-  std::vector<std::string> log;
-  fakes::FakeRegistry registry;
-  fakes::FakeSystem system{log};
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+struct LogFixture : ::testing::Test, fakes::FakePlatform {
   fakes::HeadlessHost host;
   ui::Application application{host};
   app::TForm1* form = nullptr;

@@ -3,7 +3,7 @@
 #include "app/Catalogue.h"
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
-#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -12,15 +12,7 @@ namespace {
 
 using testing_support::RecordingMainForm;
 
-struct MainFormFixture : ::testing::Test {
-  std::vector<std::string> log;
-  fakes::FakeRegistry registry;
-  fakes::FakeSystem system{log};
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+struct MainFormFixture : ::testing::Test, fakes::FakePlatform {
   fakes::HeadlessHost host;
   ui::Application application{host};
   RecordingMainForm* form = nullptr;
@@ -179,18 +171,11 @@ TEST_F(MainFormFixture, CloseSavesTheSettingsThenLetsMessagesRun) {
 
 TEST(MainFormCaption, ShowsBitnessAndPortableMark) {
   for (bool portable : {false, true}) {
-    std::vector<std::string> log;
-    fakes::FakeRegistry registry;
-    fakes::FakeSystem system{log};
-    fakes::FakeVersionResources versions;
-    fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
-    if (portable) system.files.insert("C:\\Program Files\\Velmora\\portable.ini");
+    fakes::FakePlatform fake;
+    if (portable) fake.system.files.insert("C:\\Program Files\\Velmora\\portable.ini");
     fakes::HeadlessHost host;
     ui::Application application{host};
-    auto* form = application.CreateForm<app::TForm1>(services);
+    auto* form = application.CreateForm<app::TForm1>(fake.services);
     std::string caption = form->Caption();
     EXPECT_EQ(form->Portable(), portable);
     EXPECT_EQ(caption.rfind("Velmora ", 0), 0u) << caption;

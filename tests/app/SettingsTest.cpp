@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainForm.h"
-#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -10,15 +10,7 @@ namespace {
 
 constexpr char kInstalledIni[] = "C:\\Users\\user\\AppData\\Roaming\\\\Velmora\\Config\\Option.ini";
 
-struct SettingsFixture : ::testing::Test {
-  std::vector<std::string> log;
-  fakes::FakeRegistry registry;
-  fakes::FakeSystem system{log};
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+struct SettingsFixture : ::testing::Test, fakes::FakePlatform {
   fakes::HeadlessHost host;
   std::unique_ptr<ui::Application> application;
 

@@ -6,7 +6,7 @@
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
 #include "app/Startup.h"
-#include "fakes/FakeFileSystem.h"
+#include "fakes/FakePlatform.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
@@ -15,15 +15,7 @@ namespace {
 
 using testing_support::RecordingMainForm;
 
-struct StartupFixture : ::testing::Test {
-  std::vector<std::string> log;
-  fakes::FakeRegistry registry;
-  fakes::FakeSystem system{log};
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+struct StartupFixture : ::testing::Test, fakes::FakePlatform {
   std::shared_ptr<fakes::HeadlessHost> host;
   std::function<void(fakes::HeadlessHost&)> configure_host;
 

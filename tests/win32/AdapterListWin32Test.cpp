@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeSystem.h"
+#include "win32/RealPlatform.h"
 #include "fakes/HeadlessHost.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
@@ -13,13 +14,9 @@
 namespace {
 
 TEST(AdapterListWin32, ReportHasFourLinesPerListedAdapter) {
-  platform::win32::Win32Registry registry;
-  platform::win32::Win32System system;
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  platform::win32::Win32Processes processes;
-  platform::win32::Win32Clock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  win32_test::RealPlatform real;
+  platform::win32::Win32System& system = real.system;
+  app::Services& services = real.services;
 
   auto adapters = system.AdapterList();
   ASSERT_TRUE(adapters.has_value()) << "the adapter list can be read";

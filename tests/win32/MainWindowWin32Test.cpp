@@ -6,6 +6,7 @@
 #include "app/MainForm.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeSystem.h"
+#include "win32/RealPlatform.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
 #include "ui/win32/FormPeer.h"
@@ -17,13 +18,8 @@ namespace {
 using win32_test::FindControl;
 
 struct MainWindowWin32 : ::testing::Test {
-  platform::win32::Win32Registry registry;
-  platform::win32::Win32System system;
-  fakes::FakeVersionResources versions;
-  fakes::FakeFileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  win32_test::RealPlatform real;
+  app::Services& services = real.services;
   std::unique_ptr<ui::win32::Win32Host> host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;

@@ -4,6 +4,7 @@
 
 #include "app/MainForm.h"
 #include "fakes/FakeSystem.h"
+#include "win32/RealPlatform.h"
 #include "fakes/HeadlessHost.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Registry.h"
@@ -12,13 +13,10 @@
 namespace {
 
 TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
-  platform::win32::Win32Registry registry;
-  platform::win32::Win32System system;
-  fakes::FakeVersionResources versions;  // the test program has no maker name
-  platform::win32::Win32FileSystem files;
-  fakes::FakeProcesses processes;
-  fakes::FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  win32_test::RealPlatform real;
+  platform::win32::Win32System& system = real.system;
+  platform::win32::Win32FileSystem& files = real.files;
+  app::Services& services = real.services;
 
   std::string path;
   {

@@ -1,0 +1,24 @@
+// The real platform services of the Wine prefix, bundled for tests. The test program
+// has no version resource of its own, so its maker name stays empty.
+#pragma once
+
+#include "app/Services.h"
+#include "fakes/FakeSystem.h"
+#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Processes.h"
+#include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32System.h"
+
+namespace win32_test {
+
+struct RealPlatform {
+  platform::win32::Win32Registry registry;
+  platform::win32::Win32System system;
+  fakes::FakeVersionResources versions;
+  platform::win32::Win32FileSystem files;
+  platform::win32::Win32Processes processes;
+  platform::win32::Win32Clock clock;
+  app::Services services{registry, system, versions, files, processes, clock};
+};
+
+}  // namespace win32_test
