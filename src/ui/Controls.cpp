@@ -36,6 +36,80 @@ std::string* Edit::TextField(std::string_view property) {
   return Component::TextField(property);
 }
 
+void ComboBox::SetItems(std::vector<std::string> items) {
+  items_ = std::move(items);
+  item_index_ = -1;
+  text_.clear();
+  Notify(Change::Items);
+}
+
+void ComboBox::AddItem(std::string item) {
+  items_.push_back(std::move(item));
+  Notify(Change::Items);
+}
+
+void ComboBox::SetItemIndex(int index) {
+  if (index < -1 || index >= static_cast<int>(items_.size())) index = -1;
+  item_index_ = index;
+  text_ = index >= 0 ? items_[index] : std::string();
+  Notify(Change::Selection);
+}
+
+void ComboBox::UserSelected(int index) {
+  SetItemIndex(index);
+  if (OnChange) OnChange();
+}
+
+std::string* ComboBox::TextField(std::string_view property) {
+  if (property == "Text") return &text_;
+  if (property == "TextHint") return &text_hint_;
+  return Component::TextField(property);
+}
+
+void ListView::SetColumns(std::vector<ListColumn> columns) {
+  columns_ = std::move(columns);
+  Notify(Change::Items);
+}
+
+int ListView::AddRow(ListRow row) {
+  rows_.push_back(std::move(row));
+  Notify(Change::Items);
+  return static_cast<int>(rows_.size()) - 1;
+}
+
+void ListView::SetRow(int index, ListRow row) {
+  if (index < 0 || index >= static_cast<int>(rows_.size())) return;
+  rows_[index] = std::move(row);
+  Notify(Change::Items);
+}
+
+void ListView::DeleteRow(int index) {
+  if (index < 0 || index >= static_cast<int>(rows_.size())) return;
+  rows_.erase(rows_.begin() + index);
+  if (selected_ >= static_cast<int>(rows_.size())) selected_ = static_cast<int>(rows_.size()) - 1;
+  else if (selected_ > index) --selected_;
+  Notify(Change::Items);
+}
+
+void ListView::Clear() {
+  rows_.clear();
+  selected_ = -1;
+  Notify(Change::Items);
+}
+
+void ListView::SetChecked(int index, bool checked) {
+  if (index < 0 || index >= static_cast<int>(rows_.size())) return;
+  rows_[index].checked = checked;
+  Notify(Change::Checked);
+}
+
+void ListView::SetSelected(int index) {
+  if (index < -1 || index >= static_cast<int>(rows_.size())) index = -1;
+  selected_ = index;
+  Notify(Change::Selection);
+  if (OnSelectItem) OnSelectItem();
+}
+
 void Memo::Append(std::string line) {
   lines_.push_back(std::move(line));
   Notify(Change::Items);

@@ -111,6 +111,74 @@ class Edit : public Component {
   bool read_only_ = false;
 };
 
+// A drop-down list; the text is the chosen item's.
+class ComboBox : public Component {
+ public:
+  ComboBox(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::ComboBox) {}
+  const std::vector<std::string>& Items() const { return items_; }
+  void SetItems(std::vector<std::string> items);
+  void AddItem(std::string item);
+  void ClearItems() { SetItems({}); }
+  int ItemIndex() const { return item_index_; }
+  // Selects an item (-1 for none) without running OnChange, as a program's own change.
+  void SetItemIndex(int index);
+  const std::string& Text() const { return text_; }
+  // The user picks an item: the selection moves, then OnChange runs.
+  void UserSelected(int index);
+  std::function<void()> OnChange;
+
+ protected:
+  std::string* TextField(std::string_view property) override;
+
+ private:
+  std::vector<std::string> items_;
+  int item_index_ = -1;
+  std::string text_;
+  std::string text_hint_;
+};
+
+struct ListColumn {
+  std::string caption;
+  int width = 50;
+  int min_width = 0;
+};
+
+struct ListRow {
+  std::string caption;
+  std::vector<std::string> sub_items;
+  bool checked = false;
+};
+
+// A report-style list with columns, optional row check boxes and one selected row.
+class ListView : public Component {
+ public:
+  ListView(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::ListView) {}
+  std::vector<ListColumn>& Columns() { return columns_; }
+  const std::vector<ListColumn>& Columns() const { return columns_; }
+  void SetColumns(std::vector<ListColumn> columns);
+  const std::vector<ListRow>& Rows() const { return rows_; }
+  // Appends a row; returns its index.
+  int AddRow(ListRow row);
+  void SetRow(int index, ListRow row);
+  void DeleteRow(int index);
+  void Clear();
+  void SetChecked(int index, bool checked);
+  bool CheckBoxes() const { return check_boxes_; }
+  void SetCheckBoxes(bool on) { check_boxes_ = on; }
+  int Selected() const { return selected_; }
+  // Selects (and focuses) a row, -1 for none.
+  void SetSelected(int index);
+  std::function<void()> OnSelectItem;
+
+ private:
+  std::vector<ListColumn> columns_;
+  std::vector<ListRow> rows_;
+  bool check_boxes_ = false;
+  int selected_ = -1;
+};
+
 class Memo : public Component {
  public:
   Memo(Form* owner, Component* parent, std::string name)

@@ -120,3 +120,52 @@ TEST(Components, SynchronizeFromAWorkerRunsOnTheUiThreadInOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Components, ComboBoxSelectionAndUserChange) {
+  fakes::HeadlessHost host;
+  ui::Application app(host);
+  auto* form = app.CreateForm<Window>("Form1");
+  auto* combo = form->Create<ui::ComboBox>(form, "ComboBoxDNS");
+  int changes = 0;
+  combo->OnChange = [&] { ++changes; };
+  combo->SetItems({"Alpha", "Beta"});
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  combo->SetItemIndex(1);
+  EXPECT_EQ(combo->Text(), "Beta");
+  EXPECT_EQ(changes, 0) << "a program's own change runs no handler";
+  combo->UserSelected(0);
+  EXPECT_EQ(combo->Text(), "Alpha");
+  EXPECT_EQ(changes, 1);
+  combo->SetItemIndex(7);
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  EXPECT_EQ(combo->GetTextProperty("Text"), "");
+  EXPECT_FALSE(combo->HasTextProperty("Caption"));
+}
+
+TEST(Components, ListViewKeepsTheSelectionOnItsRowWhenRowsGo) {
+  fakes::HeadlessHost host;
+  ui::Application app(host);
+  auto* form = app.CreateForm<Window>("Form1");
+  auto* list = form->Create<ui::ListView>(form, "ListViewDNS");
+  for (const char* name : {"a", "b", "c", "d"}) list->AddRow({name, {std::string(name) + "1"}, false});
+  struct Case {
+    int selected, deleted;
+    const char* expected_row;  // caption of the selected row after, or null
+  } cases[] = {{2, 0, "c"}, {2, 2, "d"}, {3, 3, "c"}, {1, 3, "b"}};
+  for (const Case& c : cases) {
+    list->Clear();
+    for (const char* name : {"a", "b", "c", "d"}) list->AddRow({name, {}, false});
+    list->SetSelected(c.selected);
+    list->DeleteRow(c.deleted);
+    ASSERT_GE(list->Selected(), 0);
+    EXPECT_EQ(list->Rows()[list->Selected()].caption, c.expected_row) << c.selected << "/" << c.deleted;
+  }
+  list->SetChecked(1, true);
+  EXPECT_TRUE(list->Rows()[1].checked);
+  list->Clear();
+  EXPECT_EQ(list->Selected(), -1);
+}
+
+}  // namespace
