@@ -6,47 +6,29 @@
 
 namespace {
 
-struct Running {
-  PROCESS_INFORMATION info{};
-  HWND window = nullptr;
-  bool Start(const std::wstring& exe) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    std::wstring command = L"\"" + exe + L"\"";
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &info))
-      return false;
-    for (int i = 0; i < 200 && !window; ++i) {
-      Sleep(50);
-      HWND candidate = FindWindowW(L"VelmoraForm", nullptr);
-      DWORD pid = 0;
-      if (candidate) GetWindowThreadProcessId(candidate, &pid);
-      if (candidate && pid == info.dwProcessId && IsWindowVisible(candidate)) window = candidate;
-    }
-    return window != nullptr;
-  }
-  bool Close() {
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    bool ended = WaitForSingleObject(info.hProcess, 10000) == WAIT_OBJECT_0;
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
-    return ended;
-  }
-};
+using win32_test::ProgramProcess;
+
+// Closes the program's main window and waits for the process to end.
+bool CloseProgram(ProgramProcess& program, HWND window) {
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  return program.Wait(10000) == WAIT_OBJECT_0;
+}
 
 TEST(RestartWin32, RepairChoicesAndCaptionAcrossARestart) {
   ASSERT_TRUE(win32_test::HaveDisplay());
   const std::wstring exe = win32_test::ExeFolder() + L"Velmora.exe";
-  Running first;
-  ASSERT_TRUE(first.Start(exe));
+  ProgramProcess first(exe);
+  HWND window = first.WaitForMainWindow();
+  ASSERT_NE(window, nullptr);
   wchar_t caption[128];
-  GetWindowTextW(first.window, caption, 128);
+  GetWindowTextW(window, caption, 128);
   EXPECT_EQ(std::wstring(caption), L"Velmora 4.5.26.228 (64-bit)");
 
-  HWND page_button = win32_test::FindControl(first.window, L"ButtonUsefulCommands");
+  HWND page_button = win32_test::FindControl(window, L"ButtonUsefulCommands");
   ASSERT_NE(page_button, nullptr);
   SendMessageW(page_button, BM_CLICK, 0, 0);
-  HWND flush = win32_test::FindControl(first.window, L"CheckBoxFlushDNS");
-  HWND wmi = win32_test::FindControl(first.window, L"CheckBoxRebuildWMI");
+  HWND flush = win32_test::FindControl(window, L"CheckBoxFlushDNS");
+  HWND wmi = win32_test::FindControl(window, L"CheckBoxRebuildWMI");
   ASSERT_NE(flush, nullptr);
   ASSERT_NE(wmi, nullptr);
   // Whatever an earlier run left, flip both and expect the flipped states back.
@@ -54,20 +36,19 @@ TEST(RestartWin32, RepairChoicesAndCaptionAcrossARestart) {
   bool wmi_before = SendMessageW(wmi, BM_GETCHECK, 0, 0) == BST_CHECKED;
   SendMessageW(flush, BM_CLICK, 0, 0);
   SendMessageW(wmi, BM_CLICK, 0, 0);
-  HWND mac = win32_test::FindControl(first.window, L"ButtonMACAddress");
+  HWND mac = win32_test::FindControl(window, L"ButtonMACAddress");
   ASSERT_NE(mac, nullptr);
   SendMessageW(mac, BM_CLICK, 0, 0);
-  Sleep(300);
-  win32_test::SaveScreenshot(first.window, L"useful-commands-page");
-  ASSERT_TRUE(first.Close());
+  ASSERT_TRUE(CloseProgram(first, window));
 
-  Running second;
-  ASSERT_TRUE(second.Start(exe));
-  flush = win32_test::FindControl(second.window, L"CheckBoxFlushDNS");
-  wmi = win32_test::FindControl(second.window, L"CheckBoxRebuildWMI");
+  ProgramProcess second(exe);
+  window = second.WaitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  flush = win32_test::FindControl(window, L"CheckBoxFlushDNS");
+  wmi = win32_test::FindControl(window, L"CheckBoxRebuildWMI");
   EXPECT_EQ(SendMessageW(flush, BM_GETCHECK, 0, 0) == BST_CHECKED, !flush_before);
   EXPECT_EQ(SendMessageW(wmi, BM_GETCHECK, 0, 0) == BST_CHECKED, !wmi_before);
-  ASSERT_TRUE(second.Close());
+  ASSERT_TRUE(CloseProgram(second, window));
 }
 
 }  // namespace

@@ -84,8 +84,16 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   // Wine's PrintWindow leaves child windows out; the window is on top, so copy the screen.
   RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // Wine hands painted surfaces to the X server a little later.
+  for (int i = 0; i < 3; ++i) {
+    Pump();
+    Sleep(100);
+  }
   BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
   GdiFlush();
+  // GDI leaves the fourth byte at 0; make every pixel opaque for picture viewers.
+  auto* pixels = static_cast<unsigned char*>(bits);
+  for (size_t i = 3; i < static_cast<size_t>(width) * height * 4; i += 4) pixels[i] = 0xFF;
   std::wstring path = dir + L"\\" + name + L".bmp";
   if (FILE* f = _wfopen(path.c_str(), L"wb")) {
     BITMAPFILEHEADER file{};
@@ -105,6 +113,59 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return path;
+}
+
+ProgramProcess::ProgramProcess(const std::wstring& exe) {
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  std::wstring command = L"\"" + exe + L"\"";
+  started_ = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &info_);
+}
+
+ProgramProcess::~ProgramProcess() {
+  if (!started_) return;
+  if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+  CloseHandle(info_.hProcess);
+  CloseHandle(info_.hThread);
+}
+
+DWORD ProgramProcess::Wait(DWORD ms) { return WaitForSingleObject(info_.hProcess, ms); }
+
+DWORD ProgramProcess::ExitCode() {
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+HWND ProgramProcess::MainWindow() const {
+  struct Found {
+    DWORD pid;
+    HWND hwnd;
+  } found{info_.dwProcessId, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(lparam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        wchar_t cls[64];
+        GetClassNameW(hwnd, cls, 64);
+        if (owner == f->pid && std::wstring(cls) == L"VelmoraForm" && IsWindowVisible(hwnd)) {
+          f->hwnd = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.hwnd;
+}
+
+HWND ProgramProcess::WaitForMainWindow() {
+  for (int i = 0; i < 200 && started_; ++i) {
+    if (HWND window = MainWindow()) return window;
+    if (Wait(50) != WAIT_TIMEOUT) return nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace win32_test

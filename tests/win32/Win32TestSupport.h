@@ -22,4 +22,23 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name);
 // Whether windows can be created here (a display is present).
 bool HaveDisplay();
 
+// Velmora.exe (or another program) started as a separate process.
+class ProgramProcess {
+ public:
+  explicit ProgramProcess(const std::wstring& exe);
+  ~ProgramProcess();  // ends the process if it still runs
+  bool Started() const { return started_; }
+  DWORD Id() const { return info_.dwProcessId; }
+  DWORD Wait(DWORD ms);
+  DWORD ExitCode();
+  // The process's visible main window; waits up to ~10 s, or until it ends.
+  HWND WaitForMainWindow();
+  // Its visible main window now, if any.
+  HWND MainWindow() const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+  bool started_ = false;
+};
+
 }  // namespace win32_test
