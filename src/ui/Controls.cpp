@@ -66,21 +66,27 @@ std::string* ComboBox::TextField(std::string_view property) {
   return Component::TextField(property);
 }
 
+void ListView::Edited(Edit edit, int index) {
+  last_edit_ = edit;
+  last_edit_index_ = index;
+  Notify(Change::Items);
+}
+
 void ListView::SetColumns(std::vector<ListColumn> columns) {
   columns_ = std::move(columns);
-  Notify(Change::Items);
+  Edited(Edit::Reset, -1);
 }
 
 int ListView::AddRow(ListRow row) {
   rows_.push_back(std::move(row));
-  Notify(Change::Items);
+  Edited(Edit::Append, static_cast<int>(rows_.size()) - 1);
   return static_cast<int>(rows_.size()) - 1;
 }
 
 void ListView::SetRow(int index, ListRow row) {
   if (index < 0 || index >= static_cast<int>(rows_.size())) return;
   rows_[index] = std::move(row);
-  Notify(Change::Items);
+  Edited(Edit::Replace, index);
 }
 
 void ListView::DeleteRow(int index) {
@@ -88,13 +94,13 @@ void ListView::DeleteRow(int index) {
   rows_.erase(rows_.begin() + index);
   if (selected_ >= static_cast<int>(rows_.size())) selected_ = static_cast<int>(rows_.size()) - 1;
   else if (selected_ > index) --selected_;
-  Notify(Change::Items);
+  Edited(Edit::Delete, index);
 }
 
 void ListView::Clear() {
   rows_.clear();
   selected_ = -1;
-  Notify(Change::Items);
+  Edited(Edit::Reset, -1);
 }
 
 void ListView::SetChecked(int index, bool checked) {

@@ -172,7 +172,16 @@ class ListView : public Component {
   void SetSelected(int index);
   std::function<void()> OnSelectItem;
 
+  // What the last change of the rows was, so a peer can mirror it without
+  // rebuilding the whole list.
+  enum class Edit { Reset, Append, Replace, Delete };
+  Edit LastEdit() const { return last_edit_; }
+  int LastEditIndex() const { return last_edit_index_; }
+
  private:
+  void Edited(Edit edit, int index);
+  Edit last_edit_ = Edit::Reset;
+  int last_edit_index_ = -1;
   std::vector<ListColumn> columns_;
   std::vector<ListRow> rows_;
   bool check_boxes_ = false;

@@ -207,6 +207,15 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       text = Widen(edit.Text());
       break;
     }
+    case Kind::ComboBox:
+      cls = WC_COMBOBOXW;
+      style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+      break;
+    case Kind::ListView:
+      cls = WC_LISTVIEWW;
+      style |= LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP;
+      ex_style |= WS_EX_CLIENTEDGE;
+      break;
     case Kind::Memo: {
       cls = WC_EDITW;
       auto& memo = static_cast<Memo&>(c);
@@ -236,6 +245,8 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
   if (visible) style |= WS_VISIBLE;
   if (!c.EffectivelyEnabled()) style |= WS_DISABLED;
   Rect b = ScaledBounds(c);
+  // A drop-down list's window height includes its open list.
+  if (c.GetKind() == Kind::ComboBox) b.height = Scale(200, dpi_);
   HWND hwnd = CreateWindowExW(ex_style, cls, text.c_str(), style, b.left, b.top, b.width, b.height,
                               parent_hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return nullptr;
@@ -257,6 +268,16 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
     case Kind::Memo:
       SyncMemo(static_cast<Memo&>(c));
       break;
+    case Kind::ComboBox:
+      SyncComboItems(static_cast<ComboBox&>(c));
+      break;
+    case Kind::ListView: {
+      auto& list = static_cast<ListView&>(c);
+      DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | (list.CheckBoxes() ? LVS_EX_CHECKBOXES : 0);
+      SendMessageW(hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+      SyncListColumns(list);
+      break;
+    }
     case Kind::StatusBar:
       SendMessageW(hwnd, SB_SIMPLE, TRUE, 0);
       SyncText(c);
@@ -342,6 +363,109 @@ void FormPeer::SyncMemo(Memo& memo) {
     SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
   }
   shown = lines.size();
+  syncing_ = false;
+}
+
+void FormPeer::SyncComboItems(ComboBox& combo) {
+  HWND hwnd = WindowOf(combo);
+  if (!hwnd) return;
+  syncing_ = true;
+  SendMessageW(hwnd, CB_RESETCONTENT, 0, 0);
+  for (const std::string& item : combo.Items())
+    SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+  SendMessageW(hwnd, CB_SETCURSEL, combo.ItemIndex(), 0);
+  syncing_ = false;
+}
+
+void FormPeer::SyncComboSelection(ComboBox& combo) {
+  if (HWND hwnd = WindowOf(combo)) {
+    syncing_ = true;
+    SendMessageW(hwnd, CB_SETCURSEL, combo.ItemIndex(), 0);
+    syncing_ = false;
+  }
+}
+
+void FormPeer::SyncListColumns(ListView& list) {
+  HWND hwnd = WindowOf(list);
+  if (!hwnd) return;
+  syncing_ = true;
+  while (SendMessageW(hwnd, LVM_DELETECOLUMN, 0, 0)) {
+  }
+  int index = 0;
+  for (const ListColumn& column : list.Columns()) {
+    std::wstring caption = Widen(column.caption);
+    LVCOLUMNW lvc{};
+    lvc.mask = LVCF_TEXT | LVCF_WIDTH;
+    lvc.pszText = caption.data();
+    lvc.cx = Scale(column.width, dpi_);
+    SendMessageW(hwnd, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
+  }
+  syncing_ = false;
+  SyncListRows(list);
+}
+
+void FormPeer::SetListRow(HWND hwnd, const ListView& list, int index, bool insert) {
+  const ListRow& row = list.Rows()[index];
+  std::wstring caption = Widen(row.caption);
+  LVITEMW item{};
+  item.mask = LVIF_TEXT;
+  item.iItem = index;
+  item.pszText = caption.data();
+  SendMessageW(hwnd, insert ? LVM_INSERTITEMW : LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  // Hidden sub-items beyond the columns are kept by the model only.
+  size_t shown = list.Columns().empty() ? 0 : list.Columns().size() - 1;
+  for (size_t i = 0; i < row.sub_items.size() && i < shown; ++i) {
+    std::wstring text = Widen(row.sub_items[i]);
+    LVITEMW sub{};
+    sub.iSubItem = static_cast<int>(i + 1);
+    sub.pszText = text.data();
+    SendMessageW(hwnd, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
+  }
+  LVITEMW state{};
+  state.stateMask = LVIS_STATEIMAGEMASK;
+  state.state = INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
+  if (list.CheckBoxes()) SendMessageW(hwnd, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+}
+
+void FormPeer::SyncListRows(ListView& list) {
+  HWND hwnd = WindowOf(list);
+  if (!hwnd) return;
+  syncing_ = true;
+  const int count = static_cast<int>(list.Rows().size());
+  const int shown = static_cast<int>(SendMessageW(hwnd, LVM_GETITEMCOUNT, 0, 0));
+  const int index = list.LastEditIndex();
+  // Mirror the one edit that happened; rebuild only when the two disagree otherwise.
+  if (list.LastEdit() == ListView::Edit::Append && count == shown + 1 && index == count - 1) {
+    SetListRow(hwnd, list, index, true);
+  } else if (list.LastEdit() == ListView::Edit::Replace && count == shown && index >= 0) {
+    SetListRow(hwnd, list, index, false);
+  } else if (list.LastEdit() == ListView::Edit::Delete && count == shown - 1 && index >= 0) {
+    SendMessageW(hwnd, LVM_DELETEITEM, index, 0);
+  } else {
+    SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0);
+    for (int i = 0; i < count; ++i) SetListRow(hwnd, list, i, true);
+    SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd, nullptr, TRUE);
+  }
+  syncing_ = false;
+  SyncListSelection(list);
+}
+
+void FormPeer::SyncListSelection(ListView& list) {
+  HWND hwnd = WindowOf(list);
+  if (!hwnd) return;
+  syncing_ = true;
+  LVITEMW clear{};
+  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  if (list.Selected() >= 0) {
+    LVITEMW select{};
+    select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hwnd, LVM_SETITEMSTATE, list.Selected(), reinterpret_cast<LPARAM>(&select));
+    SendMessageW(hwnd, LVM_ENSUREVISIBLE, list.Selected(), FALSE);
+  }
   syncing_ = false;
 }
 
@@ -435,11 +559,24 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
       break;
     }
     case Change::Checked:
-      if (c.GetKind() == Kind::CheckBox)
+      if (auto* list = dynamic_cast<ListView*>(&c)) {
+        syncing_ = true;
+        for (int i = 0; i < static_cast<int>(list->Rows().size()); ++i)
+          ListView_SetCheckState(hwnd, i, list->Rows()[i].checked);
+        syncing_ = false;
+      } else if (c.GetKind() == Kind::CheckBox)
         SendMessageW(hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
     case Change::Items:
       if (auto* memo = dynamic_cast<Memo*>(&c)) SyncMemo(*memo);
+      if (auto* combo = dynamic_cast<ComboBox*>(&c)) SyncComboItems(*combo);
+      if (auto* list = dynamic_cast<ListView*>(&c)) {
+        if (list->LastEdit() == ListView::Edit::Reset &&
+            static_cast<int>(SendMessageW(hwnd, LVM_GETITEMCOUNT, 0, 0)) == 0)
+          SyncListColumns(*list);  // columns may have changed too
+        else
+          SyncListRows(*list);
+      }
       break;
     case Change::ActivePage:
     case Change::TabVisible:
@@ -449,6 +586,8 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
       SendMessageW(hwnd, EM_SETREADONLY, static_cast<Edit&>(c).ReadOnly(), 0);
       break;
     case Change::Selection:
+      if (auto* combo = dynamic_cast<ComboBox*>(&c)) SyncComboSelection(*combo);
+      if (auto* list = dynamic_cast<ListView*>(&c)) SyncListSelection(*list);
       break;
   }
 }
@@ -484,6 +623,13 @@ void FormPeer::OnCommand(HWND control, int code) {
     case Kind::CheckBox:
       if (code == BN_CLICKED) host_.Guard([c] { c->Click(); });
       break;
+    case Kind::ComboBox:
+      if (code == CBN_SELCHANGE && !syncing_) {
+        auto* combo = static_cast<ComboBox*>(c);
+        int index = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+        host_.Guard([combo, index] { combo->UserSelected(index); });
+      }
+      break;
     case Kind::Edit:
       if (code == EN_CHANGE && !syncing_) {
         int length = GetWindowTextLengthW(control);
@@ -502,6 +648,22 @@ void FormPeer::OnCommand(HWND control, int code) {
 void FormPeer::OnNotify(NMHDR* header) {
   Component* c = ComponentOf(header->hwndFrom);
   if (!c) return;
+  if (auto* list = dynamic_cast<ListView*>(c); list && header->code == LVN_ITEMCHANGED && !syncing_) {
+    auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+    if (change->iItem < 0 || change->iItem >= static_cast<int>(list->Rows().size())) return;
+    if ((change->uChanged & LVIF_STATE) && list->CheckBoxes() &&
+        ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK)) {
+      bool checked = ListView_GetCheckState(header->hwndFrom, change->iItem) != 0;
+      int index = change->iItem;
+      host_.Guard([list, index, checked] { list->SetChecked(index, checked); });
+    }
+    if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) &&
+        !(change->uOldState & LVIS_SELECTED) && list->Selected() != change->iItem) {
+      int index = change->iItem;
+      host_.Guard([list, index] { list->SetSelected(index); });
+    }
+    return;
+  }
   if (auto* pages = dynamic_cast<PageControl*>(c); pages && header->code == TCN_SELCHANGE) {
     int position = TabCtrl_GetCurSel(header->hwndFrom);
     TCITEMW item{};

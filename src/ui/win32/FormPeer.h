@@ -54,6 +54,12 @@ class FormPeer : public ComponentObserver {
   void SyncText(Component& component);
   void SyncPages(PageControl& pages);
   void SyncMemo(Memo& memo);
+  void SyncComboItems(ComboBox& combo);
+  void SyncComboSelection(ComboBox& combo);
+  void SyncListColumns(ListView& list);
+  void SyncListRows(ListView& list);
+  void SetListRow(HWND hwnd, const ListView& list, int index, bool insert);
+  void SyncListSelection(ListView& list);
   void SetNavigationPicture(Button& button, HWND hwnd);
   void OnCommand(HWND control, int code);
   void OnNotify(NMHDR* header);

@@ -1,0 +1,84 @@
+// Drop-down lists and list views: the model and the real controls stay in step.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/Application.h"
+#include "ui/Controls.h"
+#include "ui/win32/Win32Host.h"
+#include "win32/Win32TestSupport.h"
+
+namespace {
+
+struct TestWindow : ui::Form {
+  explicit TestWindow(ui::Application& app) : ui::Form(app, "FormLists") {
+    SetClientSize(400, 300);
+    combo = Create<ui::ComboBox>(this, "ComboBoxDNS");
+    combo->SetBounds({10, 10, 200, 21});
+    list = Create<ui::ListView>(this, "ListViewNetworkProfiles");
+    list->SetCheckBoxes(true);
+    list->SetBounds({10, 40, 380, 250});
+    list->SetColumns({{"№", 40}, {"Название", 150}, {"Профиль", 100}});
+  }
+  ui::ComboBox* combo;
+  ui::ListView* list;
+};
+
+std::wstring ItemText(HWND list, int row, int column) {
+  wchar_t text[128] = L"";
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 128;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+TEST(ListControlsWin32, ModelAndControlsStayInStep) {
+  ASSERT_TRUE(win32_test::HaveDisplay());
+  ui::win32::Win32Host host;
+  ui::Application app(host);
+  auto* form = app.CreateForm<TestWindow>();
+  HWND window = host.WindowOf(*form);
+  HWND combo = win32_test::FindControl(window, L"ComboBoxDNS");
+  HWND list = win32_test::FindControl(window, L"ListViewNetworkProfiles");
+  ASSERT_NE(combo, nullptr);
+  ASSERT_NE(list, nullptr);
+
+  int changes = 0;
+  form->combo->OnChange = [&] { ++changes; };
+  form->combo->SetItems({"Alpha", "Beta", "Gamma"});
+  form->combo->SetItemIndex(2);
+  EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 2);
+  // The user picks "Beta".
+  SendMessageW(combo, CB_SETCURSEL, 1, 0);
+  SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+  EXPECT_EQ(form->combo->Text(), "Beta");
+  EXPECT_EQ(changes, 1);
+
+  for (const char* name : {"Дом", "Office", "Сеть 2"})
+    form->list->AddRow({std::string(name) == "Дом" ? "01" : "0x", {name, "Частная", "HKEY_LOCAL_MACHINE", "\\key"}, false});
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+  EXPECT_EQ(ItemText(list, 0, 1), L"Дом");
+  EXPECT_EQ(ItemText(list, 2, 2), L"Частная");
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), 150);
+
+  form->list->SetSelected(1);
+  EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+  // The user ticks row 2 and selects row 0.
+  ListView_SetCheckState(list, 2, TRUE);
+  EXPECT_TRUE(form->list->Rows()[2].checked);
+  ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  EXPECT_EQ(form->list->Selected(), 0);
+
+  form->list->DeleteRow(0);
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(ItemText(list, 0, 1), L"Office");
+  EXPECT_TRUE(ListView_GetCheckState(list, 1));
+  form->list->Clear();
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
+}
+
+}  // namespace
