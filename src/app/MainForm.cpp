@@ -103,6 +103,7 @@ void TForm1::CreateComponents() {
   TabNetworkProfiles->OnShow = [this] { TabNetworkProfilesShow(); };
   TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
   TabProxy->SetCaption("Proxy");
+  CreateNetworkCardsGroup();
   CreateDnsGroup();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");

@@ -62,6 +62,10 @@ class TForm1 : public ui::Form {
   void ButtonMACAddressClick();
   bool AppendAdapterList(ui::Memo& log);
 
+  // The network card list of the adapter page.
+  void ComboBoxEditInterfacesChange();
+  void ButtonUpdateClick() { UpdateNETOption(); }
+
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
   bool Portable() const { return portable_; }
@@ -103,6 +107,10 @@ class TForm1 : public ui::Form {
   ui::Button* ButtonMACAddress;
   ui::TabSheet* TabNetworkProfiles;
   ui::TabSheet* TabProxy;
+  ui::GroupBox* GroupBoxNetworkCards;
+  ui::ComboBox* ComboBoxEditInterfaces;
+  ui::Edit* EditInterfaces;
+  ui::Button* ButtonUpdate;
   ui::GroupBox* GroupBoxDNS;
   ui::CheckBox* CheckBoxEnableDNS;
   ui::Label* LBPreferredDNS;
@@ -129,7 +137,12 @@ class TForm1 : public ui::Form {
   virtual void LoadFiltersReload() {}
   virtual void LoadNastr();
   virtual void SaveNastr();
-  virtual void LoadNetworkCards() {}
+  virtual void LoadNetworkCards();
+  // Steps of the card refresh that the address and proxy readers fill in.
+  virtual void ClearProxyBoxes() {}
+  virtual void GetAdapterAddresses() {}
+  virtual void FillProxyBoxes() {}
+  virtual void GetTCPIPDNSAddresses() {}
   virtual void UpdateNETOption() {}
   virtual void LoadDNS(const std::string& path) {}
   virtual void ComboBoxDNSChange() {}
@@ -144,6 +157,7 @@ class TForm1 : public ui::Form {
   void CreateComponents();
   void CreateRepairBoxes();
   void CreateDnsGroup();
+  void CreateNetworkCardsGroup();
   std::string SettingsFolderPath(const char* file_name);
   // The repair check boxes in the order the settings file stores them.
   std::vector<ui::CheckBox*> RepairBoxesInSaveOrder() const;
