@@ -7,6 +7,7 @@
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32VersionResources.h"
+#include "platform/win32/Win32Wmi.h"
 #include "ui/win32/Win32Host.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -17,7 +18,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32FileSystem files;
   platform::win32::Win32Processes processes;
   platform::win32::Win32Clock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  platform::win32::Win32Wmi wmi;
+  app::Services services{registry, system, versions, files, processes, clock, wmi};
 
   app::StartupHooks hooks;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };

@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/VersionResources.h"
+#include "platform/Wmi.h"
 
 namespace app {
 
@@ -18,6 +19,7 @@ struct Services {
   platform::FileSystem& files;
   platform::Processes& processes;
   platform::Clock& clock;
+  platform::Wmi& wmi;
 };
 
 }  // namespace app

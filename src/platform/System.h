@@ -44,6 +44,15 @@ class System {
   virtual std::string TimeSeparator() = 0;
   // The IPv4 adapter list in the system's order; nullopt when it cannot be read.
   virtual std::optional<std::vector<AdapterInfo>> AdapterList() = 0;
+  // The account name of the user running the program; nullopt when it cannot be read.
+  virtual std::optional<std::string> UserName() = 0;
+  // The computer's DNS host name; nullopt when it cannot be read.
+  virtual std::optional<std::string> ComputerDnsHostName() = 0;
+  // The first IPv4 address that the machine's own host name resolves to, dotted;
+  // empty when the name does not resolve. Safe on any thread.
+  virtual std::string HostAddress() = 0;
+  // Tells running programs that the per-user internet settings changed.
+  virtual void InternetSettingsChanged() = 0;
 };
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
+#include "fakes/FakeWmi.h"
 
 namespace fakes {
 
@@ -20,7 +21,8 @@ struct FakePlatform {
   FakeFileSystem files;
   FakeProcesses processes;
   FakeClock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  FakeWmi wmi;
+  app::Services services{registry, system, versions, files, processes, clock, wmi};
 };
 
 }  // namespace fakes

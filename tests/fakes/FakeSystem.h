@@ -47,6 +47,18 @@ class FakeSystem : public platform::System {
   std::optional<std::vector<platform::AdapterInfo>> adapters = std::vector<platform::AdapterInfo>{};
   std::optional<std::vector<platform::AdapterInfo>> AdapterList() override { return adapters; }
 
+  std::optional<std::string> user_name = std::string("user");
+  std::optional<std::string> UserName() override { return user_name; }
+  std::optional<std::string> computer_name = std::string("desktop-1");
+  std::optional<std::string> ComputerDnsHostName() override { return computer_name; }
+  std::string host_address = "127.0.0.1";
+  std::string HostAddress() override { return host_address; }
+  int settings_changed_notices = 0;
+  void InternetSettingsChanged() override {
+    events.push_back("InternetSettingsChanged");
+    ++settings_changed_notices;
+  }
+
   std::string app_data = "C:\\Users\\user\\AppData\\Roaming";
   unsigned code_page = 1251;
 };

@@ -8,6 +8,7 @@
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
+#include "platform/win32/Win32Wmi.h"
 
 namespace win32_test {
 
@@ -18,7 +19,8 @@ struct RealPlatform {
   platform::win32::Win32FileSystem files;
   platform::win32::Win32Processes processes;
   platform::win32::Win32Clock clock;
-  app::Services services{registry, system, versions, files, processes, clock};
+  platform::win32::Win32Wmi wmi;
+  app::Services services{registry, system, versions, files, processes, clock, wmi};
 };
 
 }  // namespace win32_test

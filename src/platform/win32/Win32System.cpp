@@ -1,8 +1,10 @@
 #include "platform/win32/Win32System.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <shlobj.h>
 #include <iphlpapi.h>
+#include <wininet.h>
 
 #include "platform/OsVersion.h"
 #include "platform/win32/Wide.h"
@@ -105,6 +107,45 @@ std::optional<std::vector<AdapterInfo>> Win32System::AdapterList() {
     adapters.push_back(std::move(info));
   }
   return adapters;
+}
+
+std::optional<std::string> Win32System::UserName() {
+  wchar_t name[257] = {};
+  DWORD size = 257;
+  if (!GetUserNameW(name, &size)) return std::nullopt;
+  return Narrow(name);
+}
+
+std::optional<std::string> Win32System::ComputerDnsHostName() {
+  DWORD size = 0;
+  GetComputerNameExW(ComputerNameDnsHostname, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::wstring name(size, L'\0');
+  if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size)) return std::nullopt;
+  name.resize(size);
+  return Narrow(name);
+}
+
+std::string Win32System::HostAddress() {
+  WSADATA data;
+  if (WSAStartup(0x0101, &data) != 0) return {};
+  std::string result;
+  char host[256] = {};
+  if (gethostname(host, sizeof(host)) == 0) {
+    // Each thread has its own result buffer, so the public-address worker may call this.
+    hostent* entry = gethostbyname(host);
+    if (entry && entry->h_addrtype == AF_INET && entry->h_addr_list && entry->h_addr_list[0]) {
+      in_addr address;
+      memcpy(&address, entry->h_addr_list[0], sizeof(address));
+      result = inet_ntoa(address);
+    }
+  }
+  WSACleanup();
+  return result;
+}
+
+void Win32System::InternetSettingsChanged() {
+  InternetSetOptionW(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
 }
 
 }  // namespace platform::win32

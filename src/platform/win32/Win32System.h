@@ -16,6 +16,10 @@ class Win32System : public platform::System {
   unsigned AnsiCodePage() override;
   std::string TimeSeparator() override;
   std::optional<std::vector<AdapterInfo>> AdapterList() override;
+  std::optional<std::string> UserName() override;
+  std::optional<std::string> ComputerDnsHostName() override;
+  std::string HostAddress() override;
+  void InternetSettingsChanged() override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.
