@@ -105,6 +105,7 @@ void TForm1::CreateComponents() {
   TabProxy->SetCaption("Proxy");
   CreateNetworkCardsGroup();
   CreateDnsGroup();
+  CreateProxyBand();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");
   PageControl->SetActivePageIndex(0);

@@ -66,6 +66,20 @@ class TForm1 : public ui::Form {
   void ComboBoxEditInterfacesChange();
   void ButtonUpdateClick() { UpdateNETOption(); }
 
+  // The per-user proxy band of the adapter page.
+  std::string detectIEProxyServer();
+  std::string detectIEProxyServerProxyAdress();
+  std::string detectIEProxyServerProxyPort();
+  uint32_t detectIEProxyServerEnabled();
+  void SetProxy();
+  void ButtonChangeProxyClick();
+  void ButtonChangeProxyAddressClick() { ButtonChangeProxyClick(); }
+  void CheckBoxProxyServerClick();
+  void CheckBoxScriptClick();
+  // The fixed proxy the program's own requests use: true only with a usable address
+  // and port. Touches no component, so workers may call it.
+  bool GetSystemProxy(std::string& address, int& port, bool& enabled);
+
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
   bool Portable() const { return portable_; }
@@ -117,6 +131,19 @@ class TForm1 : public ui::Form {
   ui::Edit* EditPreferredDNS;
   ui::Label* LBAlternativeDNS;
   ui::Edit* EditAlternativeDNS;
+  ui::Panel* TabControlNetwork;
+  ui::GroupBox* GroupBoxProxy;
+  ui::CheckBox* CheckBoxScript;
+  ui::Label* LBScriptAddress;
+  ui::Edit* EditScriptAddress;
+  ui::Button* ButtonChangeProxy;
+  ui::GroupBox* GroupBoxProxy1;
+  ui::CheckBox* CheckBoxProxyServer;
+  ui::Label* LBProxyAdress;
+  ui::Edit* EditProxyAdress;
+  ui::Label* LBProxyPort;
+  ui::Edit* EditProxyPort;
+  ui::Button* ButtonChangeProxyAddress;
   ui::TabSheet* TabTestDNS;
   ui::PopupMenu* PopupMenu_General;
   ui::MenuItem* ThemeMenu;
@@ -138,12 +165,10 @@ class TForm1 : public ui::Form {
   virtual void LoadNastr();
   virtual void SaveNastr();
   virtual void LoadNetworkCards();
-  // Steps of the card refresh that the address and proxy readers fill in.
-  virtual void ClearProxyBoxes() {}
+  // Steps of the card refresh that the address readers fill in.
   virtual void GetAdapterAddresses() {}
-  virtual void FillProxyBoxes() {}
   virtual void GetTCPIPDNSAddresses() {}
-  virtual void UpdateNETOption() {}
+  virtual void UpdateNETOption();
   virtual void LoadDNS(const std::string& path) {}
   virtual void ComboBoxDNSChange() {}
   virtual void LoadNet() {}
@@ -158,6 +183,9 @@ class TForm1 : public ui::Form {
   void CreateRepairBoxes();
   void CreateDnsGroup();
   void CreateNetworkCardsGroup();
+  void CreateProxyBand();
+  void ClearProxyBoxes();
+  void FillProxyBoxes();
   std::string SettingsFolderPath(const char* file_name);
   // The repair check boxes in the order the settings file stores them.
   std::vector<ui::CheckBox*> RepairBoxesInSaveOrder() const;

@@ -1,0 +1,235 @@
+// The per-user proxy band of the adapter page: the fixed proxy server and the automatic
+// configuration script as the system's internet functions keep them in the user's
+// registry, and the proxy the program's own requests go through.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "app/MainForm.h"
+
+namespace app {
+
+namespace {
+
+constexpr char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+std::unique_ptr<platform::RegistryKey> OpenInternetSettings(platform::Registry& registry, uint32_t access) {
+  return registry.Open(platform::RegRoot::CurrentUser, kInternetSettings, access, false);
+}
+
+// ProxyServer as stored; a value of another type is an error the caller reports.
+std::string ReadProxyServer(platform::Registry& registry) {
+  auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
+  if (!key || !key->ValueExists("ProxyServer")) return {};
+  auto text = key->ReadString("ProxyServer");
+  if (!text) throw std::runtime_error("Invalid data type for 'ProxyServer'");
+  return *text;
+}
+
+// A whole decimal number that fits an int, with an optional sign.
+std::optional<int> ParseInt(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (digits == text.size()) return std::nullopt;
+  for (size_t i = digits; i < text.size(); ++i)
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+  errno = 0;
+  long long value = std::strtoll(text.c_str(), nullptr, 10);
+  if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
+  return static_cast<int>(value);
+}
+
+void WriteOrFail(bool written, const char* value_name) {
+  if (!written) throw std::runtime_error(std::string("Failed to set data for '") + value_name + "'");
+}
+
+}  // namespace
+
+void TForm1::CreateProxyBand() {
+  TabControlNetwork = Create<ui::Panel>(TabProxy, "TabControlNetwork");
+  TabControlNetwork->SetAlign(ui::Align::Bottom);
+  TabControlNetwork->SetBounds({0, 0, 576, 150});
+
+  GroupBoxProxy = Create<ui::GroupBox>(TabControlNetwork, "GroupBoxProxy");
+  GroupBoxProxy->SetCaption("Proxy");
+  GroupBoxProxy->SetAlign(ui::Align::Left);
+  GroupBoxProxy->SetBounds({0, 0, 253, 150});
+  CheckBoxScript = Create<ui::CheckBox>(GroupBoxProxy, "CheckBoxScript");
+  CheckBoxScript->SetCaption("Использовать сценарий настройки:");
+  CheckBoxScript->SetBounds({12, 22, 232, 17});
+  CheckBoxScript->OnClick = [this] { CheckBoxScriptClick(); };
+  LBScriptAddress = Create<ui::Label>(GroupBoxProxy, "LBScriptAddress");
+  LBScriptAddress->SetCaption("Адрес сценария:");
+  LBScriptAddress->SetBounds({12, 48, 232, 14});
+  EditScriptAddress = Create<ui::Edit>(GroupBoxProxy, "EditScriptAddress");
+  EditScriptAddress->SetBounds({12, 64, 229, 21});
+  ButtonChangeProxy = Create<ui::Button>(GroupBoxProxy, "ButtonChangeProxy");
+  ButtonChangeProxy->SetCaption("Применить");
+  ButtonChangeProxy->SetBounds({131, 112, 110, 25});
+  ButtonChangeProxy->OnClick = [this] { ButtonChangeProxyClick(); };
+
+  GroupBoxProxy1 = Create<ui::GroupBox>(TabControlNetwork, "GroupBoxProxy1");
+  GroupBoxProxy1->SetCaption("Proxy");
+  GroupBoxProxy1->SetAlign(ui::Align::Client);
+  CheckBoxProxyServer = Create<ui::CheckBox>(GroupBoxProxy1, "CheckBoxProxyServer");
+  CheckBoxProxyServer->SetCaption("Использовать прокси-сервер:");
+  CheckBoxProxyServer->SetBounds({12, 22, 280, 17});
+  CheckBoxProxyServer->OnClick = [this] { CheckBoxProxyServerClick(); };
+  LBProxyAdress = Create<ui::Label>(GroupBoxProxy1, "LBProxyAdress");
+  LBProxyAdress->SetCaption("Адрес:");
+  LBProxyAdress->SetBounds({12, 48, 180, 14});
+  EditProxyAdress = Create<ui::Edit>(GroupBoxProxy1, "EditProxyAdress");
+  EditProxyAdress->SetBounds({12, 64, 196, 21});
+  LBProxyPort = Create<ui::Label>(GroupBoxProxy1, "LBProxyPort");
+  LBProxyPort->SetCaption("Порт:");
+  LBProxyPort->SetBounds({216, 48, 90, 14});
+  EditProxyPort = Create<ui::Edit>(GroupBoxProxy1, "EditProxyPort");
+  EditProxyPort->SetBounds({216, 64, 92, 21});
+  ButtonChangeProxyAddress = Create<ui::Button>(GroupBoxProxy1, "ButtonChangeProxyAddress");
+  ButtonChangeProxyAddress->SetCaption("Применить");
+  ButtonChangeProxyAddress->SetBounds({198, 112, 110, 25});
+  ButtonChangeProxyAddress->OnClick = [this] { ButtonChangeProxyAddressClick(); };
+}
+
+std::string TForm1::detectIEProxyServer() {
+  try {
+    auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
+    if (!key) return {};
+    return key->ReadString("AutoConfigURL").value_or("");
+  } catch (...) {
+    return {};
+  }
+}
+
+std::string TForm1::detectIEProxyServerProxyAdress() {
+  std::string server = ReadProxyServer(services_.registry);
+  auto colon = server.find(':');
+  return colon == std::string::npos ? std::string() : server.substr(0, colon);
+}
+
+std::string TForm1::detectIEProxyServerProxyPort() {
+  std::string server = ReadProxyServer(services_.registry);
+  auto colon = server.find(':');
+  return colon == std::string::npos ? server : server.substr(colon + 1);
+}
+
+uint32_t TForm1::detectIEProxyServerEnabled() {
+  auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
+  if (!key || !key->ValueExists("ProxyEnable")) return 0;
+  auto value = key->ReadDWord("ProxyEnable");
+  if (!value) throw std::runtime_error("Invalid data type for 'ProxyEnable'");
+  return *value;
+}
+
+void TForm1::ClearProxyBoxes() {
+  EditScriptAddress->SetText("");
+  EditProxyAdress->SetText("");
+  EditProxyPort->SetText("");
+}
+
+void TForm1::FillProxyBoxes() {
+  EditScriptAddress->SetText(detectIEProxyServer());
+  EditProxyAdress->SetText(detectIEProxyServerProxyAdress());
+  EditProxyPort->SetText(detectIEProxyServerProxyPort());
+}
+
+void TForm1::UpdateNETOption() {
+  try {
+    GetAdapterAddresses();
+    EditScriptAddress->SetText(detectIEProxyServer());
+    ComboBoxEditInterfacesChange();
+    GetTCPIPDNSAddresses();
+    App().ProcessMessages();
+    if (EditScriptAddress->Text().empty()) {
+      CheckBoxScript->SetChecked(false);
+      CheckBoxScriptClick();
+    }
+    if (!EditScriptAddress->Text().empty()) {
+      CheckBoxScript->SetChecked(true);
+      CheckBoxScriptClick();
+    }
+    EditProxyAdress->SetText(detectIEProxyServerProxyAdress());
+    EditProxyPort->SetText(detectIEProxyServerProxyPort());
+    if (detectIEProxyServerEnabled() == 0) {
+      CheckBoxProxyServer->SetChecked(false);
+      CheckBoxProxyServerClick();
+    }
+    // Any other stored number leaves the box as it was.
+    if (detectIEProxyServerEnabled() == 1) {
+      CheckBoxProxyServer->SetChecked(true);
+      CheckBoxProxyServerClick();
+    }
+    App().ProcessMessages();
+  } catch (...) {
+    // A refresh never reports: the controls keep what they held.
+  }
+}
+
+void TForm1::CheckBoxProxyServerClick() {
+  bool on = CheckBoxProxyServer->Checked();
+  for (ui::Component* c : {static_cast<ui::Component*>(EditProxyAdress), static_cast<ui::Component*>(EditProxyPort),
+                           static_cast<ui::Component*>(LBProxyAdress), static_cast<ui::Component*>(LBProxyPort)})
+    c->SetEnabled(on);
+}
+
+void TForm1::CheckBoxScriptClick() {
+  EditScriptAddress->SetEnabled(CheckBoxScript->Checked());
+  LBScriptAddress->SetEnabled(CheckBoxScript->Checked());
+}
+
+void TForm1::SetProxy() {
+  auto key = OpenInternetSettings(services_.registry, platform::reg_access::kWrite);
+  auto write_string = [&](const char* name, const std::string& value) {
+    WriteOrFail(key && key->WriteString(name, value), name);
+  };
+  auto write_dword = [&](const char* name, uint32_t value) {
+    WriteOrFail(key && key->WriteDWord(name, value), name);
+  };
+  const std::string server = EditProxyAdress->Text() + ":" + EditProxyPort->Text();
+  if (CheckBoxProxyServer->Checked()) {
+    if (!EditProxyAdress->Text().empty() && !EditProxyPort->Text().empty()) {
+      write_string("ProxyServer", server);
+      write_dword("ProxyEnable", 1);
+    }
+  } else {
+    write_string("ProxyServer", server);
+    write_dword("ProxyEnable", 0);
+  }
+  write_string("AutoConfigURL", CheckBoxScript->Checked() ? EditScriptAddress->Text() : std::string());
+  key.reset();
+  services_.system.InternetSettingsChanged();
+  App().ProcessMessages();
+}
+
+void TForm1::ButtonChangeProxyClick() {
+  SetProxy();
+  App().ProcessMessages();
+  EditScriptAddress->SetText(detectIEProxyServer());
+  EditProxyAdress->SetText(detectIEProxyServerProxyAdress());
+  EditProxyPort->SetText(detectIEProxyServerProxyPort());
+  App().ProcessMessages();
+  ButtonProxyClick();
+}
+
+bool TForm1::GetSystemProxy(std::string& address, int& port, bool& enabled) {
+  address.clear();
+  port = 0;
+  enabled = false;
+  try {
+    auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
+    if (!key) return false;
+    enabled = key->ReadDWord("ProxyEnable").value_or(0) == 1;
+    if (!enabled) return false;
+    std::string server = key->ReadString("ProxyServer").value_or("");
+    auto colon = server.find(':');
+    if (server.empty() || colon == std::string::npos) return false;
+    address = server.substr(0, colon);
+    port = ParseInt(server.substr(colon + 1)).value_or(8080);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace app
