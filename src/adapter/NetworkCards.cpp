@@ -42,17 +42,17 @@ std::vector<std::string> CardKeys(platform::Registry& registry) {
 void TForm1::CreateNetworkCardsGroup() {
   GroupBoxNetworkCards = Create<ui::GroupBox>(TabProxy, "GroupBoxNetworkCards");
   GroupBoxNetworkCards->SetCaption("Сетевые карты");
-  GroupBoxNetworkCards->SetBounds({8, 8, 560, 48});
+  GroupBoxNetworkCards->SetBounds({8, 4, 560, 45});
   EditInterfaces = Create<ui::Edit>(GroupBoxNetworkCards, "EditInterfaces");
-  EditInterfaces->SetBounds({10, 18, 425, 21});
+  EditInterfaces->SetBounds({10, 16, 425, 21});
   EditInterfaces->SetReadOnly(true);
   EditInterfaces->SetVisible(false);
   ComboBoxEditInterfaces = Create<ui::ComboBox>(GroupBoxNetworkCards, "ComboBoxEditInterfaces");
-  ComboBoxEditInterfaces->SetBounds({10, 18, 425, 21});
+  ComboBoxEditInterfaces->SetBounds({10, 16, 425, 21});
   ComboBoxEditInterfaces->OnChange = [this] { ComboBoxEditInterfacesChange(); };
   ButtonUpdate = Create<ui::Button>(GroupBoxNetworkCards, "ButtonUpdate");
   ButtonUpdate->SetCaption("Обновить");
-  ButtonUpdate->SetBounds({443, 16, 110, 25});
+  ButtonUpdate->SetBounds({443, 14, 110, 25});
   ButtonUpdate->OnClick = [this] { ButtonUpdateClick(); };
 }
 

@@ -104,7 +104,7 @@ void TForm1::CreateComponents() {
   TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
   TabProxy->SetCaption("Proxy");
   CreateNetworkCardsGroup();
-  CreateDnsGroup();
+  CreateAddressGroups();
   CreateProxyBand();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");

@@ -80,8 +80,17 @@ class TForm1 : public ui::Form {
   // and port. Touches no component, so workers may call it.
   bool GetSystemProxy(std::string& address, int& port, bool& enabled);
 
+  // The IP and DNS groups of the adapter page.
+  void ButtonChangeIPClick();
+  void SetAdapterAddresses(const std::string& description, const std::string& address,
+                           const std::string& mask, const std::string& gateway);
+  void CheckBoxEnableDHCPClick();
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
+  void ButtonChangeDNSClick();
+  void SetTCPIPDNSAddresses();
+  // The machine's own first IPv4 address; empty when its name does not resolve.
+  std::string GetIP();
   bool Portable() const { return portable_; }
 
   // Start-up steps that belong to the language files.
@@ -125,12 +134,22 @@ class TForm1 : public ui::Form {
   ui::ComboBox* ComboBoxEditInterfaces;
   ui::Edit* EditInterfaces;
   ui::Button* ButtonUpdate;
+  ui::GroupBox* GroupBoxIP;
+  ui::CheckBox* CheckBoxEnableDHCP;
+  ui::Label* LBIPAddress;
+  ui::Edit* EditIPAddress;
+  ui::Label* LBSubnetMask;
+  ui::Edit* EditSubnetMask;
+  ui::Label* LBMainGateway;
+  ui::Edit* EditMainGateway;
+  ui::Button* ButtonChangeIP;
   ui::GroupBox* GroupBoxDNS;
   ui::CheckBox* CheckBoxEnableDNS;
   ui::Label* LBPreferredDNS;
   ui::Edit* EditPreferredDNS;
   ui::Label* LBAlternativeDNS;
   ui::Edit* EditAlternativeDNS;
+  ui::Button* ButtonChangeDNS;
   ui::Panel* TabControlNetwork;
   ui::GroupBox* GroupBoxProxy;
   ui::CheckBox* CheckBoxScript;
@@ -165,9 +184,10 @@ class TForm1 : public ui::Form {
   virtual void LoadNastr();
   virtual void SaveNastr();
   virtual void LoadNetworkCards();
-  // Steps of the card refresh that the address readers fill in.
-  virtual void GetAdapterAddresses() {}
-  virtual void GetTCPIPDNSAddresses() {}
+  // The selected card's address, mask and gateway from WMI, and its DNS servers and
+  // DHCP switch from its TCP/IP key.
+  virtual void GetAdapterAddresses();
+  virtual void GetTCPIPDNSAddresses();
   virtual void UpdateNETOption();
   virtual void LoadDNS(const std::string& path) {}
   virtual void ComboBoxDNSChange() {}
@@ -181,7 +201,11 @@ class TForm1 : public ui::Form {
  private:
   void CreateComponents();
   void CreateRepairBoxes();
-  void CreateDnsGroup();
+  void CreateAddressGroups();
+  // Italic while the box's text is not a well-formed address.
+  void MarkAddress(ui::Edit& edit);
+  // The selected card's TCP/IP key, created when missing; null without the rights.
+  std::unique_ptr<platform::RegistryKey> OpenCardKey();
   void CreateNetworkCardsGroup();
   void CreateProxyBand();
   void ClearProxyBoxes();

@@ -51,32 +51,6 @@ void TForm1::CreateRepairBoxes() {
   ButtonMACAddress->OnClick = [this] { ButtonMACAddressClick(); };
 }
 
-void TForm1::CreateDnsGroup() {
-  GroupBoxDNS = Create<ui::GroupBox>(TabProxy, "GroupBoxDNS");
-  GroupBoxDNS->SetCaption("DNS");
-  GroupBoxDNS->SetBounds({292, 64, 276, 130});
-  CheckBoxEnableDNS = Create<ui::CheckBox>(GroupBoxDNS, "CheckBoxEnableDNS");
-  CheckBoxEnableDNS->SetCaption("DNS включить");
-  CheckBoxEnableDNS->SetBounds({12, 20, 200, 17});
-  CheckBoxEnableDNS->OnClick = [this] { CheckBoxEnableDNSClick(); };
-  LBPreferredDNS = Create<ui::Label>(GroupBoxDNS, "LBPreferredDNS");
-  LBPreferredDNS->SetCaption("Предпочитаемый DNS-сервер:");
-  LBPreferredDNS->SetBounds({12, 44, 250, 14});
-  EditPreferredDNS = Create<ui::Edit>(GroupBoxDNS, "EditPreferredDNS");
-  EditPreferredDNS->SetBounds({12, 59, 250, 21});
-  LBAlternativeDNS = Create<ui::Label>(GroupBoxDNS, "LBAlternativeDNS");
-  LBAlternativeDNS->SetCaption("Альтернативный DNS-сервер:");
-  LBAlternativeDNS->SetBounds({12, 84, 250, 14});
-  EditAlternativeDNS = Create<ui::Edit>(GroupBoxDNS, "EditAlternativeDNS");
-  EditAlternativeDNS->SetBounds({12, 99, 250, 21});
-  CheckBoxEnableDNSClick();
-}
-
-void TForm1::CheckBoxEnableDNSClick() {
-  EditPreferredDNS->SetEnabled(CheckBoxEnableDNS->Checked());
-  EditAlternativeDNS->SetEnabled(CheckBoxEnableDNS->Checked());
-}
-
 std::vector<ui::CheckBox*> TForm1::RepairBoxesInSaveOrder() const {
   return {CheckBoxFlushDNS,      CheckBoxResetTCPIP,        CheckBoxResetProxy,
           CheckBoxRebuildWMI,    CheckBoxResetFirewall,     CheckBoxRepairWorkgroup,

@@ -18,11 +18,17 @@ void CheckBox::Click() {
 void Edit::SetText(std::string text) {
   if (text_ == text) return;
   text_ = std::move(text);
+  all_selected_ = false;
   Notify(Change::Text);
   if (OnChange) OnChange();
 }
 
 void Edit::UserTyped(std::string text) { SetText(std::move(text)); }
+
+void Edit::SelectAll() {
+  all_selected_ = true;
+  Notify(Change::Selection);
+}
 
 void Edit::SetReadOnly(bool read_only) {
   if (read_only_ == read_only) return;

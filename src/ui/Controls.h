@@ -26,6 +26,12 @@ class Label : public Component {
  public:
   Label(Form* owner, Component* parent, std::string name)
       : Component(owner, parent, std::move(name), Kind::Label) {}
+  // Text flush with the right edge (labels standing left of their box).
+  bool RightJustified() const { return right_justified_; }
+  void SetRightJustified(bool right) { right_justified_ = right; }
+
+ private:
+  bool right_justified_ = false;
 };
 
 class ImageList : public Component {
@@ -98,6 +104,14 @@ class Edit : public Component {
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only);
   std::function<void()> OnChange;
+  // A character key reaches the box, before the character is inserted.
+  std::function<void(char32_t key)> OnKeyPress;
+  void KeyPressed(char32_t key) {
+    if (OnKeyPress) OnKeyPress(key);
+  }
+  // Selects the whole text.
+  void SelectAll();
+  bool AllSelected() const { return all_selected_; }
 
   // The peer reports typing here: the text changes and OnChange runs.
   void UserTyped(std::string text);
@@ -109,6 +123,7 @@ class Edit : public Component {
   std::string text_;
   std::string text_hint_;
   bool read_only_ = false;
+  bool all_selected_ = false;
 };
 
 // A drop-down list; the text is the chosen item's.

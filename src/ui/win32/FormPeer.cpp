@@ -196,7 +196,7 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       break;
     case Kind::Label:
       cls = WC_STATICW;
-      style |= SS_LEFT | SS_NOPREFIX;
+      style |= (static_cast<Label&>(c).RightJustified() ? SS_RIGHT : SS_LEFT) | SS_NOPREFIX;
       text = Widen(c.Caption());
       break;
     case Kind::Edit: {
@@ -257,6 +257,7 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
   if (cls == kContainerClass) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (c.GetKind() == Kind::GroupBox)
     SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  if (c.GetKind() == Kind::Edit) SetWindowSubclass(hwnd, EditSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
   switch (c.GetKind()) {
     case Kind::Button:
@@ -588,6 +589,7 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
     case Change::Selection:
       if (auto* combo = dynamic_cast<ComboBox*>(&c)) SyncComboSelection(*combo);
       if (auto* list = dynamic_cast<ListView*>(&c)) SyncListSelection(*list);
+      if (auto* edit = dynamic_cast<Edit*>(&c); edit && edit->AllSelected()) SendMessageW(hwnd, EM_SETSEL, 0, -1);
       break;
   }
 }
@@ -816,6 +818,24 @@ LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, 
     if (handled) return result;
   }
   if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, GroupBoxSubclass, 1);
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+LRESULT CALLBACK FormPeer::EditSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                        UINT_PTR, DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  auto* edit = dynamic_cast<Edit*>(peer->ComponentOf(hwnd));
+  if (edit && msg == WM_CHAR) {
+    // The box's handler sees the text as it was before this key.
+    auto key = static_cast<char32_t>(wparam);
+    peer->host_.Guard([edit, key] { edit->KeyPressed(key); });
+  }
+  if (edit && msg == WM_LBUTTONUP) {
+    LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+    peer->host_.Guard([edit] { edit->Click(); });
+    return result;
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, EditSubclass, 1);
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 

@@ -42,6 +42,8 @@ class FormPeer : public ComponentObserver {
  private:
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK EditSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                       UINT_PTR id, DWORD_PTR data);
   static LRESULT CALLBACK GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR id, DWORD_PTR data);
   static void RegisterClasses();
