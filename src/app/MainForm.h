@@ -80,7 +80,12 @@ class TForm1 : public ui::Form {
   // and port. Touches no component, so workers may call it.
   bool GetSystemProxy(std::string& address, int& port, bool& enabled);
 
-  // The IP and DNS groups of the adapter page.
+  // The IP and DNS groups of the adapter page: the selected card's address, mask and
+  // gateway from WMI, its DNS servers and DHCP switch from its TCP/IP key.
+  virtual void GetAdapterAddresses();
+  virtual void GetTCPIPDNSAddresses();
+  // Refreshes the adapter page and the proxy band; reports nothing.
+  virtual void UpdateNETOption();
   void ButtonChangeIPClick();
   void SetAdapterAddresses(const std::string& description, const std::string& address,
                            const std::string& mask, const std::string& gateway);
@@ -184,11 +189,6 @@ class TForm1 : public ui::Form {
   virtual void LoadNastr();
   virtual void SaveNastr();
   virtual void LoadNetworkCards();
-  // The selected card's address, mask and gateway from WMI, and its DNS servers and
-  // DHCP switch from its TCP/IP key.
-  virtual void GetAdapterAddresses();
-  virtual void GetTCPIPDNSAddresses();
-  virtual void UpdateNETOption();
   virtual void LoadDNS(const std::string& path) {}
   virtual void ComboBoxDNSChange() {}
   virtual void LoadNet() {}

@@ -117,7 +117,8 @@ class FakeObject : public platform::WmiObject {
     wmi_.calls.push_back({description == instance_.properties.end() ? "" : description->second.text,
                           method, args});
     auto it = instance_.methods.find(Lower(method));
-    if (it == instance_.methods.end()) throw WmiError("Invalid method", kInvalidMethod);
+    if (it == instance_.methods.end() || !it->second)
+      throw WmiError("Calling " + method + " failed (0x8004102E)", kInvalidMethod);
     return it->second(args);
   }
 
