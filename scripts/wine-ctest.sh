@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
 # Runs the Windows tests of a build folder under Wine and Xvfb. Meant to run inside
-# a network namespace that has only loopback (see test.sh).
+# a network namespace that has only loopback (see test.sh). VELMORA_CTEST_ARGS passes
+# more arguments to ctest, e.g. "-R AdapterPage" to run some of them.
 set -euo pipefail
 build=$(realpath "$1")
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 ip link set lo up 2>/dev/null || true
+# Wine lists loopback as a card without addresses. When this namespace has nothing but
+# loopback, give it one more card that leads nowhere (a veth pair, else a tap device)
+# with a documentation address, so the adapter page has a card with an IPv4 address.
+if [ "$(ip -o link show | awk -F": " "{print \$2}")" = "lo" ]; then
+  if ip link add velmora0 type veth peer name velmora1 2>/dev/null; then
+    ip link set velmora1 up
+  else
+    ip tuntap add dev velmora0 mode tap 2>/dev/null || true
+  fi
+  if ip link show velmora0 >/dev/null 2>&1; then
+    ip addr add 192.0.2.10/24 dev velmora0 && ip link set velmora0 up
+  fi
+fi
 export WINEPREFIX=$build/wineprefix
 export VELMORA_SCREENSHOTS=$root/build/screenshots
 mkdir -p "$VELMORA_SCREENSHOTS"
@@ -16,7 +30,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   wineserver -p || true
   wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
   status=0
-  (cd "$1" && ctest --output-on-failure --timeout 300) || status=$?
+  (cd "$1" && ctest --output-on-failure --timeout 300 ${VELMORA_CTEST_ARGS:-}) || status=$?
   for f in "$VELMORA_SCREENSHOTS"/*.bmp; do
     [ -e "$f" ] || continue
     convert "$f" "${f%.bmp}.png" && rm -f "$f"

@@ -52,7 +52,8 @@ class System {
   // empty when the name does not resolve. Safe on any thread.
   virtual std::string HostAddress() = 0;
   // Tells running programs that the per-user internet settings changed.
-  virtual void InternetSettingsChanged() = 0;
+  // The result says whether the system took the notice.
+  virtual bool InternetSettingsChanged() = 0;
 };
 
 }  // namespace platform

@@ -54,9 +54,10 @@ class FakeSystem : public platform::System {
   std::string host_address = "127.0.0.1";
   std::string HostAddress() override { return host_address; }
   int settings_changed_notices = 0;
-  void InternetSettingsChanged() override {
+  bool InternetSettingsChanged() override {
     events.push_back("InternetSettingsChanged");
     ++settings_changed_notices;
+    return true;
   }
 
   std::string app_data = "C:\\Users\\user\\AppData\\Roaming";

@@ -144,8 +144,8 @@ std::string Win32System::HostAddress() {
   return result;
 }
 
-void Win32System::InternetSettingsChanged() {
-  InternetSetOptionW(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+bool Win32System::InternetSettingsChanged() {
+  return InternetSetOptionW(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0) != FALSE;
 }
 
 }  // namespace platform::win32

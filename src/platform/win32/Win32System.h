@@ -19,7 +19,7 @@ class Win32System : public platform::System {
   std::optional<std::string> UserName() override;
   std::optional<std::string> ComputerDnsHostName() override;
   std::string HostAddress() override;
-  void InternetSettingsChanged() override;
+  bool InternetSettingsChanged() override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.

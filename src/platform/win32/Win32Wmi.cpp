@@ -292,8 +292,12 @@ class Locator : public WmiLocator {
   std::unique_ptr<WmiServices> ConnectServer(const std::string& server, const std::string& name_space,
                                              const std::string& user, const std::string& password) override {
     Var services;
+    // "\root\cimv2" and "root\cimv2" name the same namespace; not every WMI takes the
+    // leading separator.
+    std::string path = name_space;
+    while (!path.empty() && (path.front() == '\\' || path.front() == '/')) path.erase(0, 1);
     HRESULT hr = InvokeByName(locator_.get(), "ConnectServer", DISPATCH_METHOD,
-                              {Variant::Str(server), Variant::Str(name_space), Variant::Str(user),
+                              {Variant::Str(server), Variant::Str(path), Variant::Str(user),
                                Variant::Str(password)},
                               &services.v, nullptr);
     if (FAILED(hr)) ThrowHr("ConnectServer", hr);
