@@ -1,0 +1,137 @@
+// Start-up benchmark: time from process creation to a visible, answering main window,
+// for Velmora.exe and for an empty Win32 window made by this program itself. Prints
+// the minimum, median and maximum of several runs. Not a test: nothing here passes or
+// fails; scripts/bench.sh runs it under Wine.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::wstring Folder() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+struct Found {
+  DWORD pid;
+  const wchar_t* cls;
+  HWND hwnd;
+};
+
+HWND VisibleWindowOf(DWORD pid, const wchar_t* cls) {
+  Found found{pid, cls, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(lparam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        wchar_t name[64];
+        GetClassNameW(hwnd, name, 64);
+        if (owner == f->pid && wcscmp(name, f->cls) == 0 && IsWindowVisible(hwnd)) {
+          f->hwnd = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found.hwnd;
+}
+
+// One start: milliseconds until the window shows and answers a message; -1 on failure.
+double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wchar_t* cls) {
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  std::wstring command = L"\"" + exe + L"\" " + args;
+  double start = Now();
+  if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  double elapsed = -1;
+  HWND window = nullptr;
+  while (Now() - start < 20000) {
+    window = VisibleWindowOf(pi.dwProcessId, cls);
+    if (window) {
+      DWORD_PTR result;
+      // The window answers once its creation and first refresh are over.
+      if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &result)) elapsed = Now() - start;
+      break;
+    }
+    if (WaitForSingleObject(pi.hProcess, 1) != WAIT_TIMEOUT) break;
+  }
+  if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(pi.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 1);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return elapsed;
+}
+
+void Report(const char* what, std::vector<double> times) {
+  times.erase(std::remove(times.begin(), times.end(), -1.0), times.end());
+  if (times.empty()) {
+    std::printf("%-28s no window appeared\n", what);
+    return;
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("%-28s runs %zu  min %7.1f ms  median %7.1f ms  max %7.1f ms\n", what, times.size(), times.front(),
+              times[times.size() / 2], times.back());
+}
+
+LRESULT CALLBACK EmptyProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+int EmptyWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = EmptyProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"VelmoraBenchEmpty";
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  RegisterClassW(&wc);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"empty", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 700,
+                              550, nullptr, nullptr, wc.hInstance, nullptr);
+  ShowWindow(hwnd, SW_SHOW);
+  UpdateWindow(hwnd);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1 && std::wstring(argv[1]) == L"--empty-window") return EmptyWindow();
+  int runs = argc > 1 ? _wtoi(argv[1]) : 7;
+  if (runs < 1) runs = 7;
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::vector<double> empty, program;
+  TimeOneStart(Folder() + L"Velmora.exe", L"", L"VelmoraForm");  // warm the file cache
+  for (int i = 0; i < runs; ++i) {
+    empty.push_back(TimeOneStart(self, L"--empty-window", L"VelmoraBenchEmpty"));
+    program.push_back(TimeOneStart(Folder() + L"Velmora.exe", L"", L"VelmoraForm"));
+  }
+  Report("empty Win32 window", empty);
+  Report("Velmora.exe main window", program);
+  return 0;
+}
