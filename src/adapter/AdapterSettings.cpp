@@ -5,6 +5,7 @@
 
 #include "adapter/AddressText.h"
 #include "app/MainForm.h"
+#include "app/RegistryWrite.h"
 
 namespace app {
 
@@ -13,10 +14,6 @@ namespace {
 constexpr char kInterfaces[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 constexpr uint32_t kFullAccess64 = platform::reg_access::kAllAccess | platform::reg_access::kWow64_64Key;
 constexpr char kAdapterClass[] = "Win32_NetworkAdapterConfiguration";
-
-void WriteOrFail(bool written, const char* value_name) {
-  if (!written) throw std::runtime_error(std::string("Failed to set data for '") + value_name + "'");
-}
 
 // EnableStatic answers 0 for success and 1 for success that needs a restart.
 bool EnableStaticSucceeded(const platform::Variant& result) {
@@ -220,7 +217,7 @@ void TForm1::CheckBoxEnableDHCPClick() {
   if (!EditInterfaces->Text().empty()) {
     // The value is only ever changed, never created.
     if (auto key = OpenCardKey(); key && key->ValueExists("EnableDHCP"))
-      WriteOrFail(key->WriteDWord("EnableDHCP", dhcp_on ? 1 : 0), "EnableDHCP");
+      RequireWritten(key->WriteDWord("EnableDHCP", dhcp_on ? 1 : 0), "EnableDHCP");
   }
   for (ui::Component* c : {static_cast<ui::Component*>(ButtonChangeIP), static_cast<ui::Component*>(EditIPAddress),
                            static_cast<ui::Component*>(EditSubnetMask), static_cast<ui::Component*>(EditMainGateway)})
@@ -247,7 +244,7 @@ void TForm1::SetTCPIPDNSAddresses() {
     if (key) key->DeleteValue("NameServer");
     return;
   }
-  WriteOrFail(key && key->WriteString("NameServer", EditPreferredDNS->Text() + "," + EditAlternativeDNS->Text()),
+  RequireWritten(key && key->WriteString("NameServer", EditPreferredDNS->Text() + "," + EditAlternativeDNS->Text()),
               "NameServer");
 }
 

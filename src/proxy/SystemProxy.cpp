@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/MainForm.h"
+#include "app/RegistryWrite.h"
 
 namespace app {
 
@@ -38,10 +39,6 @@ std::optional<int> ParseInt(const std::string& text) {
   long long value = std::strtoll(text.c_str(), nullptr, 10);
   if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
   return static_cast<int>(value);
-}
-
-void WriteOrFail(bool written, const char* value_name) {
-  if (!written) throw std::runtime_error(std::string("Failed to set data for '") + value_name + "'");
 }
 
 }  // namespace
@@ -181,10 +178,10 @@ void TForm1::CheckBoxScriptClick() {
 void TForm1::SetProxy() {
   auto key = OpenInternetSettings(services_.registry, platform::reg_access::kWrite);
   auto write_string = [&](const char* name, const std::string& value) {
-    WriteOrFail(key && key->WriteString(name, value), name);
+    RequireWritten(key && key->WriteString(name, value), name);
   };
   auto write_dword = [&](const char* name, uint32_t value) {
-    WriteOrFail(key && key->WriteDWord(name, value), name);
+    RequireWritten(key && key->WriteDWord(name, value), name);
   };
   const std::string server = EditProxyAdress->Text() + ":" + EditProxyPort->Text();
   if (CheckBoxProxyServer->Checked()) {
