@@ -106,8 +106,10 @@ void TForm1::CreateComponents() {
   CreateNetworkCardsGroup();
   CreateDnsGroup();
   CreateProxyBand();
+  CreateDnsCheckGroup();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");
+  CreateDnsTestPage();
   PageControl->SetActivePageIndex(0);
 
   PopupMenu_General = CreateNonVisual<ui::PopupMenu>("PopupMenu_General");
