@@ -95,6 +95,12 @@ class Client : public platform::HttpClient {
     Handle request(WinHttpOpenRequest(connection.h, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                       WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request.h) return Failed(GetLastError());
+    if (secure && !settings_.proxy_host.empty()) {
+      // A tunnel through the proxy leads to one server only; Wine would hand a kept
+      // tunnel to the next request for another server.
+      DWORD feature = WINHTTP_DISABLE_KEEP_ALIVE;
+      WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature));
+    }
     if (!settings_.verify_certificates) {
       DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                     SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
