@@ -116,12 +116,14 @@ void TForm1::CreateDnsCheckGroup() {
   LabelDNS1 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS1");
   LabelDNS1->SetCaption("Time1");
   LabelDNS1->SetBounds({110, 61, 50, 14});
+  LabelDNS1->SetCentered(true);
   EditAlternativeDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditAlternativeDNS1");
   EditAlternativeDNS1->SetBounds({166, 58, 94, 21});
   EditAlternativeDNS1->SetReadOnly(true);
   LabelDNS2 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS2");
   LabelDNS2->SetCaption("Time2");
   LabelDNS2->SetBounds({264, 61, 50, 14});
+  LabelDNS2->SetCentered(true);
   LabelGetIP = Create<ui::Label>(GroupBoxDNScheck, "LabelGetIP");
   LabelGetIP->SetCaption("IP:");
   LabelGetIP->SetHint("Получить внешний публичный IP");
@@ -132,6 +134,7 @@ void TForm1::CreateDnsCheckGroup() {
   EditNetIP = Create<ui::Edit>(GroupBoxDNScheck, "EditNetIP");
   EditNetIP->SetText("127.0.0.1");
   EditNetIP->SetReadOnly(true);
+  EditNetIP->SetCentered(true);
   EditNetIP->SetBounds({398, 58, 150, 21});
 }
 
@@ -161,8 +164,8 @@ void TForm1::CreateDnsTestPage() {
   ListViewDNS->SetColumns({{"Имя сервера", 200, 200},
                            {"DNS 1", 100, 100},
                            {"DNS 2", 100, 100},
-                           {"Время 1", 70, 70},
-                           {"Время 2", 70, 70}});
+                           {"Время 1", 70, 70, true},
+                           {"Время 2", 70, 70, true}});
 
   PopupMenuTestDNS = CreateNonVisual<ui::PopupMenu>("PopupMenuTestDNS");
   auto item = [this](const char* name, const char* caption, const char* shortcut,
@@ -183,6 +186,7 @@ void TForm1::CreateDnsTestPage() {
   MenuListDefault = item("MenuListDefault", "Вернуть список", "Ctrl+R", &TForm1::MenuListDefaultClick);
   item("N4", "-", nullptr, nullptr);
   MenuDeleteDNS = item("MenuDeleteDNS", "Удалить DNS", "Delete", &TForm1::MenuDeleteDNSClick);
+  ListViewDNS->SetPopupMenu(PopupMenuTestDNS);
 }
 
 std::vector<TForm1::DnsEntry> TForm1::ReadDnsList(const std::string& path) {

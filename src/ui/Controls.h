@@ -26,6 +26,12 @@ class Label : public Component {
  public:
   Label(Form* owner, Component* parent, std::string name)
       : Component(owner, parent, std::move(name), Kind::Label) {}
+  // Centred text; set before the window is shown.
+  bool Centered() const { return centered_; }
+  void SetCentered(bool centered) { centered_ = centered; }
+
+ private:
+  bool centered_ = false;
 };
 
 class ImageList : public Component {
@@ -97,6 +103,9 @@ class Edit : public Component {
   void SetText(std::string text);
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only);
+  // Centred text; set before the window is shown.
+  bool Centered() const { return centered_; }
+  void SetCentered(bool centered) { centered_ = centered; }
   std::function<void()> OnChange;
 
   // The peer reports typing here: the text changes and OnChange runs.
@@ -109,6 +118,7 @@ class Edit : public Component {
   std::string text_;
   std::string text_hint_;
   bool read_only_ = false;
+  bool centered_ = false;
 };
 
 // A drop-down list; the text is the chosen item's.
@@ -142,7 +152,10 @@ struct ListColumn {
   std::string caption;
   int width = 50;
   int min_width = 0;
+  bool centered = false;
 };
+
+class PopupMenu;
 
 struct ListRow {
   std::string caption;
@@ -171,6 +184,10 @@ class ListView : public Component {
   // Selects (and focuses) a row, -1 for none.
   void SetSelected(int index);
   std::function<void()> OnSelectItem;
+  // The menu that a right click opens; its items' shortcuts work while the list has
+  // the focus.
+  PopupMenu* GetPopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(PopupMenu* menu) { popup_menu_ = menu; }
 
   // What the last change of the rows was, so a peer can mirror it without
   // rebuilding the whole list.
@@ -186,6 +203,7 @@ class ListView : public Component {
   std::vector<ListRow> rows_;
   bool check_boxes_ = false;
   int selected_ = -1;
+  PopupMenu* popup_menu_ = nullptr;
 };
 
 class Memo : public Component {

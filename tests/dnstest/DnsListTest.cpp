@@ -77,6 +77,9 @@ TEST_F(DnsList, TheComponentsAndThePopupMenu) {
   EXPECT_EQ(captions, (Strings{"Имя сервера", "DNS 1", "DNS 2", "Время 1", "Время 2"}));
   EXPECT_EQ(widths, (std::vector<int>{200, 100, 100, 70, 70}));
   EXPECT_EQ(minimums, widths);
+  EXPECT_TRUE(form->ListViewDNS->Columns()[3].centered);
+  EXPECT_TRUE(form->ListViewDNS->Columns()[4].centered);
+  EXPECT_EQ(form->ListViewDNS->GetPopupMenu(), form->PopupMenuTestDNS);
 
   Strings items;
   for (ui::MenuItem* item : form->PopupMenuTestDNS->Items())

@@ -304,4 +304,86 @@ TEST_F(DnsTestPageWin32, ARunOverLoopbackWithEchoRequests) {
   EXPECT_EQ(form->StatusBar1->SimpleText(), "");
 }
 
+// While the list's popup menu is open, a timer takes its picture and closes it.
+HWND g_dns_menu = nullptr;
+void CALLBACK CloseDnsMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_dns_menu = FindWindowW(L"#32768", nullptr);
+  if (g_dns_menu) win32_test::SaveScreenshot(g_dns_menu, L"dns-popup-menu");
+  EndMenu();
+}
+
+TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
+  ProxyValues proxy(real.registry);
+  proxy.Set(0, "");
+  ASSERT_TRUE(common::SaveTextFile(real.files, path, "[Ipv4_Default]\r\nFirst=127.0.0.1,127.0.0.2\r\nSecond=127.0.0.3,\r\n",
+                                   common::Encoding::Utf16LeBom, 1251));
+  form->LoadFiltersReload();
+  host->PeerOf(*form)->Show();
+  form->ButtonDNSClick();
+  win32_test::Pump();
+  HWND list = win32_test::FindControl(window, L"ListViewDNS");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Cell(list, 1, 2), L"");
+  LVCOLUMNW column{};
+  column.mask = LVCF_FMT;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column)));
+  EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_CENTER);
+
+  // The user selects the first row and presses Delete.
+  ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ASSERT_EQ(form->ListViewDNS->Selected(), 0);
+  SetFocus(list);
+  SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+  win32_test::Pump();
+  ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+  EXPECT_EQ(Cell(list, 0, 0), L"Second");
+  auto text = common::LoadTextFile(real.files, path, 1251);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->utf8, "[Ipv4_Default]\r\nSecond=127.0.0.3,\r\n");
+  EXPECT_EQ(text->encoding, common::Encoding::Utf16LeBom);
+
+  // Ctrl+R restores the default list.
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  BYTE control = keys[VK_CONTROL];
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  SendMessageW(list, WM_KEYDOWN, 'R', 0);
+  keys[VK_CONTROL] = control;
+  SetKeyboardState(keys);
+  win32_test::Pump();
+  EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 32);
+  HWND combo = win32_test::FindControl(window, L"ComboBoxDNS");
+  EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 32);
+
+  // A right click opens the popup menu.
+  g_dns_menu = nullptr;
+  SetTimer(nullptr, 0, 300, CloseDnsMenu);
+  RECT r;
+  GetWindowRect(list, &r);
+  SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(r.left + 40, r.top + 40));
+  EXPECT_NE(g_dns_menu, nullptr) << "the popup menu was shown";
+
+  // A click on "IP:" asks the loopback echo service on a worker.
+  if (HaveServers()) {
+    form->ButtonProxyClick();
+    win32_test::Pump();
+    HWND label = win32_test::FindControl(window, L"LabelGetIP");
+    ASSERT_NE(label, nullptr);
+    SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    DWORD start = GetTickCount();
+    while ((form->RealIPThreadsRunning() > 0 || form->EditNetIP->Text() == "127.0.0.1") && GetTickCount() - start < 10000) {
+      win32_test::Pump();
+      Sleep(5);
+    }
+    EXPECT_EQ(form->EditNetIP->Text(), "203.0.113.9");
+    wchar_t shown[64] = L"";
+    GetWindowTextW(win32_test::FindControl(window, L"EditNetIP"), shown, 64);
+    EXPECT_STREQ(shown, L"203.0.113.9");
+    win32_test::SaveScreenshot(window, L"dns-check-group");
+  }
+}
+
 }  // namespace

@@ -13,6 +13,24 @@ using platform::win32::Widen;
 
 namespace {
 
+// The shortcut text of a key with the modifiers held now ("Ctrl+F5", "Delete"), as
+// menu items spell their shortcuts; empty for keys without a name here.
+std::string ShortCutText(WORD key) {
+  std::string name;
+  if (key >= 'A' && key <= 'Z') name = std::string(1, static_cast<char>(key));
+  else if (key >= '0' && key <= '9') name = std::string(1, static_cast<char>(key));
+  else if (key >= VK_F1 && key <= VK_F12) name = "F" + std::to_string(key - VK_F1 + 1);
+  else if (key == VK_DELETE) name = "Delete";
+  else if (key == VK_INSERT) name = "Insert";
+  else return {};
+  std::string prefix;
+  if (GetKeyState(VK_SHIFT) < 0) prefix += "Shift+";
+  if (GetKeyState(VK_CONTROL) < 0) prefix += "Ctrl+";
+  if (GetKeyState(VK_MENU) < 0) prefix += "Alt+";
+  return prefix + name;
+}
+
+
 constexpr wchar_t kFormClass[] = L"VelmoraForm";
 constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
 constexpr int kTabRowHeight = 24;
@@ -196,13 +214,14 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       break;
     case Kind::Label:
       cls = WC_STATICW;
-      style |= SS_LEFT | SS_NOPREFIX;
+      // SS_NOTIFY: a click reaches the label's OnClick.
+      style |= (static_cast<Label&>(c).Centered() ? SS_CENTER : SS_LEFT) | SS_NOPREFIX | SS_NOTIFY;
       text = Widen(c.Caption());
       break;
     case Kind::Edit: {
       cls = WC_EDITW;
       auto& edit = static_cast<Edit&>(c);
-      style |= ES_AUTOHSCROLL | WS_TABSTOP | (edit.ReadOnly() ? ES_READONLY : 0);
+      style |= ES_AUTOHSCROLL | WS_TABSTOP | (edit.ReadOnly() ? ES_READONLY : 0) | (edit.Centered() ? ES_CENTER : 0);
       ex_style |= WS_EX_CLIENTEDGE;
       text = Widen(edit.Text());
       break;
@@ -395,7 +414,8 @@ void FormPeer::SyncListColumns(ListView& list) {
   for (const ListColumn& column : list.Columns()) {
     std::wstring caption = Widen(column.caption);
     LVCOLUMNW lvc{};
-    lvc.mask = LVCF_TEXT | LVCF_WIDTH;
+    lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    lvc.fmt = column.centered ? LVCFMT_CENTER : LVCFMT_LEFT;
     lvc.pszText = caption.data();
     lvc.cx = Scale(column.width, dpi_);
     SendMessageW(hwnd, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
@@ -623,6 +643,9 @@ void FormPeer::OnCommand(HWND control, int code) {
     case Kind::CheckBox:
       if (code == BN_CLICKED) host_.Guard([c] { c->Click(); });
       break;
+    case Kind::Label:
+      if (code == STN_CLICKED) host_.Guard([c] { c->Click(); });
+      break;
     case Kind::ComboBox:
       if (code == CBN_SELCHANGE && !syncing_) {
         auto* combo = static_cast<ComboBox*>(c);
@@ -648,6 +671,16 @@ void FormPeer::OnCommand(HWND control, int code) {
 void FormPeer::OnNotify(NMHDR* header) {
   Component* c = ComponentOf(header->hwndFrom);
   if (!c) return;
+  if (auto* list = dynamic_cast<ListView*>(c); list && header->code == LVN_KEYDOWN && list->GetPopupMenu()) {
+    // The list's popup menu items answer their shortcuts while the list has the focus.
+    std::string shortcut = ShortCutText(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
+    for (MenuItem* item : list->GetPopupMenu()->Items())
+      if (!shortcut.empty() && item->ShortCut() == shortcut && item->EffectivelyEnabled() && !item->IsSeparator()) {
+        host_.Guard([item] { item->Click(); });
+        break;
+      }
+    return;
+  }
   if (auto* list = dynamic_cast<ListView*>(c); list && header->code == LVN_ITEMCHANGED && !syncing_) {
     auto* change = reinterpret_cast<NMLISTVIEW*>(header);
     if (change->iItem < 0 || change->iItem >= static_cast<int>(list->Rows().size())) return;
@@ -724,6 +757,23 @@ LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
     case WM_DRAWITEM:
       DrawSpeedButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
       return TRUE;
+    case WM_CONTEXTMENU: {
+      auto* list = dynamic_cast<ListView*>(ComponentOf(reinterpret_cast<HWND>(wparam)));
+      if (!list || !list->GetPopupMenu() || !list->EffectivelyEnabled()) break;
+      POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (lparam == -1) {
+        // From the keyboard: beside the selected row, or the list's corner.
+        RECT row{};
+        if (list->Selected() < 0 ||
+            !ListView_GetItemRect(reinterpret_cast<HWND>(wparam), list->Selected(), &row, LVIR_LABEL))
+          row = RECT{};
+        at = {row.left, row.bottom};
+        ClientToScreen(reinterpret_cast<HWND>(wparam), &at);
+      }
+      PopupMenu* menu = list->GetPopupMenu();
+      host_.Popup(*menu, {at.x, at.y});
+      return 0;
+    }
     case WM_GETFONT:
       // Forms and containers are our own classes: answer with the component's font.
       if (Component* c = ComponentOf(hwnd); c && c->GetKind() != Kind::GroupBox)
