@@ -117,6 +117,10 @@ class TForm1 : public ui::Form {
   void MenuListDefaultClick();
   void MenuDeleteDNSClick();
   void ButtonCopyDNSClick();
+  // A click into a read-only address box selects its whole text, ready for copying.
+  void EditPreferredDNS1Click() { EditPreferredDNS1->SelectAll(); }
+  void EditAlternativeDNS1Click() { EditAlternativeDNS1->SelectAll(); }
+  void EditNetIPClick() { EditNetIP->SelectAll(); }
   // Pings: a series of echo requests shown in LabelDNS1 / LabelDNS2.
   static std::string PingStatusText(int64_t code);
   void PingDNS1(const std::string& address, uint16_t attempts, uint16_t buffer_size);

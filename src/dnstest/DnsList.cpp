@@ -113,6 +113,7 @@ void TForm1::CreateDnsCheckGroup() {
   EditPreferredDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditPreferredDNS1");
   EditPreferredDNS1->SetBounds({12, 58, 94, 21});
   EditPreferredDNS1->SetReadOnly(true);
+  EditPreferredDNS1->OnClick = [this] { EditPreferredDNS1Click(); };
   LabelDNS1 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS1");
   LabelDNS1->SetCaption("Time1");
   LabelDNS1->SetBounds({110, 61, 50, 14});
@@ -120,6 +121,7 @@ void TForm1::CreateDnsCheckGroup() {
   EditAlternativeDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditAlternativeDNS1");
   EditAlternativeDNS1->SetBounds({166, 58, 94, 21});
   EditAlternativeDNS1->SetReadOnly(true);
+  EditAlternativeDNS1->OnClick = [this] { EditAlternativeDNS1Click(); };
   LabelDNS2 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS2");
   LabelDNS2->SetCaption("Time2");
   LabelDNS2->SetBounds({264, 61, 50, 14});
@@ -135,6 +137,7 @@ void TForm1::CreateDnsCheckGroup() {
   EditNetIP->SetText("127.0.0.1");
   EditNetIP->SetReadOnly(true);
   EditNetIP->SetCentered(true);
+  EditNetIP->OnClick = [this] { EditNetIPClick(); };
   EditNetIP->SetBounds({398, 58, 150, 21});
 }
 

@@ -108,6 +108,7 @@ void TForm1::ButtonTestDNSClick() {
       App().ProcessMessages();
       SetSubItem(*ListViewDNS, row, 3, PingResultDNS2);
       App().ProcessMessages();
+      ListViewDNS->MakeVisible(static_cast<int>(row));
     }
     if (!stopped) App().ProcessMessages();
   } catch (...) {

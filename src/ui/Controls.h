@@ -106,6 +106,8 @@ class Edit : public Component {
   // Centred text; set before the window is shown.
   bool Centered() const { return centered_; }
   void SetCentered(bool centered) { centered_ = centered; }
+  // Selects the whole text on screen, ready for copying.
+  void SelectAll() { Notify(Change::Selection); }
   std::function<void()> OnChange;
 
   // The peer reports typing here: the text changes and OnChange runs.
@@ -188,6 +190,12 @@ class ListView : public Component {
   // the focus.
   PopupMenu* GetPopupMenu() const { return popup_menu_; }
   void SetPopupMenu(PopupMenu* menu) { popup_menu_ = menu; }
+  // Scrolls a row into view (partly visible is enough); the selection stays.
+  void MakeVisible(int index) {
+    visible_request_ = index;
+    Notify(Change::Scroll);
+  }
+  int VisibleRequest() const { return visible_request_; }
 
   // What the last change of the rows was, so a peer can mirror it without
   // rebuilding the whole list.
@@ -204,6 +212,7 @@ class ListView : public Component {
   bool check_boxes_ = false;
   int selected_ = -1;
   PopupMenu* popup_menu_ = nullptr;
+  int visible_request_ = -1;
 };
 
 class Memo : public Component {

@@ -59,6 +59,7 @@ TEST_F(DnsTestRun, TimesEveryAddressRowByRow) {
   }
   ExpectIdle();
   EXPECT_TRUE(form->StopDNSTest);
+  EXPECT_EQ(form->ListViewDNS->VisibleRequest(), 1);  // each timed row was scrolled into view
   EXPECT_EQ(wmi.queries.back(), "WQL|0|SELECT * FROM Win32_PingStatus where Address='10.0.2.2' AND BufferSize=32");
 }
 

@@ -382,6 +382,15 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
     wchar_t shown[64] = L"";
     GetWindowTextW(win32_test::FindControl(window, L"EditNetIP"), shown, 64);
     EXPECT_STREQ(shown, L"203.0.113.9");
+    // A click into the box selects the whole address.
+    HWND box = win32_test::FindControl(window, L"EditNetIP");
+    SendMessageW(box, EM_SETSEL, 0, 0);
+    SendMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    DWORD from = 1, to = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, wcslen(shown));
     win32_test::SaveScreenshot(window, L"dns-check-group");
   }
 }

@@ -276,6 +276,8 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
   if (cls == kContainerClass) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (c.GetKind() == Kind::GroupBox)
     SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  if (c.GetKind() == Kind::Edit && c.OnClick)
+    SetWindowSubclass(hwnd, EditClickSubclass, 2, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
   switch (c.GetKind()) {
     case Kind::Button:
@@ -608,6 +610,11 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
     case Change::Selection:
       if (auto* combo = dynamic_cast<ComboBox*>(&c)) SyncComboSelection(*combo);
       if (auto* list = dynamic_cast<ListView*>(&c)) SyncListSelection(*list);
+      if (c.GetKind() == Kind::Edit) SendMessageW(hwnd, EM_SETSEL, 0, -1);
+      break;
+    case Change::Scroll:
+      if (auto* list = dynamic_cast<ListView*>(&c); list && list->VisibleRequest() >= 0)
+        SendMessageW(hwnd, LVM_ENSUREVISIBLE, list->VisibleRequest(), TRUE);
       break;
   }
 }
@@ -842,6 +849,17 @@ LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
     if (handled) return result;
   }
   return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+// An edit box with a click handler: the click runs once the box has taken it.
+LRESULT CALLBACK FormPeer::EditClickSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                             DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, EditClickSubclass, 2);
+  LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+  if (msg == WM_LBUTTONUP)
+    if (Component* c = peer->ComponentOf(hwnd); c && c->OnClick) peer->host_.Guard([c] { c->Click(); });
+  return result;
 }
 
 LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
