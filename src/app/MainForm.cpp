@@ -166,7 +166,8 @@ void TForm1::FormCreate() {
   SetCaption(caption);
 
   ClearPingLabels();
-  LoadFiltersReload();
+  // A DNS list that cannot be read is reported; the window opens regardless.
+  App().Guard([this] { LoadFiltersReload(); });
   App().ProcessMessages();
   LoadNastr();
   App().ProcessMessages();
@@ -174,8 +175,10 @@ void TForm1::FormCreate() {
   App().ProcessMessages();
   UpdateNETOption();
   App().ProcessMessages();
-  LoadDNS(PortablePathDNS());
-  ComboBoxDNSChange();
+  App().Guard([this] {
+    LoadDNS(PortablePathDNS());
+    ComboBoxDNSChange();
+  });
   App().ProcessMessages();
 
   for (ui::TabSheet* page : {TabNetworkProfiles, TabUsefulCommands, TabProxy, TabTestDNS})

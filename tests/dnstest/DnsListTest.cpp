@@ -66,6 +66,17 @@ TEST_F(DnsList, AMissingFileGivesEmptyViewsWithoutAMessage) {
   EXPECT_FALSE(files.Contents(dns_path).has_value());  // nothing creates the file
 }
 
+TEST_F(DnsList, AnUnreadableFileIsReportedAndTheWindowStillOpens) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
+  files.SetUnreadable(dns_path);
+  form->FormCreate();
+  ASSERT_EQ(host.boxes.size(), 2u);  // the table and the drop-down
+  EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
+  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
+  EXPECT_TRUE(form->ComboBoxDNS->Items().empty());
+  EXPECT_EQ(form->PageControl->ActivePage(), form->TabProxy);  // start-up went on
+}
+
 TEST_F(DnsList, TheComponentsAndThePopupMenu) {
   Strings captions;
   std::vector<int> widths, minimums;
