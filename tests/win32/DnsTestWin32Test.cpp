@@ -329,6 +329,23 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
   column.mask = LVCF_FMT;
   ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column)));
   EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_CENTER);
+  // Columns do not shrink below their minimum width; wider is fine.
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  for (int width : {20, 120}) {
+    HDITEMW item{};
+    item.mask = HDI_WIDTH;
+    item.cxy = width;
+    SendMessageW(header, HDM_SETITEMW, 3, reinterpret_cast<LPARAM>(&item));
+  }
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), 120);
+  HDITEMW narrow{};
+  narrow.mask = HDI_WIDTH;
+  narrow.cxy = 50;
+  SendMessageW(header, HDM_SETITEMW, 3, reinterpret_cast<LPARAM>(&narrow));
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), 120);
+  narrow.cxy = 70;
+  SendMessageW(header, HDM_SETITEMW, 3, reinterpret_cast<LPARAM>(&narrow));
+  EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 3, 0), 70);
 
   // The user selects the first row and presses Delete.
   ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

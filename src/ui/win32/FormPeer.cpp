@@ -276,6 +276,8 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
   if (cls == kContainerClass) SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (c.GetKind() == Kind::GroupBox)
     SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  if (c.GetKind() == Kind::ListView)
+    SetWindowSubclass(hwnd, ListViewSubclass, 3, reinterpret_cast<DWORD_PTR>(this));
   if (c.GetKind() == Kind::Edit && c.OnClick)
     SetWindowSubclass(hwnd, EditClickSubclass, 2, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
@@ -849,6 +851,25 @@ LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
     if (handled) return result;
   }
   return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+// A list view's columns keep their minimum widths: a narrower width is refused as the
+// header asks its list (which does not pass the question on under Wine).
+LRESULT CALLBACK FormPeer::ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                            DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  if (msg == WM_NOTIFY) {
+    auto* change = reinterpret_cast<NMHEADERW*>(lparam);
+    if ((change->hdr.code == HDN_ITEMCHANGINGW || change->hdr.code == HDN_ITEMCHANGINGA) && change->pitem &&
+        (change->pitem->mask & HDI_WIDTH)) {
+      auto* list = dynamic_cast<ListView*>(peer->ComponentOf(hwnd));
+      if (list && change->iItem >= 0 && change->iItem < static_cast<int>(list->Columns().size()) &&
+          change->pitem->cxy < Scale(list->Columns()[change->iItem].min_width, peer->dpi_))
+        return TRUE;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListViewSubclass, 3);
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 
 // An edit box with a click handler: the click runs once the box has taken it.

@@ -44,6 +44,8 @@ class FormPeer : public ComponentObserver {
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                           UINT_PTR id, DWORD_PTR data);
   static LRESULT CALLBACK EditClickSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                             UINT_PTR id, DWORD_PTR data);
   static void RegisterClasses();
