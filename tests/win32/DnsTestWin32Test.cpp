@@ -26,6 +26,7 @@ constexpr char kProxyHost[] = "127.0.0.2";
 constexpr int kProxyPort = 47128;
 constexpr char kSilent[] = "127.0.0.1:47099";
 constexpr char kNobody[] = "127.0.0.1:47098";
+constexpr char kUnreachable[] = "127.0.0.1:47097";  // connections are never established
 constexpr char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 bool HaveServers() { return std::getenv("VELMORA_LOOPBACK_SERVERS") != nullptr; }
@@ -70,6 +71,8 @@ TEST(EchoWin32, PingsLoopbackAndReportsATime) {
       EXPECT_GE(reply->response_time, 0) << address;
       EXPECT_LT(reply->response_time, 500) << address;
       EXPECT_EQ(reply->address, address);
+      std::printf("echo %s: status %lld, %lld ms\n", address, static_cast<long long>(*reply->status),
+                  static_cast<long long>(reply->response_time));
     }
   }
   std::unique_ptr<platform::EchoSession> session = real.echo.Open();
@@ -182,6 +185,20 @@ TEST_F(HttpWin32, HonoursTheReadTimeOutAgainstAServerThatNeverAnswers) {
     std::printf("%s silent server: failed after %lu ms: %s\n", scheme, static_cast<unsigned long>(elapsed),
                 response.error.c_str());
   }
+}
+
+TEST_F(HttpWin32, HonoursTheConnectTimeOut) {
+  REQUIRE_SERVERS();
+  platform::HttpSettings settings;
+  settings.connect_timeout_ms = 1000;
+  settings.read_timeout_ms = 5000;
+  DWORD start = GetTickCount();
+  platform::HttpResponse response = Get(std::string("http://") + kUnreachable + "/", settings);
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_FALSE(response.ok);
+  EXPECT_GE(elapsed, 900u);
+  EXPECT_LT(elapsed, 4000u);
+  std::printf("unreachable server: failed after %lu ms: %s\n", static_cast<unsigned long>(elapsed), response.error.c_str());
 }
 
 TEST(PublicIpWin32, ReadsTheEchoServiceAndFallsBackToTheOwnAddress) {

@@ -10,6 +10,7 @@ Everything listens on 127.0.0.0/8 only:
                    127.0.0.5 and up are refused. It connects out from
                    127.0.0.2, so the servers can tell proxied requests by their peer.
   127.0.0.1:47099  accepts connections and never answers
+  127.0.0.1:47097  a full listen queue: new connections are never established
 Paths of both servers: /whoami (peer, User-Agent and Accept as text), /ip (a fixed
 public-looking address), /missing (404), /redirect (302 to /whoami), anything else 200.
 GET /control/ip-down and /control/ip-up on the HTTP server make /ip drop its
@@ -210,6 +211,19 @@ def main():
     ]
     for server in servers:
         threading.Thread(target=server.serve_forever, daemon=True).start()
+    # Never accepted; its queue is filled here, so the system drops further SYNs.
+    backlogged = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    backlogged.bind(("127.0.0.1", 47097))
+    backlogged.listen(0)
+    fillers = []
+    for _ in range(3):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.setblocking(False)
+        try:
+            filler.connect(("127.0.0.1", 47097))
+        except BlockingIOError:
+            pass
+        fillers.append(filler)
     with open(os.path.join(work, "ready"), "w") as f:
         f.write("%d\n" % os.getpid())
     threading.Event().wait()
