@@ -278,6 +278,7 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
     SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   if (c.GetKind() == Kind::ListView)
     SetWindowSubclass(hwnd, ListViewSubclass, 3, reinterpret_cast<DWORD_PTR>(this));
+  SyncHint(c, hwnd);
   if (c.GetKind() == Kind::Edit && c.OnClick)
     SetWindowSubclass(hwnd, EditClickSubclass, 2, reinterpret_cast<DWORD_PTR>(this));
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
@@ -362,7 +363,30 @@ void FormPeer::SyncText(Component& c) {
       break;
   }
   syncing_ = false;
+  SyncHint(c, hwnd);
   if (c.GetKind() == Kind::TabSheet) SyncPages(*static_cast<TabSheet&>(c).Pages());
+}
+
+void FormPeer::SyncHint(Component& c, HWND hwnd) {
+  if (c.Hint().empty() && !tooltip_) return;
+  if (!tooltip_) {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!tooltip_) return;
+  }
+  std::wstring text = Widen(c.Hint());
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(hwnd);
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  bool known = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+  tool.lpszText = text.data();
+  if (known)
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  else if (!text.empty())
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void FormPeer::SyncMemo(Memo& memo) {
