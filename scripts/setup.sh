@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix
   wine wine64 fonts-wine
   xvfb xauth imagemagick x11-utils xdotool
-  iproute2 util-linux python3
+  iproute2 util-linux python3 openssl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -25,6 +25,16 @@ export VELMORA_SCREENSHOTS=$root/build/screenshots
 mkdir -p "$VELMORA_SCREENSHOTS"
 bash "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 
+# Loopback HTTP, HTTPS, proxy and silent servers for the HTTP and DNS test-run tests.
+servers=$build/loopback-servers
+rm -f "$servers/ready"
+python3 "$root/tests/win32/servers/loopback_servers.py" "$servers" &
+servers_pid=$!
+trap 'kill "$servers_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -e "$servers/ready" ] && break; sleep 0.1; done
+[ -e "$servers/ready" ] || { echo "wine-ctest: the loopback servers did not start" >&2; exit 1; }
+export VELMORA_LOOPBACK_SERVERS=1
+
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -e
   wineserver -p || true

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include "app/Startup.h"
+#include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32System.h"
 #include "platform/win32/Win32Registry.h"
@@ -19,7 +21,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32Processes processes;
   platform::win32::Win32Clock clock;
   platform::win32::Win32Wmi wmi;
-  app::Services services{registry, system, versions, files, processes, clock, wmi};
+  platform::win32::Win32Echo echo{wmi};
+  platform::win32::Win32Http http;
+  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 
   app::StartupHooks hooks;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };

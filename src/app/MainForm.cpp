@@ -106,8 +106,10 @@ void TForm1::CreateComponents() {
   CreateNetworkCardsGroup();
   CreateAddressGroups();
   CreateProxyBand();
+  CreateDnsCheckGroup();
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");
+  CreateDnsTestPage();
   PageControl->SetActivePageIndex(0);
 
   PopupMenu_General = CreateNonVisual<ui::PopupMenu>("PopupMenu_General");
@@ -164,7 +166,8 @@ void TForm1::FormCreate() {
   SetCaption(caption);
 
   ClearPingLabels();
-  LoadFiltersReload();
+  // A DNS list that cannot be read is reported; the window opens regardless.
+  App().Guard([this] { LoadFiltersReload(); });
   App().ProcessMessages();
   LoadNastr();
   App().ProcessMessages();
@@ -172,8 +175,10 @@ void TForm1::FormCreate() {
   App().ProcessMessages();
   UpdateNETOption();
   App().ProcessMessages();
-  LoadDNS(PortablePathDNS());
-  ComboBoxDNSChange();
+  App().Guard([this] {
+    LoadDNS(PortablePathDNS());
+    ComboBoxDNSChange();
+  });
   App().ProcessMessages();
 
   for (ui::TabSheet* page : {TabNetworkProfiles, TabUsefulCommands, TabProxy, TabTestDNS})

@@ -2,7 +2,10 @@
 // Every page's operations are methods of this window and work on its components.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/Services.h"
 #include "ui/Application.h"
@@ -106,6 +109,52 @@ class TForm1 : public ui::Form {
   // The profiles page's show event: reloads the profile list.
   virtual void TabNetworkProfilesShow() { LoadNet(); }
 
+  // The DNS server list, ping and test run.
+  // The list file's entries as both views read them, in file order.
+  struct DnsEntry {
+    std::string name;
+    std::string dns1;
+    std::string dns2;
+  };
+  std::vector<DnsEntry> ReadDnsList(const std::string& path);
+  virtual void LoadDNS(const std::string& path);
+  virtual void ComboBoxDNSChange();
+  void LoadDNSTest(const std::string& path);
+  virtual void LoadFiltersReload();
+  virtual void ClearPingLabels();
+  // Removes the index-th entry of the server section, as the views count them.
+  void DeleteFromIniFile(int index);
+  void MenuRefreshDNSClick() { LoadFiltersReload(); }
+  void MenuCopyDNS1Click();
+  void MenuCopyDNS2Click();
+  void MenuCopyDNS1DNS2Click();
+  void MenuListDefaultClick();
+  void MenuDeleteDNSClick();
+  void ButtonCopyDNSClick();
+  // A click into a read-only address box selects its whole text, ready for copying.
+  void EditPreferredDNS1Click() { EditPreferredDNS1->SelectAll(); }
+  void EditAlternativeDNS1Click() { EditAlternativeDNS1->SelectAll(); }
+  void EditNetIPClick() { EditNetIP->SelectAll(); }
+  // Pings: a series of echo requests shown in LabelDNS1 / LabelDNS2.
+  static std::string PingStatusText(int64_t code);
+  void PingDNS1(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingDNS2(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void ButtonPingClick();
+  // The test run over the list and its two timing operations.
+  void ButtonTestDNSClick();
+  void PingDNS1Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingDNS2Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingThroughProxyMethod(const std::string& address, int attempts);
+  void PingThroughProxyMethod2(const std::string& address, int attempts);
+  // The public address from the echo service, or the machine's own when that fails.
+  std::string GetMyRealIP();
+  void LabelGetIPClick();
+  // Lookups started by LabelGetIPClick that have not finished yet.
+  int RealIPThreadsRunning() const { return real_ip_threads_.load(); }
+  bool StopDNSTest = false;
+  std::string PingResultDNS1 = "0";
+  std::string PingResultDNS2 = "0";
+
   // Components of the frame.
   ui::Panel* TabControlNetwork1;
   ui::SpeedButton* SpeedButton_GeneralMenu;
@@ -169,6 +218,30 @@ class TForm1 : public ui::Form {
   ui::Edit* EditProxyPort;
   ui::Button* ButtonChangeProxyAddress;
   ui::TabSheet* TabTestDNS;
+  ui::GroupBox* GroupBoxDNScheck;
+  ui::ComboBox* ComboBoxDNS;
+  ui::Edit* EditPreferredDNS1;
+  ui::Edit* EditAlternativeDNS1;
+  ui::Label* LabelDNS1;
+  ui::Label* LabelDNS2;
+  ui::Button* ButtonPing;
+  ui::Button* ButtonCopyDNS;
+  ui::Label* LabelGetIP;
+  ui::Edit* EditNetIP;
+  ui::Panel* TabControlDNSList;
+  ui::ListView* ListViewDNS;
+  ui::StatusBar* StatusBar2;
+  ui::Memo* MemoDNS;
+  ui::StatusBar* StatusBar1;
+  ui::Panel* TabControl1;
+  ui::Button* ButtonTestDNS;
+  ui::PopupMenu* PopupMenuTestDNS;
+  ui::MenuItem* MenuRefreshDNS;
+  ui::MenuItem* MenuCopyDNS1;
+  ui::MenuItem* MenuCopyDNS2;
+  ui::MenuItem* MenuCopyDNS1DNS2;
+  ui::MenuItem* MenuListDefault;
+  ui::MenuItem* MenuDeleteDNS;
   ui::PopupMenu* PopupMenu_General;
   ui::MenuItem* ThemeMenu;
   ui::MenuItem* ThemeAuto;
@@ -184,13 +257,9 @@ class TForm1 : public ui::Form {
 
  protected:
   // Creation steps of the pages that are filled in by their own modules.
-  virtual void ClearPingLabels() {}
-  virtual void LoadFiltersReload() {}
   virtual void LoadNastr();
   virtual void SaveNastr();
   virtual void LoadNetworkCards();
-  virtual void LoadDNS(const std::string& path) {}
-  virtual void ComboBoxDNSChange() {}
   virtual void LoadNet() {}
 
   std::string ProgramFolder();
@@ -208,6 +277,14 @@ class TForm1 : public ui::Form {
   std::unique_ptr<platform::RegistryKey> OpenCardKey();
   void CreateNetworkCardsGroup();
   void CreateProxyBand();
+  void CreateDnsCheckGroup();
+  void CreateDnsTestPage();
+  void PingSeries(ui::Label& label, const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,
+               uint16_t buffer_size);
+  void PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts);
+  void RealIPThreadRun();
+  void FinishDnsTest();
   void ClearProxyBoxes();
   void FillProxyBoxes();
   std::string SettingsFolderPath(const char* file_name);
@@ -218,6 +295,7 @@ class TForm1 : public ui::Form {
   bool portable_ = false;
   std::string time_separator_ = ":";
   bool general_menu_open_ = false;
+  std::atomic<int> real_ip_threads_{0};
 };
 
 // The update window; its contents arrive with the updater.

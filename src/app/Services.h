@@ -3,7 +3,9 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/Echo.h"
 #include "platform/FileSystem.h"
+#include "platform/Http.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
@@ -20,6 +22,8 @@ struct Services {
   platform::Processes& processes;
   platform::Clock& clock;
   platform::Wmi& wmi;
+  platform::Echo& echo;
+  platform::Http& http;
 };
 
 }  // namespace app

@@ -75,6 +75,7 @@ enum class Change {
   Checked,
   Items,
   Selection,
+  Scroll,
   ActivePage,
   TabVisible,
   ReadOnly,

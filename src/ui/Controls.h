@@ -29,9 +29,13 @@ class Label : public Component {
   // Text flush with the right edge (labels standing left of their box).
   bool RightJustified() const { return right_justified_; }
   void SetRightJustified(bool right) { right_justified_ = right; }
+  // Centred text; set before the window is shown.
+  bool Centered() const { return centered_; }
+  void SetCentered(bool centered) { centered_ = centered; }
 
  private:
   bool right_justified_ = false;
+  bool centered_ = false;
 };
 
 class ImageList : public Component {
@@ -103,6 +107,9 @@ class Edit : public Component {
   void SetText(std::string text);
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only);
+  // Centred text; set before the window is shown.
+  bool Centered() const { return centered_; }
+  void SetCentered(bool centered) { centered_ = centered; }
   std::function<void()> OnChange;
   // A character key reaches the box, before the character is inserted.
   std::function<void(char32_t key)> OnKeyPress;
@@ -124,6 +131,7 @@ class Edit : public Component {
   std::string text_hint_;
   bool read_only_ = false;
   bool all_selected_ = false;
+  bool centered_ = false;
 };
 
 // A drop-down list; the text is the chosen item's.
@@ -157,7 +165,10 @@ struct ListColumn {
   std::string caption;
   int width = 50;
   int min_width = 0;
+  bool centered = false;
 };
+
+class PopupMenu;
 
 struct ListRow {
   std::string caption;
@@ -186,6 +197,16 @@ class ListView : public Component {
   // Selects (and focuses) a row, -1 for none.
   void SetSelected(int index);
   std::function<void()> OnSelectItem;
+  // The menu that a right click opens; its items' shortcuts work while the list has
+  // the focus.
+  PopupMenu* GetPopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(PopupMenu* menu) { popup_menu_ = menu; }
+  // Scrolls a row into view (partly visible is enough); the selection stays.
+  void MakeVisible(int index) {
+    visible_request_ = index;
+    Notify(Change::Scroll);
+  }
+  int VisibleRequest() const { return visible_request_; }
 
   // What the last change of the rows was, so a peer can mirror it without
   // rebuilding the whole list.
@@ -201,6 +222,8 @@ class ListView : public Component {
   std::vector<ListRow> rows_;
   bool check_boxes_ = false;
   int selected_ = -1;
+  PopupMenu* popup_menu_ = nullptr;
+  int visible_request_ = -1;
 };
 
 class Memo : public Component {

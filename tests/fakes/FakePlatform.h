@@ -7,9 +7,11 @@
 
 #include "app/Services.h"
 #include "fakes/FakeFileSystem.h"
+#include "fakes/FakeHttp.h"
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/FakeWmi.h"
+#include "platform/WmiEcho.h"
 
 namespace fakes {
 
@@ -22,7 +24,10 @@ struct FakePlatform {
   FakeProcesses processes;
   FakeClock clock;
   FakeWmi wmi;
-  app::Services services{registry, system, versions, files, processes, clock, wmi};
+  // Echo requests go through the fake WMI: tests answer Win32_PingStatus queries.
+  platform::WmiEcho echo{wmi};
+  FakeHttp http;
+  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 };
 
 }  // namespace fakes

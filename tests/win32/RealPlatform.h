@@ -4,7 +4,9 @@
 
 #include "app/Services.h"
 #include "fakes/FakeSystem.h"
+#include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/Win32Http.h"
 #include "platform/win32/Win32Processes.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32System.h"
@@ -20,7 +22,9 @@ struct RealPlatform {
   platform::win32::Win32Processes processes;
   platform::win32::Win32Clock clock;
   platform::win32::Win32Wmi wmi;
-  app::Services services{registry, system, versions, files, processes, clock, wmi};
+  platform::win32::Win32Echo echo{wmi};
+  platform::win32::Win32Http http;
+  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 };
 
 }  // namespace win32_test

@@ -13,6 +13,24 @@ using platform::win32::Widen;
 
 namespace {
 
+// The shortcut text of a key with the modifiers held now ("Ctrl+F5", "Delete"), as
+// menu items spell their shortcuts; empty for keys without a name here.
+std::string ShortCutText(WORD key) {
+  std::string name;
+  if (key >= 'A' && key <= 'Z') name = std::string(1, static_cast<char>(key));
+  else if (key >= '0' && key <= '9') name = std::string(1, static_cast<char>(key));
+  else if (key >= VK_F1 && key <= VK_F12) name = "F" + std::to_string(key - VK_F1 + 1);
+  else if (key == VK_DELETE) name = "Delete";
+  else if (key == VK_INSERT) name = "Insert";
+  else return {};
+  std::string prefix;
+  if (GetKeyState(VK_SHIFT) < 0) prefix += "Shift+";
+  if (GetKeyState(VK_CONTROL) < 0) prefix += "Ctrl+";
+  if (GetKeyState(VK_MENU) < 0) prefix += "Alt+";
+  return prefix + name;
+}
+
+
 constexpr wchar_t kFormClass[] = L"VelmoraForm";
 constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
 constexpr int kTabRowHeight = 24;
@@ -196,13 +214,17 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
       break;
     case Kind::Label:
       cls = WC_STATICW;
-      style |= (static_cast<Label&>(c).RightJustified() ? SS_RIGHT : SS_LEFT) | SS_NOPREFIX;
+      // SS_NOTIFY: a click reaches the label's OnClick.
+      style |= (static_cast<Label&>(c).Centered()         ? SS_CENTER
+                : static_cast<Label&>(c).RightJustified() ? SS_RIGHT
+                                                          : SS_LEFT) |
+               SS_NOPREFIX | SS_NOTIFY;
       text = Widen(c.Caption());
       break;
     case Kind::Edit: {
       cls = WC_EDITW;
       auto& edit = static_cast<Edit&>(c);
-      style |= ES_AUTOHSCROLL | WS_TABSTOP | (edit.ReadOnly() ? ES_READONLY : 0);
+      style |= ES_AUTOHSCROLL | WS_TABSTOP | (edit.ReadOnly() ? ES_READONLY : 0) | (edit.Centered() ? ES_CENTER : 0);
       ex_style |= WS_EX_CLIENTEDGE;
       text = Widen(edit.Text());
       break;
@@ -258,6 +280,9 @@ HWND FormPeer::CreateControl(Component& c, HWND parent_hwnd) {
   if (c.GetKind() == Kind::GroupBox)
     SetWindowSubclass(hwnd, GroupBoxSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   if (c.GetKind() == Kind::Edit) SetWindowSubclass(hwnd, EditSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
+  if (c.GetKind() == Kind::ListView)
+    SetWindowSubclass(hwnd, ListViewSubclass, 3, reinterpret_cast<DWORD_PTR>(this));
+  SyncHint(c, hwnd);
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.GetFont())), FALSE);
   switch (c.GetKind()) {
     case Kind::Button:
@@ -340,7 +365,30 @@ void FormPeer::SyncText(Component& c) {
       break;
   }
   syncing_ = false;
+  SyncHint(c, hwnd);
   if (c.GetKind() == Kind::TabSheet) SyncPages(*static_cast<TabSheet&>(c).Pages());
+}
+
+void FormPeer::SyncHint(Component& c, HWND hwnd) {
+  if (c.Hint().empty() && !tooltip_) return;
+  if (!tooltip_) {
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!tooltip_) return;
+  }
+  std::wstring text = Widen(c.Hint());
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(hwnd);
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  bool known = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+  tool.lpszText = text.data();
+  if (known)
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  else if (!text.empty())
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void FormPeer::SyncMemo(Memo& memo) {
@@ -396,7 +444,8 @@ void FormPeer::SyncListColumns(ListView& list) {
   for (const ListColumn& column : list.Columns()) {
     std::wstring caption = Widen(column.caption);
     LVCOLUMNW lvc{};
-    lvc.mask = LVCF_TEXT | LVCF_WIDTH;
+    lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    lvc.fmt = column.centered ? LVCFMT_CENTER : LVCFMT_LEFT;
     lvc.pszText = caption.data();
     lvc.cx = Scale(column.width, dpi_);
     SendMessageW(hwnd, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
@@ -591,6 +640,10 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
       if (auto* list = dynamic_cast<ListView*>(&c)) SyncListSelection(*list);
       if (auto* edit = dynamic_cast<Edit*>(&c); edit && edit->AllSelected()) SendMessageW(hwnd, EM_SETSEL, 0, -1);
       break;
+    case Change::Scroll:
+      if (auto* list = dynamic_cast<ListView*>(&c); list && list->VisibleRequest() >= 0)
+        SendMessageW(hwnd, LVM_ENSUREVISIBLE, list->VisibleRequest(), TRUE);
+      break;
   }
 }
 
@@ -625,6 +678,9 @@ void FormPeer::OnCommand(HWND control, int code) {
     case Kind::CheckBox:
       if (code == BN_CLICKED) host_.Guard([c] { c->Click(); });
       break;
+    case Kind::Label:
+      if (code == STN_CLICKED) host_.Guard([c] { c->Click(); });
+      break;
     case Kind::ComboBox:
       if (code == CBN_SELCHANGE && !syncing_) {
         auto* combo = static_cast<ComboBox*>(c);
@@ -650,6 +706,16 @@ void FormPeer::OnCommand(HWND control, int code) {
 void FormPeer::OnNotify(NMHDR* header) {
   Component* c = ComponentOf(header->hwndFrom);
   if (!c) return;
+  if (auto* list = dynamic_cast<ListView*>(c); list && header->code == LVN_KEYDOWN && list->GetPopupMenu()) {
+    // The list's popup menu items answer their shortcuts while the list has the focus.
+    std::string shortcut = ShortCutText(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
+    for (MenuItem* item : list->GetPopupMenu()->Items())
+      if (!shortcut.empty() && item->ShortCut() == shortcut && item->EffectivelyEnabled() && !item->IsSeparator()) {
+        host_.Guard([item] { item->Click(); });
+        break;
+      }
+    return;
+  }
   if (auto* list = dynamic_cast<ListView*>(c); list && header->code == LVN_ITEMCHANGED && !syncing_) {
     auto* change = reinterpret_cast<NMLISTVIEW*>(header);
     if (change->iItem < 0 || change->iItem >= static_cast<int>(list->Rows().size())) return;
@@ -726,6 +792,23 @@ LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
     case WM_DRAWITEM:
       DrawSpeedButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
       return TRUE;
+    case WM_CONTEXTMENU: {
+      auto* list = dynamic_cast<ListView*>(ComponentOf(reinterpret_cast<HWND>(wparam)));
+      if (!list || !list->GetPopupMenu() || !list->EffectivelyEnabled()) break;
+      POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (lparam == -1) {
+        // From the keyboard: beside the selected row, or the list's corner.
+        RECT row{};
+        if (list->Selected() < 0 ||
+            !ListView_GetItemRect(reinterpret_cast<HWND>(wparam), list->Selected(), &row, LVIR_LABEL))
+          row = RECT{};
+        at = {row.left, row.bottom};
+        ClientToScreen(reinterpret_cast<HWND>(wparam), &at);
+      }
+      PopupMenu* menu = list->GetPopupMenu();
+      host_.Popup(*menu, {at.x, at.y});
+      return 0;
+    }
     case WM_GETFONT:
       // Forms and containers are our own classes: answer with the component's font.
       if (Component* c = ComponentOf(hwnd); c && c->GetKind() != Kind::GroupBox)
@@ -796,6 +879,26 @@ LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
+// A list view's columns keep their minimum widths: a narrower width is refused as the
+// header asks its list (which does not pass the question on under Wine).
+LRESULT CALLBACK FormPeer::ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                            DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  if (msg == WM_NOTIFY) {
+    auto* change = reinterpret_cast<NMHEADERW*>(lparam);
+    if ((change->hdr.code == HDN_ITEMCHANGINGW || change->hdr.code == HDN_ITEMCHANGINGA) && change->pitem &&
+        (change->pitem->mask & HDI_WIDTH)) {
+      auto* list = dynamic_cast<ListView*>(peer->ComponentOf(hwnd));
+      if (list && change->iItem >= 0 && change->iItem < static_cast<int>(list->Columns().size()) &&
+          change->pitem->cxy < Scale(list->Columns()[change->iItem].min_width, peer->dpi_))
+        return TRUE;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListViewSubclass, 3);
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+// An edit box with a click handler: the click runs once the box has taken it.
 LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                             UINT_PTR, DWORD_PTR data) {
   auto* peer = reinterpret_cast<FormPeer*>(data);

@@ -46,6 +46,8 @@ class FormPeer : public ComponentObserver {
                                        UINT_PTR id, DWORD_PTR data);
   static LRESULT CALLBACK GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
+                                           UINT_PTR id, DWORD_PTR data);
   static void RegisterClasses();
 
   void CreateChildren(Component& parent, HWND parent_hwnd);
@@ -54,6 +56,8 @@ class FormPeer : public ComponentObserver {
   HFONT FontFor(const Font& font);
   void ApplyFont(Component& component);
   void SyncText(Component& component);
+  // The component's hint as a tooltip over its window.
+  void SyncHint(Component& component, HWND hwnd);
   void SyncPages(PageControl& pages);
   void SyncMemo(Memo& memo);
   void SyncComboItems(ComboBox& combo);
@@ -71,6 +75,7 @@ class FormPeer : public ComponentObserver {
   Win32Host& host_;
   Form& form_;
   HWND hwnd_ = nullptr;
+  HWND tooltip_ = nullptr;
   std::map<const Component*, HWND> windows_;
   std::map<HWND, Component*> components_;
   std::map<HWND, HWND> tab_rows_;  // page control window -> its tab row

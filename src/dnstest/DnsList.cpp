@@ -1,0 +1,314 @@
+// The DNS server list: the file Config\dns.ini with one section of "name=DNS 1,DNS 2"
+// lines, shown as the drop-down of the adapter page's DNS check group and as the table
+// of the DNS test page with its popup menu.
+#include <stdexcept>
+#include <unordered_map>
+
+#include "app/MainForm.h"
+#include "common/IniFile.h"
+
+namespace app {
+
+namespace {
+
+constexpr char kSection[] = "Ipv4_Default";
+
+const char* const kDefaultList[] = {
+    "[Ipv4_Default]",
+    "RU - Yandex=77.88.8.1,77.88.8.8",
+    "RU - Yandex Safe=77.88.8.88,77.88.8.2",
+    "RU - Yandex Family=77.88.8.7,77.88.8.3",
+    "RU - AdGuard=94.140.14.14,94.140.15.15",
+    "RU - AdGuard Family=94.140.14.15,94.140.15.16",
+    "RU - Safe DNS=195.46.39.39,195.46.39.40",
+    "US - Google Public DNS=8.8.8.8,8.8.4.4",
+    "US - OpenDNS=208.67.222.222,208.67.220.220",
+    "US - OpenDNS - 2=208.67.222.220,208.67.220.222",
+    "US - OpenDNS Family=208.67.222.123,208.67.220.123",
+    "AU - Cloudflare=1.1.1.1,1.0.0.1",
+    "AU - Cloudflare Malware + Adult Blocking=1.1.1.3,1.0.0.3",
+    "AU - Cloudflare Malware Blocking=1.1.1.2,1.0.0.2",
+    "US - Norton ConnectSafe Basic=199.85.126.10,199.85.127.10",
+    "US - Norton DNS=198.153.192.1,198.153.194.1",
+    "US - Norton ConnectSafe Secure=199.85.126.20,199.85.127.20",
+    "US - Norton ConnectSafe Family=199.85.126.30,199.85.127.30",
+    "US - Comodo=156.154.70.22,156.154.71.22",
+    "US - Comodo Secure=8.26.56.26,8.20.247.20",
+    "US - VeriSign Public DNS=64.6.64.6,64.6.65.6",
+    "US - Qwest=205.171.3.65,205.171.2.65",
+    "US - UltraDNS=204.69.234.1,204.74.101.1",
+    "GB - Zen Internet=212.23.8.1,212.23.3.1",
+    "GB - Orange DNS=195.92.195.94,195.92.195.95",
+    "US - Neustar 1=156.154.70.1,156.154.71.1",
+    "US - Neustar 2=156.154.70.5,156.154.71.5",
+    "US - Neustar Family Secure=156.154.70.3,156.154.71.3",
+    "US - Neustar Business Secure=156.154.70.4,156.154.71.4",
+    "US - Neustar Threat Protection=156.154.70.2,156.154.71.2",
+    "US - Quad9 Security=9.9.9.9,149.112.112.112",
+    "US - Quad9 No Security=9.9.9.10,149.112.112.10",
+    "BG - MegaLan=95.111.55.251,95.111.55.250",
+};
+
+// DNS 1 is the text before the first ",", empty without one; DNS 2 the text after it.
+void SplitServers(const std::string& value, std::string& dns1, std::string& dns2) {
+  auto comma = value.find(',');
+  dns1 = comma == std::string::npos ? std::string() : value.substr(0, comma);
+  dns2 = comma == std::string::npos ? std::string() : value.substr(comma + 1);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Where the index-th entry line of the server section lies in `text` (its line break
+// included), counted as the list's readers count entries: only the first section of
+// that name, neither comments nor empty lines nor other sections. Nullopt when the
+// section has fewer entries.
+std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, int index) {
+  bool in_section = false, section_seen = false;
+  int counter = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find_first_of("\r\n", pos);
+    size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end != std::string::npos && text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+    std::string_view line = Trimmed(std::string_view(text).substr(pos, (end == std::string::npos ? text.size() : end) - pos));
+    if (!line.empty()) {
+      size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+      if (close != std::string_view::npos) {
+        bool ours = common::EqualsTextNoCase(Trimmed(line.substr(1, close - 1)), kSection);
+        in_section = ours && !section_seen;
+        section_seen = section_seen || ours;
+      } else if (in_section && line.front() != ';') {
+        if (counter == index) return std::pair{pos, next};
+        ++counter;
+      }
+    }
+    pos = next;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void TForm1::CreateDnsCheckGroup() {
+  GroupBoxDNScheck = Create<ui::GroupBox>(TabProxy, "GroupBoxDNScheck");
+  GroupBoxDNScheck->SetCaption("Проверка DNS");
+  GroupBoxDNScheck->SetBounds({8, 232, 560, 93});
+  ComboBoxDNS = Create<ui::ComboBox>(GroupBoxDNScheck, "ComboBoxDNS");
+  ComboBoxDNS->SetBounds({12, 22, 241, 21});
+  ComboBoxDNS->OnChange = [this] { ComboBoxDNSChange(); };
+  ButtonCopyDNS = Create<ui::Button>(GroupBoxDNScheck, "ButtonCopyDNS");
+  ButtonCopyDNS->SetCaption("Копировать DNS");
+  ButtonCopyDNS->SetBounds({318, 20, 110, 25});
+  ButtonCopyDNS->OnClick = [this] { ButtonCopyDNSClick(); };
+  ButtonPing = Create<ui::Button>(GroupBoxDNScheck, "ButtonPing");
+  ButtonPing->SetCaption("Ping");
+  ButtonPing->SetBounds({438, 20, 110, 25});
+  ButtonPing->OnClick = [this] { ButtonPingClick(); };
+  EditPreferredDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditPreferredDNS1");
+  EditPreferredDNS1->SetBounds({12, 58, 94, 21});
+  EditPreferredDNS1->SetReadOnly(true);
+  EditPreferredDNS1->OnClick = [this] { EditPreferredDNS1Click(); };
+  LabelDNS1 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS1");
+  LabelDNS1->SetCaption("Time1");
+  LabelDNS1->SetBounds({110, 61, 50, 14});
+  LabelDNS1->SetCentered(true);
+  EditAlternativeDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditAlternativeDNS1");
+  EditAlternativeDNS1->SetBounds({166, 58, 94, 21});
+  EditAlternativeDNS1->SetReadOnly(true);
+  EditAlternativeDNS1->OnClick = [this] { EditAlternativeDNS1Click(); };
+  LabelDNS2 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS2");
+  LabelDNS2->SetCaption("Time2");
+  LabelDNS2->SetBounds({264, 61, 50, 14});
+  LabelDNS2->SetCentered(true);
+  LabelGetIP = Create<ui::Label>(GroupBoxDNScheck, "LabelGetIP");
+  LabelGetIP->SetCaption("IP:");
+  LabelGetIP->SetHint("Получить внешний публичный IP");
+  LabelGetIP->SetBold(true);
+  LabelGetIP->SetCursor(ui::Cursor::HandPoint);
+  LabelGetIP->SetBounds({376, 61, 20, 14});
+  LabelGetIP->OnClick = [this] { LabelGetIPClick(); };
+  EditNetIP = Create<ui::Edit>(GroupBoxDNScheck, "EditNetIP");
+  EditNetIP->SetText("127.0.0.1");
+  EditNetIP->SetReadOnly(true);
+  EditNetIP->SetCentered(true);
+  EditNetIP->OnClick = [this] { EditNetIPClick(); };
+  EditNetIP->SetBounds({398, 58, 150, 21});
+}
+
+void TForm1::CreateDnsTestPage() {
+  TabControl1 = Create<ui::Panel>(TabTestDNS, "TabControl1");
+  TabControl1->SetAlign(ui::Align::Bottom);
+  TabControl1->SetBounds({0, 0, 576, 35});
+  ButtonTestDNS = Create<ui::Button>(TabControl1, "ButtonTestDNS");
+  ButtonTestDNS->SetCaption("Тест DNS");
+  ButtonTestDNS->SetAlign(ui::Align::Client);
+  ButtonTestDNS->OnClick = [this] { ButtonTestDNSClick(); };
+  StatusBar1 = Create<ui::StatusBar>(TabTestDNS, "StatusBar1");
+  StatusBar1->SetAlign(ui::Align::Bottom);
+  StatusBar1->SetBounds({0, 0, 576, 19});
+
+  TabControlDNSList = Create<ui::Panel>(TabTestDNS, "TabControlDNSList");
+  TabControlDNSList->SetAlign(ui::Align::Client);
+  StatusBar2 = Create<ui::StatusBar>(TabControlDNSList, "StatusBar2");
+  StatusBar2->SetAlign(ui::Align::Bottom);
+  StatusBar2->SetBounds({0, 0, 576, 19});
+  MemoDNS = Create<ui::Memo>(TabControlDNSList, "MemoDNS");
+  MemoDNS->SetReadOnly(true);
+  MemoDNS->SetVisible(false);
+  MemoDNS->SetLines({std::begin(kDefaultList), std::end(kDefaultList)});
+  ListViewDNS = Create<ui::ListView>(TabControlDNSList, "ListViewDNS");
+  ListViewDNS->SetAlign(ui::Align::Client);
+  ListViewDNS->SetColumns({{"Имя сервера", 200, 200},
+                           {"DNS 1", 100, 100},
+                           {"DNS 2", 100, 100},
+                           {"Время 1", 70, 70, true},
+                           {"Время 2", 70, 70, true}});
+
+  PopupMenuTestDNS = CreateNonVisual<ui::PopupMenu>("PopupMenuTestDNS");
+  auto item = [this](const char* name, const char* caption, const char* shortcut,
+                     void (TForm1::*handler)()) {
+    ui::MenuItem* menu_item = Create<ui::MenuItem>(PopupMenuTestDNS, name);
+    menu_item->SetCaption(caption);
+    if (shortcut) menu_item->SetShortCut(shortcut);
+    if (handler) menu_item->OnClick = [this, handler] { (this->*handler)(); };
+    return menu_item;
+  };
+  MenuRefreshDNS = item("MenuRefreshDNS", "Обновить", "Ctrl+F5", &TForm1::MenuRefreshDNSClick);
+  item("N1", "-", nullptr, nullptr);
+  MenuCopyDNS1 = item("MenuCopyDNS1", "Копировать DNS 1", nullptr, &TForm1::MenuCopyDNS1Click);
+  MenuCopyDNS2 = item("MenuCopyDNS2", "Копировать DNS 2", nullptr, &TForm1::MenuCopyDNS2Click);
+  item("N2", "-", nullptr, nullptr);
+  MenuCopyDNS1DNS2 = item("MenuCopyDNS1DNS2", "Копировать DNS 1 и DNS 2", nullptr, &TForm1::MenuCopyDNS1DNS2Click);
+  item("N3", "-", nullptr, nullptr);
+  MenuListDefault = item("MenuListDefault", "Вернуть список", "Ctrl+R", &TForm1::MenuListDefaultClick);
+  item("N4", "-", nullptr, nullptr);
+  MenuDeleteDNS = item("MenuDeleteDNS", "Удалить DNS", "Delete", &TForm1::MenuDeleteDNSClick);
+  ListViewDNS->SetPopupMenu(PopupMenuTestDNS);
+}
+
+std::vector<TForm1::DnsEntry> TForm1::ReadDnsList(const std::string& path) {
+  auto document = common::IniDocument::Load(services_.files, path, services_.system.AnsiCodePage(),
+                                            common::IniOptions::DnsList());
+  if (!document) throw std::runtime_error("Cannot read file \"" + path + "\"");
+  // Names are looked up without case and the first entry of a name gives the value,
+  // as the system's profile functions read: one pass builds that lookup.
+  std::vector<common::IniEntry> entries = document->ini.Entries(kSection);
+  std::unordered_map<std::string, const std::string*> first_value;
+  first_value.reserve(entries.size());
+  static const std::string kNoValue;
+  for (const common::IniEntry& entry : entries)
+    first_value.emplace(common::ToLowerText(entry.key), entry.value ? &*entry.value : &kNoValue);
+  std::vector<DnsEntry> list;
+  list.reserve(entries.size());
+  for (const common::IniEntry& entry : entries) {
+    DnsEntry server{entry.key, {}, {}};
+    SplitServers(*first_value[common::ToLowerText(entry.key)], server.dns1, server.dns2);
+    list.push_back(std::move(server));
+  }
+  return list;
+}
+
+void TForm1::LoadDNS(const std::string& path) {
+  ComboBoxDNS->ClearItems();
+  std::vector<std::string> names;
+  for (DnsEntry& entry : ReadDnsList(path)) names.push_back(std::move(entry.name));
+  ComboBoxDNS->SetItems(std::move(names));
+  if (!ComboBoxDNS->Items().empty()) ComboBoxDNS->SetItemIndex(0);
+}
+
+void TForm1::ComboBoxDNSChange() {
+  std::string dns1, dns2;
+  const std::string& name = ComboBoxDNS->Text();
+  for (const DnsEntry& entry : ReadDnsList(PortablePathDNS())) {
+    if (common::EqualsTextNoCase(entry.name, name)) {
+      dns1 = entry.dns1;
+      dns2 = entry.dns2;
+      break;
+    }
+  }
+  EditPreferredDNS1->SetText(dns1);
+  EditAlternativeDNS1->SetText(dns2);
+}
+
+void TForm1::LoadDNSTest(const std::string& path) {
+  for (DnsEntry& entry : ReadDnsList(path)) {
+    ListViewDNS->AddRow({std::move(entry.name), {std::move(entry.dns1), std::move(entry.dns2), "0", "0"}, false});
+    App().ProcessMessages();
+  }
+}
+
+void TForm1::LoadFiltersReload() {
+  ListViewDNS->Clear();
+  std::string path = PortablePathDNS();
+  if (services_.files.FileExists(path)) {
+    LoadDNSTest(path);
+    App().ProcessMessages();
+  }
+}
+
+void TForm1::MenuCopyDNS1Click() {
+  int row = ListViewDNS->Selected();
+  if (row >= 0) EditPreferredDNS->SetText(ListViewDNS->Rows()[row].sub_items.at(0));
+}
+
+void TForm1::MenuCopyDNS2Click() {
+  int row = ListViewDNS->Selected();
+  if (row >= 0) EditAlternativeDNS->SetText(ListViewDNS->Rows()[row].sub_items.at(1));
+}
+
+void TForm1::MenuCopyDNS1DNS2Click() {
+  MenuCopyDNS1Click();
+  MenuCopyDNS2Click();
+}
+
+void TForm1::ButtonCopyDNSClick() {
+  EditPreferredDNS->SetText(EditPreferredDNS1->Text());
+  EditAlternativeDNS->SetText(EditAlternativeDNS1->Text());
+}
+
+void TForm1::MenuListDefaultClick() {
+  std::string path = PortablePathDNS();
+  if (!common::SaveTextFile(services_.files, path, common::JoinLines(MemoDNS->Lines()),
+                            common::Encoding::Utf16LeBom, services_.system.AnsiCodePage()))
+    throw std::runtime_error("Cannot create file \"" + path + "\"");
+  LoadFiltersReload();
+  LoadDNS(path);
+  App().ProcessMessages();
+}
+
+void TForm1::MenuDeleteDNSClick() {
+  int index = ListViewDNS->Selected();
+  if (index < 0) return;
+  ListViewDNS->DeleteRow(index);
+  DeleteFromIniFile(index);
+  int rows = static_cast<int>(ListViewDNS->Rows().size());
+  if (rows == 0) return;
+  ListViewDNS->SetSelected(index < rows ? index : rows - 1);
+  LoadDNS(PortablePathDNS());
+  App().ProcessMessages();
+}
+
+void TForm1::DeleteFromIniFile(int index) {
+  std::string path = PortablePathDNS();
+  auto text = common::LoadTextFile(services_.files, path, services_.system.AnsiCodePage());
+  if (!text) throw std::runtime_error("Cannot open file \"" + path + "\"");
+  auto line = FindEntryLine(text->utf8, index);
+  if (!line) return;  // the file no longer holds that entry: nothing to remove
+  std::string rest = text->utf8;
+  rest.erase(line->first, line->second - line->first);
+  if (!common::SaveTextFile(services_.files, path, rest, text->encoding, services_.system.AnsiCodePage()))
+    throw std::runtime_error("Cannot create file \"" + path + "\"");
+}
+
+void TForm1::ClearPingLabels() {
+  LabelDNS1->SetCaption("");
+  LabelDNS2->SetCaption("");
+}
+
+}  // namespace app

@@ -1,0 +1,275 @@
+#include "dnstest/DnsFixture.h"
+
+#include "common/IniFile.h"
+
+namespace {
+
+using dnstest_support::DnsFixture;
+using Strings = std::vector<std::string>;
+
+using DnsList = DnsFixture;
+
+TEST_F(DnsList, BothViewsReadTheSectionWithTheProfileRules) {
+  WriteList(
+      "; servers\r\n"
+      "[Other]\r\n"
+      "Elsewhere=1.2.3.4,5.6.7.8\r\n"
+      "[ipv4_default]\r\n"
+      "  Full = 8.8.8.8,8.8.4.4  \r\n"
+      "Single=9.9.9.9\r\n"
+      "Trailing=1.1.1.1,\r\n"
+      "; a comment\r\n"
+      "NoValue\r\n"
+      "full=7.7.7.7,6.6.6.6\r\n");
+  Reload();
+  EXPECT_EQ(Names(), (Strings{"Full", "Single", "Trailing", "NoValue", "full"}));
+  // The second "full" is looked up by name and so shows the first entry's addresses.
+  EXPECT_EQ(Column(0), (Strings{"8.8.8.8", "", "1.1.1.1", "", "8.8.8.8"}));
+  EXPECT_EQ(Column(1), (Strings{"8.8.4.4", "", "", "", "8.8.4.4"}));
+  EXPECT_EQ(Column(2), Strings(5, "0"));
+  EXPECT_EQ(Column(3), Strings(5, "0"));
+
+  EXPECT_EQ(form->ComboBoxDNS->Items(), (Strings{"Full", "Single", "Trailing", "NoValue", "full"}));
+  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
+  EXPECT_EQ(form->EditPreferredDNS1->Text(), "8.8.8.8");
+  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "8.8.4.4");
+
+  struct Pick {
+    int index;
+    std::string dns1, dns2;
+  };
+  for (const Pick& pick : {Pick{1, "", ""}, Pick{2, "1.1.1.1", ""}, Pick{3, "", ""}, Pick{4, "8.8.8.8", "8.8.4.4"}}) {
+    form->ComboBoxDNS->UserSelected(pick.index);
+    EXPECT_EQ(form->EditPreferredDNS1->Text(), pick.dns1) << pick.index;
+    EXPECT_EQ(form->EditAlternativeDNS1->Text(), pick.dns2) << pick.index;
+  }
+}
+
+TEST_F(DnsList, AnsiAndUtf8FilesReadAsWell) {
+  for (auto encoding : {common::Encoding::Ansi, common::Encoding::Utf8Bom}) {
+    WriteList("[Ipv4_Default]\r\nRU - Сервер=77.88.8.1,77.88.8.8\r\n", encoding);
+    Reload();
+    EXPECT_EQ(Names(), Strings{"RU - Сервер"});
+    EXPECT_EQ(form->EditAlternativeDNS1->Text(), "77.88.8.8");
+  }
+}
+
+TEST_F(DnsList, AMissingFileGivesEmptyViewsWithoutAMessage) {
+  form->ListViewDNS->AddRow({"stale", {"1", "2", "0", "0"}, false});
+  form->EditPreferredDNS1->SetText("kept?");
+  Reload();
+  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
+  EXPECT_TRUE(form->ComboBoxDNS->Items().empty());
+  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), -1);
+  EXPECT_EQ(form->EditPreferredDNS1->Text(), "");
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_FALSE(files.Contents(dns_path).has_value());  // nothing creates the file
+}
+
+TEST_F(DnsList, AnUnreadableFileIsReportedAndTheWindowStillOpens) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
+  files.SetUnreadable(dns_path);
+  form->FormCreate();
+  ASSERT_EQ(host.boxes.size(), 2u);  // the table and the drop-down
+  EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
+  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
+  EXPECT_TRUE(form->ComboBoxDNS->Items().empty());
+  EXPECT_EQ(form->PageControl->ActivePage(), form->TabProxy);  // start-up went on
+}
+
+TEST_F(DnsList, TheComponentsAndThePopupMenu) {
+  Strings captions;
+  std::vector<int> widths, minimums;
+  for (const auto& column : form->ListViewDNS->Columns()) {
+    captions.push_back(column.caption);
+    widths.push_back(column.width);
+    minimums.push_back(column.min_width);
+  }
+  EXPECT_EQ(captions, (Strings{"Имя сервера", "DNS 1", "DNS 2", "Время 1", "Время 2"}));
+  EXPECT_EQ(widths, (std::vector<int>{200, 100, 100, 70, 70}));
+  EXPECT_EQ(minimums, widths);
+  EXPECT_TRUE(form->ListViewDNS->Columns()[3].centered);
+  EXPECT_TRUE(form->ListViewDNS->Columns()[4].centered);
+  EXPECT_EQ(form->ListViewDNS->GetPopupMenu(), form->PopupMenuTestDNS);
+
+  Strings items;
+  for (ui::MenuItem* item : form->PopupMenuTestDNS->Items())
+    items.push_back(item->IsSeparator() ? "-" : item->Name() + "|" + item->Caption() + "|" + item->ShortCut());
+  EXPECT_EQ(items, (Strings{"MenuRefreshDNS|Обновить|Ctrl+F5", "-", "MenuCopyDNS1|Копировать DNS 1|",
+                            "MenuCopyDNS2|Копировать DNS 2|", "-", "MenuCopyDNS1DNS2|Копировать DNS 1 и DNS 2|", "-",
+                            "MenuListDefault|Вернуть список|Ctrl+R", "-", "MenuDeleteDNS|Удалить DNS|Delete"}));
+  EXPECT_EQ(form->GroupBoxDNScheck->Bounds(), (ui::Rect{8, 232, 560, 93}));
+  EXPECT_EQ(form->GroupBoxDNScheck->Parent(), form->TabProxy);
+  EXPECT_EQ(form->ComboBoxDNS->Bounds().width, 241);
+  EXPECT_TRUE(form->EditPreferredDNS1->ReadOnly());
+  EXPECT_TRUE(form->EditAlternativeDNS1->ReadOnly());
+  EXPECT_FALSE(form->MemoDNS->Visible());
+  EXPECT_EQ(form->MemoDNS->Lines().size(), 33u);
+}
+
+TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
+  form->EditPreferredDNS1->SetText("left alone 1");
+  form->EditAlternativeDNS1->SetText("left alone 2");
+  form->MenuListDefault->Click();
+
+  auto bytes = files.Contents(dns_path);
+  ASSERT_TRUE(bytes.has_value());
+  ASSERT_GE(bytes->size(), 2u);
+  EXPECT_EQ((*bytes)[0], 0xFF);
+  EXPECT_EQ((*bytes)[1], 0xFE);
+  std::string text = common::DecodeFile(*bytes, 1251).utf8;
+  Strings lines = common::SplitLines(text);
+  ASSERT_EQ(lines.size(), 33u);
+  EXPECT_EQ(lines.front(), "[Ipv4_Default]");
+  EXPECT_EQ(lines[1], "RU - Yandex=77.88.8.1,77.88.8.8");
+  EXPECT_EQ(lines[7], "US - Google Public DNS=8.8.8.8,8.8.4.4");
+  EXPECT_EQ(lines.back(), "BG - MegaLan=95.111.55.251,95.111.55.250");
+  EXPECT_EQ(*bytes, common::EncodeFile(common::JoinLines(form->MemoDNS->Lines()), common::Encoding::Utf16LeBom, 1251));
+  // Every line, the last included, ends in CR LF.
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
+
+  EXPECT_EQ(form->ListViewDNS->Rows().size(), 32u);
+  EXPECT_EQ(form->ComboBoxDNS->Items().size(), 32u);
+  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
+  EXPECT_EQ(form->ComboBoxDNS->Text(), "RU - Yandex");
+  EXPECT_EQ(form->EditPreferredDNS1->Text(), "left alone 1");
+  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "left alone 2");
+  EXPECT_EQ(form->ListViewDNS->Rows()[31].sub_items, (Strings{"95.111.55.251", "95.111.55.250", "0", "0"}));
+}
+
+TEST_F(DnsList, AFailedRestoreIsReportedAndLeavesTheViews) {
+  WriteList("[Ipv4_Default]\r\nOld=1.1.1.1,2.2.2.2\r\n");
+  Reload();
+  files.SetReadOnly(dns_path);
+  application->Guard([&] { form->MenuListDefaultClick(); });
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
+  EXPECT_EQ(Names(), Strings{"Old"});
+  EXPECT_EQ(FileText(), "[Ipv4_Default]\r\nOld=1.1.1.1,2.2.2.2\r\n");
+}
+
+TEST_F(DnsList, DeletingTheLastRowSelectsTheNewLastRow) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2,2.0.0.2\r\nC=3.3.3.3,3.0.0.3\r\n");
+  Reload();
+  form->ListViewDNS->SetSelected(2);
+  form->MenuDeleteDNS->Click();
+  EXPECT_EQ(Names(), (Strings{"A", "B"}));
+  EXPECT_EQ(form->ListViewDNS->Selected(), 1);
+  EXPECT_EQ(FileText(), "[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2,2.0.0.2\r\n");
+  EXPECT_EQ(form->ComboBoxDNS->Items(), (Strings{"A", "B"}));
+
+  // A middle row: the row that moved up takes the selection.
+  form->ListViewDNS->SetSelected(0);
+  form->MenuDeleteDNS->Click();
+  EXPECT_EQ(Names(), Strings{"B"});
+  EXPECT_EQ(form->ListViewDNS->Selected(), 0);
+
+  // Nothing selected: nothing happens.
+  form->ListViewDNS->SetSelected(-1);
+  form->MenuDeleteDNS->Click();
+  EXPECT_EQ(Names(), Strings{"B"});
+  EXPECT_EQ(FileText(), "[Ipv4_Default]\r\nB=2.2.2.2,2.0.0.2\r\n");
+}
+
+TEST_F(DnsList, DeletingTheOnlyRowLeavesTheDropDownAsItWas) {
+  WriteList("[Ipv4_Default]\r\nOnly=1.1.1.1,1.0.0.1\r\n");
+  Reload();
+  form->ListViewDNS->SetSelected(0);
+  form->MenuDeleteDNS->Click();
+  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
+  EXPECT_EQ(FileText(), "[Ipv4_Default]\r\n");
+  EXPECT_EQ(form->ComboBoxDNS->Items(), Strings{"Only"});
+  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
+  // The drop-down now names a server the file no longer holds.
+  form->ComboBoxDNS->UserSelected(0);
+  EXPECT_EQ(form->EditPreferredDNS1->Text(), "");
+  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "");
+}
+
+// A hand-edited file: comments, lines before the first section, another section
+// before and after ours, a repeated header, mixed line ends, the ANSI code page.
+TEST_F(DnsList, DeleteRemovesTheSelectedServerAndKeepsTheRestOfAHandEditedFile) {
+  const std::string before =
+      "; my servers\r\n"
+      "stray line\r\n"
+      "[Notes]\r\n"
+      "Home=192.168.0.1,\r\n"
+      "[Ipv4_Default]\n"
+      "; Russian ones\r\n"
+      "RU - Первый=77.88.8.1,77.88.8.8\r\n"
+      "\r\n"
+      "RU - Второй=77.88.8.88,77.88.8.2\r\n"
+      "US - Third=8.8.8.8,8.8.4.4\n"
+      "[Later]\r\n"
+      "Another=5.5.5.5,6.6.6.6\r\n"
+      "[IPV4_DEFAULT]\r\n"
+      "Ignored=9.9.9.9,9.9.9.10\r\n";
+  WriteList(before, common::Encoding::Ansi);
+  Reload();
+  ASSERT_EQ(Names(), (Strings{"RU - Первый", "RU - Второй", "US - Third"}));
+  form->ListViewDNS->SetSelected(1);
+  form->MenuDeleteDNS->Click();
+
+  std::string expected = before;
+  expected.erase(expected.find("RU - Второй"), std::string("RU - Второй=77.88.8.88,77.88.8.2\r\n").size());
+  auto bytes = files.Contents(dns_path);
+  ASSERT_TRUE(bytes.has_value());
+  EXPECT_EQ(*bytes, common::EncodeFile(expected, common::Encoding::Ansi, 1251));  // same encoding, same bytes
+  EXPECT_EQ(Names(), (Strings{"RU - Первый", "US - Third"}));
+  form->LoadFiltersReload();
+  EXPECT_EQ(Names(), (Strings{"RU - Первый", "US - Third"}));
+
+  // The last entry of our section, followed by another section.
+  form->ListViewDNS->SetSelected(1);
+  form->MenuDeleteDNS->Click();
+  EXPECT_EQ(common::DecodeFile(*files.Contents(dns_path), 1251).utf8.find("US - Third"), std::string::npos);
+  EXPECT_NE(FileText().find("Another=5.5.5.5"), std::string::npos);
+  EXPECT_NE(FileText().find("Ignored=9.9.9.9"), std::string::npos);
+  EXPECT_NE(FileText().find("Home=192.168.0.1"), std::string::npos);
+}
+
+TEST_F(DnsList, DeleteWritesBackInTheEncodingItRead) {
+  for (auto encoding : {common::Encoding::Utf16LeBom, common::Encoding::Utf16BeBom, common::Encoding::Utf8Bom}) {
+    WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nБ=2.2.2.2,2.0.0.2\r\n", encoding);
+    Reload();
+    form->ListViewDNS->SetSelected(0);
+    form->MenuDeleteDNS->Click();
+    EXPECT_EQ(*files.Contents(dns_path), common::EncodeFile("[Ipv4_Default]\r\nБ=2.2.2.2,2.0.0.2\r\n", encoding, 1251))
+        << static_cast<int>(encoding);
+  }
+}
+
+TEST_F(DnsList, CopyCommandsFillTheAdaptersDnsBoxes) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2\r\n");
+  Reload();
+  form->EditPreferredDNS->SetText("p");
+  form->EditAlternativeDNS->SetText("a");
+  form->MenuCopyDNS1DNS2->Click();  // no row selected: nothing
+  EXPECT_EQ(form->EditPreferredDNS->Text(), "p");
+  form->ListViewDNS->SetSelected(0);
+  form->MenuCopyDNS1->Click();
+  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->EditAlternativeDNS->Text(), "a");
+  form->MenuCopyDNS2->Click();
+  EXPECT_EQ(form->EditAlternativeDNS->Text(), "1.0.0.1");
+  form->ListViewDNS->SetSelected(1);
+  form->MenuCopyDNS1DNS2->Click();
+  EXPECT_EQ(form->EditPreferredDNS->Text(), "");
+  EXPECT_EQ(form->EditAlternativeDNS->Text(), "");
+
+  form->ComboBoxDNS->UserSelected(0);
+  form->ButtonCopyDNS->Click();
+  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->EditAlternativeDNS->Text(), "1.0.0.1");
+}
+
+TEST_F(DnsList, RefreshResetsTheTimeColumns) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
+  Reload();
+  form->ListViewDNS->SetRow(0, {"A", {"1.1.1.1", "1.0.0.1", "12 ms", "13 ms"}, false});
+  form->MenuRefreshDNS->Click();
+  EXPECT_EQ(form->ListViewDNS->Rows()[0].sub_items, (Strings{"1.1.1.1", "1.0.0.1", "0", "0"}));
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include <chrono>
+#include <thread>
+
+#include "build_settings.h"
+#include "dnstest/DnsFixture.h"
+
+namespace {
+
+using dnstest_support::DnsFixture;
+using Strings = std::vector<std::string>;
+
+struct HttpTiming : DnsFixture {
+  Strings urls() const {
+    Strings out;
+    for (const auto& request : http.requests) out.push_back(request.url);
+    return out;
+  }
+};
+
+TEST_F(HttpTiming, ResultTextsOfBothOperations) {
+  SetProxy(1, "127.0.0.2:3128");
+  struct Case {
+    const char* what;
+    bool https_ok, http_ok;
+    std::string first, second;
+    Strings urls_per_attempt;
+  };
+  const Case cases[] = {
+      {"HTTPS answers: its time alone", true, false, "40 ms", "40 ms", {"https://10.0.0.1"}},
+      {"only HTTP answers: both tries", false, true, "60 ms", "60 ms", {"https://10.0.0.1", "http://10.0.0.1"}},
+      {"neither", false, false, "Ошибка! Error 12029: refused", "Ошибка: Error 12029: refused",
+       {"https://10.0.0.1", "http://10.0.0.1"}},
+  };
+  for (const Case& c : cases) {
+    http.handler = [&](const fakes::FakeHttp::Request& request) {
+      bool secure = request.url.rfind("https://", 0) == 0;
+      clock.ticks += secure ? 40 : 20;
+      if (secure ? c.https_ok : c.http_ok) return fakes::FakeHttp::Ok("<html>");
+      return fakes::FakeHttp::Fail("Error 12029: refused");
+    };
+    for (bool second : {false, true}) {
+      http.requests.clear();
+      clock.sleeps.clear();
+      if (second)
+        form->PingThroughProxyMethod2("10.0.0.1", 2);
+      else
+        form->PingThroughProxyMethod("10.0.0.1", 2);
+      EXPECT_EQ(second ? form->PingResultDNS2 : form->PingResultDNS1, second ? c.second : c.first) << c.what;
+      Strings expected = c.urls_per_attempt;
+      expected.insert(expected.end(), c.urls_per_attempt.begin(), c.urls_per_attempt.end());
+      EXPECT_EQ(urls(), expected) << c.what;
+      EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{1000}) << c.what;  // between the two attempts only
+    }
+  }
+  EXPECT_EQ(http.clients_alive, 0);
+}
+
+TEST_F(HttpTiming, TheErrorCaptionFollowsTheCatalogue) {
+  form->Find("LangError")->SetCaption("Error!");
+  http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Fail("HTTP/1.1 404 Not Found", 404); };
+  form->PingThroughProxyMethod("10.0.0.1", 1);
+  form->PingThroughProxyMethod2("10.0.0.1", 1);
+  EXPECT_EQ(form->PingResultDNS1, "Error! HTTP/1.1 404 Not Found");
+  EXPECT_EQ(form->PingResultDNS2, "Ошибка: HTTP/1.1 404 Not Found");
+  EXPECT_TRUE(clock.sleeps.empty());
+}
+
+TEST_F(HttpTiming, ClientSettingsWithAndWithoutTheProxy) {
+  http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Ok(); };
+  SetProxy(1, "proxy.local:3128");
+  form->PingThroughProxyMethod("10.0.0.1", 1);
+  SetProxy(0, std::nullopt);
+  form->PingThroughProxyMethod("10.0.0.1", 1);
+  ASSERT_EQ(http.requests.size(), 2u);
+  const platform::HttpSettings& s = http.requests[0].settings;
+  EXPECT_EQ(s.proxy_host, "proxy.local");
+  EXPECT_EQ(s.proxy_port, 3128);
+  EXPECT_EQ(s.tls_versions, platform::kTls10 | platform::kTls11 | platform::kTls12);
+  EXPECT_FALSE(s.verify_certificates);
+  EXPECT_EQ(s.user_agent, "Mozilla/5.0");
+  EXPECT_EQ(s.accept, "");
+  EXPECT_EQ(s.connect_timeout_ms, 5000u);
+  EXPECT_EQ(s.read_timeout_ms, 5000u);
+  EXPECT_TRUE(s.follow_redirects);
+  EXPECT_EQ(http.requests[1].settings.proxy_host, "");
+}
+
+TEST_F(HttpTiming, AStopDuringTheFirstAttemptSkipsTheSecond) {
+  SetProxy(1, "127.0.0.2:3128");
+  http.handler = [&](const fakes::FakeHttp::Request&) {
+    clock.ticks += 70;
+    form->StopDNSTest = true;  // "Стоп" pressed while the request runs
+    return fakes::FakeHttp::Ok();
+  };
+  form->PingThroughProxyMethod("10.0.0.1", 2);
+  EXPECT_EQ(form->PingResultDNS1, "70 ms");
+  EXPECT_EQ(http.requests.size(), 1u);
+  EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{1000});  // the pause still passes
+
+  form->StopDNSTest = false;
+  http.requests.clear();
+  form->PingThroughProxyMethod2("10.0.0.1", 0);
+  EXPECT_TRUE(http.requests.empty());
+  EXPECT_EQ(http.clients_alive, 0);
+}
+
+TEST_F(HttpTiming, TheTickCounterMayWrap) {
+  clock.ticks = 0xFFFFFFF0u;
+  http.handler = [&](const fakes::FakeHttp::Request&) {
+    clock.ticks += 0x20;
+    return fakes::FakeHttp::Ok();
+  };
+  form->PingThroughProxyMethod("10.0.0.1", 1);
+  EXPECT_EQ(form->PingResultDNS1, "32 ms");
+}
+
+using PublicIp = DnsFixture;
+
+TEST_F(PublicIp, AsksTheEchoServiceThroughTheProxyWhenThereIsOne) {
+  http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Ok("203.0.113.7"); };
+  SetProxy(1, "127.0.0.2:8080");
+  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+  SetProxy(0, std::nullopt);
+  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+  // Switched on but without a port: not a usable proxy.
+  SetProxy(1, "127.0.0.2");
+  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+
+  ASSERT_EQ(http.requests.size(), 3u);
+  EXPECT_EQ(http.requests[0].url, std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip");
+  const platform::HttpSettings& s = http.requests[0].settings;
+  EXPECT_EQ(s.proxy_host, "127.0.0.2");
+  EXPECT_EQ(s.proxy_port, 8080);
+  EXPECT_EQ(s.tls_versions, platform::kTls12);
+  EXPECT_FALSE(s.verify_certificates);
+  EXPECT_EQ(s.user_agent, "Delphi WebDAV Client");
+  EXPECT_EQ(s.accept, "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+  EXPECT_EQ(s.connect_timeout_ms, 0u);
+  EXPECT_EQ(s.read_timeout_ms, 0u);
+  EXPECT_TRUE(s.follow_redirects);
+  EXPECT_EQ(http.requests[1].settings.proxy_host, "");
+  EXPECT_EQ(http.requests[2].settings.proxy_host, "");
+}
+
+TEST_F(PublicIp, AFailedLookupGivesTheMachinesOwnAddress) {
+  system.host_address = "192.168.7.9";
+  for (auto reply : {fakes::FakeHttp::Fail("Error 12029: refused"), fakes::FakeHttp::Fail("HTTP/1.1 404 Not Found", 404)}) {
+    http.handler = [&](const fakes::FakeHttp::Request&) { return reply; };
+    EXPECT_EQ(form->GetMyRealIP(), "192.168.7.9");
+  }
+}
+
+struct RealIpThread : DnsFixture {
+  // Lets the UI thread carry out the worker's hand-overs until it has finished.
+  void WaitForLookups() {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (form->RealIPThreadsRunning() > 0 && std::chrono::steady_clock::now() < deadline) {
+      application->ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    application->ProcessMessages();
+    ASSERT_EQ(form->RealIPThreadsRunning(), 0);
+  }
+};
+
+TEST_F(RealIpThread, TheBoxShowsLoopbackWhileTheWorkerAsksThenTheAnswer) {
+  form->EditNetIP->SetText("old");
+  std::string shown_during_request;
+  http.handler = [&](const fakes::FakeHttp::Request&) {
+    // The first hand-over has been carried out before the request starts.
+    shown_during_request = form->EditNetIP->Text();
+    return fakes::FakeHttp::Ok("198.51.100.4");
+  };
+  form->LabelGetIP->Click();
+  WaitForLookups();
+  EXPECT_EQ(shown_during_request, "127.0.0.1");
+  EXPECT_EQ(form->EditNetIP->Text(), "198.51.100.4");
+}
+
+TEST_F(RealIpThread, WithoutAnyAddressTheBoxKeepsLoopback) {
+  system.host_address = "";
+  form->EditNetIP->SetText("old");
+  form->LabelGetIPClick();
+  WaitForLookups();
+  EXPECT_EQ(form->EditNetIP->Text(), "127.0.0.1");
+}
+
+}  // namespace
