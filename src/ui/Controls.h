@@ -97,6 +97,9 @@ class Edit : public Component {
   void SetText(std::string text);
   bool ReadOnly() const { return read_only_; }
   void SetReadOnly(bool read_only);
+  // Text centred in the box (set before the window is made).
+  bool Centered() const { return centered_; }
+  void SetCentered(bool centered) { centered_ = centered; }
   std::function<void()> OnChange;
 
   // The peer reports typing here: the text changes and OnChange runs.
@@ -109,6 +112,7 @@ class Edit : public Component {
   std::string text_;
   std::string text_hint_;
   bool read_only_ = false;
+  bool centered_ = false;
 };
 
 // A drop-down list; the text is the chosen item's.
@@ -142,7 +146,11 @@ struct ListColumn {
   std::string caption;
   int width = 50;
   int min_width = 0;
+  int max_width = 0;       // 0: no upper limit
+  bool auto_size = false;  // takes the width the other columns leave (at least min_width)
 };
+
+class PopupMenu;
 
 struct ListRow {
   std::string caption;
@@ -165,12 +173,17 @@ class ListView : public Component {
   void DeleteRow(int index);
   void Clear();
   void SetChecked(int index, bool checked);
+  // The row whose mark changed last, so a peer updates only that row.
+  int LastCheckedIndex() const { return last_checked_index_; }
   bool CheckBoxes() const { return check_boxes_; }
   void SetCheckBoxes(bool on) { check_boxes_ = on; }
   int Selected() const { return selected_; }
   // Selects (and focuses) a row, -1 for none.
   void SetSelected(int index);
   std::function<void()> OnSelectItem;
+  // The menu that a right click on the list opens.
+  PopupMenu* GetPopupMenu() const { return popup_menu_; }
+  void SetPopupMenu(PopupMenu* menu) { popup_menu_ = menu; }
 
   // What the last change of the rows was, so a peer can mirror it without
   // rebuilding the whole list.
@@ -186,6 +199,8 @@ class ListView : public Component {
   std::vector<ListRow> rows_;
   bool check_boxes_ = false;
   int selected_ = -1;
+  int last_checked_index_ = -1;
+  PopupMenu* popup_menu_ = nullptr;
 };
 
 class Memo : public Component {
