@@ -112,6 +112,11 @@ class TForm1 : public ui::Form {
   void DeleteProfileKey(int row);
   void ShowProfileCount();
   bool AskDeleteAllProfiles();
+  // Lets pending messages run between rows: after the first row of an operation and
+  // then whenever a short interval has passed, so the list visibly grows or shrinks
+  // and the window stays responsive without a repaint per row.
+  void LetProfilesRepaint(bool first);
+  uint32_t profiles_last_repaint_ = 0;
   // A load or a delete walk is running: handlers that would change the list wait
   // for it, and a reload asked for meanwhile runs once the list is complete.
   bool profiles_busy_ = false;

@@ -17,6 +17,8 @@ constexpr char kProfiles[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\N
 constexpr char kMachineRootName[] = "HKEY_LOCAL_MACHINE";
 constexpr uint32_t kFullAccess64 = platform::reg_access::kAllAccess | platform::reg_access::kWow64_64Key;
 constexpr uint32_t kWriteAccess64 = platform::reg_access::kWrite | platform::reg_access::kWow64_64Key;
+// Milliseconds between two repaints of a list that is being built or emptied.
+constexpr uint32_t kRepaintInterval = 25;
 
 // Places of a row's texts after its caption.
 enum SubItem { kName = 0, kDescription = 1, kCategory = 2, kRootName = 3, kKeyPath = 4, kSubItemCount = 5 };
@@ -165,6 +167,13 @@ void TForm1::ShowProfileCount() {
                                   std::to_string(ListViewNetworkProfiles->Rows().size()));
 }
 
+void TForm1::LetProfilesRepaint(bool first) {
+  if (!first && services_.clock.TickCount() - profiles_last_repaint_ < kRepaintInterval) return;
+  App().ProcessMessages();
+  // Counted from the end of the repaint, so a slow repaint cannot take all the time.
+  profiles_last_repaint_ = services_.clock.TickCount();
+}
+
 void TForm1::LoadNet() {
   if (profiles_busy_) {
     // A refresh during a load or a delete walk: rebuild once the list is complete,
@@ -205,7 +214,7 @@ void TForm1::LoadNetOnce() {
       key.reset();
       list.AddRow(std::move(row));
       ShowProfileCount();
-      App().ProcessMessages();
+      LetProfilesRepaint(list.Rows().size() == 1);
     }
     if (!list.Rows().empty()) list.SetSelected(0);
     ShowProfileCount();
@@ -274,10 +283,10 @@ void TForm1::DeleteNetAllClick() {
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // The rows go one by one from the top, so the user sees them disappear.
-      while (!list.Rows().empty()) {
+      for (bool first = true; !list.Rows().empty(); first = false) {
         DeleteProfileKey(0);
         list.DeleteRow(0);
-        App().ProcessMessages();
+        LetProfilesRepaint(first);
       }
     } catch (...) {
       // The rebuild below shows what is left.
@@ -293,11 +302,13 @@ void TForm1::DelSelectedProfilesMenuClick() {
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // From the end, so removing a row never moves one still to be visited.
+      bool first = true;
       for (int i = static_cast<int>(list.Rows().size()) - 1; i >= 0; --i) {
         if (i >= static_cast<int>(list.Rows().size()) || !list.Rows()[i].checked) continue;
         DeleteProfileKey(i);
         list.DeleteRow(i);
-        App().ProcessMessages();
+        LetProfilesRepaint(first);
+        first = false;
       }
     } catch (...) {
       // The rebuild below shows what is left.
