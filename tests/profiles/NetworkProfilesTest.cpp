@@ -423,3 +423,63 @@ TEST_F(Profiles, ARefreshDuringADeleteWalkWaitsForTheWalk) {
 }
 
 }  // namespace
+
+namespace {
+
+// A registry whose every open and delete takes a while on the fake clock.
+class SlowRegistry : public platform::Registry {
+ public:
+  SlowRegistry(platform::Registry& inner, fakes::FakeClock& clock, uint32_t ms) : inner_(inner), clock_(clock), ms_(ms) {}
+  std::unique_ptr<platform::RegistryKey> Open(RegRoot root, const std::string& path, uint32_t access,
+                                              bool create) override {
+    clock_.ticks += ms_;
+    return inner_.Open(root, path, access, create);
+  }
+  bool DeleteKey(RegRoot root, const std::string& path, uint32_t view) override {
+    clock_.ticks += ms_;
+    return inner_.DeleteKey(root, path, view);
+  }
+
+ private:
+  platform::Registry& inner_;
+  fakes::FakeClock& clock_;
+  uint32_t ms_;
+};
+
+TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseconds) {
+  AddNumbered(10);
+  struct Case {
+    uint32_t ms_per_key;
+    int load_repaints;  // rows 1..10 each take one open
+  } cases[] = {{0, 1}, {10, 4}, {30, 10}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ms_per_key);
+    SlowRegistry slow(registry, clock, c.ms_per_key);
+    app::Services slow_services{slow, system, versions, files, processes, clock, wmi};
+    application = std::make_unique<ui::Application>(host);
+    form = application->CreateForm<app::TForm1>(slow_services);
+    int before = host.process_messages_calls;
+    form->LoadNet();
+    EXPECT_EQ(host.process_messages_calls - before, c.load_repaints);
+    EXPECT_EQ(List().Rows().size(), 10u);
+
+    form->ProfilesCheclAllMenu->Click();
+    before = host.process_messages_calls;
+    host.box_answers = {ui::kIdNo};
+    form->DelSelectedProfilesMenu->Click();  // No: only the rebuild
+    EXPECT_EQ(host.process_messages_calls - before, c.load_repaints);
+  }
+  // The walk of a delete: one repaint per removed row at 30 ms a key.
+  SlowRegistry slow(registry, clock, 30);
+  app::Services slow_services{slow, system, versions, files, processes, clock, wmi};
+  application = std::make_unique<ui::Application>(host);
+  form = application->CreateForm<app::TForm1>(slow_services);
+  form->LoadNet();
+  int before = host.process_messages_calls;
+  host.box_answers = {ui::kIdYes};
+  form->DeleteNetAll->Click();
+  EXPECT_EQ(host.process_messages_calls - before, 10);
+  EXPECT_TRUE(List().Rows().empty());
+}
+
+}  // namespace
