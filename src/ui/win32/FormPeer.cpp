@@ -477,10 +477,13 @@ void FormPeer::SyncListSelection(ListView& list) {
   HWND hwnd = WindowOf(list);
   if (!hwnd) return;
   syncing_ = true;
-  LVITEMW clear{};
-  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-  if (list.Selected() >= 0) {
+  if (list.Selected() < 0) {
+    LVITEMW clear{};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  } else {
+    // Clearing touches every row; in a single-selection list selecting and
+    // focusing one row takes both marks from the row that had them.
     LVITEMW select{};
     select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     select.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -792,7 +795,7 @@ LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
       if (!menu || !menu->AutoPopup()) break;
       HWND list_hwnd = reinterpret_cast<HWND>(wparam);
       POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-      if (lparam == -1) {
+      if (at.x == -1 && at.y == -1) {
         RECT r{};
         r.left = LVIR_BOUNDS;
         if (list->Selected() < 0 ||
