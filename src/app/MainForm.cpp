@@ -101,6 +101,7 @@ void TForm1::CreateComponents() {
   TabNetworkProfiles = Create<ui::TabSheet>(PageControl, "TabNetworkProfiles");
   TabNetworkProfiles->SetCaption("Profile");
   TabNetworkProfiles->OnShow = [this] { TabNetworkProfilesShow(); };
+  CreateProfilesPage();
   TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
   TabProxy->SetCaption("Proxy");
   CreateNetworkCardsGroup();

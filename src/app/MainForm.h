@@ -93,6 +93,64 @@ class TForm1 : public ui::Form {
   void SetAdapterAddresses(const std::string& description, const std::string& address,
                            const std::string& mask, const std::string& gateway);
   void CheckBoxEnableDHCPClick();
+
+  // The network profiles page.
+  enum class ComputerNameKind { DnsHostname = 1 };
+  virtual void LoadNet();
+  void UpdateNetClick() { LoadNet(); }
+  std::string GetCurrentUserName();
+  std::string GetComputerNameText(ComputerNameKind kind);
+  void RenameNetClick() { RenameProfile(); }
+  void RenameProfilesMenuClick() { RenameProfile(); }
+  void RenameProfile();
+  void DeleteNetClick() { DeleteSelectedProfile(); }
+  void DelProfilesMenuClick() { DeleteSelectedProfile(); }
+  void DeleteKey();
+  void DeleteNetAllClick();
+  void DelSelectedProfilesMenuClick();
+  void CheckAllProfiles(bool state);
+  void ProfilesCheclAllMenuClick() { CheckAllProfiles(true); }
+  void ProfilesUnCheclAllMenuClick() { CheckAllProfiles(false); }
+  ui::Panel* TabNetworkProfilesButtons;
+  ui::Button* UpdateNet;
+  ui::Button* RenameNet;
+  ui::Button* DeleteNet;
+  ui::Button* DeleteNetAll;
+  ui::Edit* USERName;
+  ui::Edit* ComputerName;
+  ui::Panel* TabNetworkProfilesView;
+  ui::ListView* ListViewNetworkProfiles;
+  ui::StatusBar* StatusBarProfile;
+  ui::PopupMenu* PopupMenuProfile;
+  ui::MenuItem* EditProfilesMenu;
+  ui::MenuItem* PublicMenu;
+  ui::MenuItem* PrivateMenu;
+  ui::MenuItem* RenameProfilesMenu;
+  ui::MenuItem* N4;
+  ui::MenuItem* ProfilesCheclAllMenu;
+  ui::MenuItem* ProfilesUnCheclAllMenu;
+  ui::MenuItem* N1;
+  ui::MenuItem* DelSelectedProfilesMenu;
+  ui::MenuItem* DelProfilesMenu;
+
+ private:
+  void CreateProfilesPage();
+  void LoadNetOnce();
+  void DeleteSelectedProfile();
+  void DeleteProfileKey(int row);
+  void ShowProfileCount();
+  bool AskDeleteAllProfiles();
+  // Lets pending messages run between rows: after the first row of an operation and
+  // then whenever a short interval has passed, so the list visibly grows or shrinks
+  // and the window stays responsive without a repaint per row.
+  void LetProfilesRepaint(bool first);
+  uint32_t profiles_last_repaint_ = 0;
+  // A load or a delete walk is running: handlers that would change the list wait
+  // for it, and a reload asked for meanwhile runs once the list is complete.
+  bool profiles_busy_ = false;
+  bool profiles_reload_pending_ = false;
+
+ public:
   // The DNS check box enables the two DNS boxes.
   void CheckBoxEnableDNSClick();
   void ButtonChangeDNSClick();
@@ -106,8 +164,8 @@ class TForm1 : public ui::Form {
   virtual void LoadLanguage() {}
   virtual void globload() {}
 
-  // The profiles page's show event: reloads the profile list.
-  virtual void TabNetworkProfilesShow() { LoadNet(); }
+  // The profiles page's show event: reloads the profile list and the two name boxes.
+  virtual void TabNetworkProfilesShow();
 
   // The DNS server list, ping and test run.
   // The list file's entries as both views read them, in file order.
@@ -260,7 +318,6 @@ class TForm1 : public ui::Form {
   virtual void LoadNastr();
   virtual void SaveNastr();
   virtual void LoadNetworkCards();
-  virtual void LoadNet() {}
 
   std::string ProgramFolder();
   ui::Application& App() const { return Form::App(); }

@@ -167,8 +167,8 @@ void TForm1::CreateDnsTestPage() {
   ListViewDNS->SetColumns({{"Имя сервера", 200, 200},
                            {"DNS 1", 100, 100},
                            {"DNS 2", 100, 100},
-                           {"Время 1", 70, 70, true},
-                           {"Время 2", 70, 70, true}});
+                           {.caption = "Время 1", .width = 70, .min_width = 70, .centered = true},
+                           {.caption = "Время 2", .width = 70, .min_width = 70, .centered = true}});
 
   PopupMenuTestDNS = CreateNonVisual<ui::PopupMenu>("PopupMenuTestDNS");
   auto item = [this](const char* name, const char* caption, const char* shortcut,

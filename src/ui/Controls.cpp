@@ -112,6 +112,7 @@ void ListView::Clear() {
 void ListView::SetChecked(int index, bool checked) {
   if (index < 0 || index >= static_cast<int>(rows_.size())) return;
   rows_[index].checked = checked;
+  last_checked_index_ = index;
   Notify(Change::Checked);
 }
 

@@ -166,6 +166,8 @@ struct ListColumn {
   int width = 50;
   int min_width = 0;
   bool centered = false;
+  int max_width = 0;       // 0: no upper limit
+  bool auto_size = false;  // takes the width the other columns leave (at least min_width)
 };
 
 class PopupMenu;
@@ -191,6 +193,8 @@ class ListView : public Component {
   void DeleteRow(int index);
   void Clear();
   void SetChecked(int index, bool checked);
+  // The row whose mark changed last, so a peer updates only that row.
+  int LastCheckedIndex() const { return last_checked_index_; }
   bool CheckBoxes() const { return check_boxes_; }
   void SetCheckBoxes(bool on) { check_boxes_ = on; }
   int Selected() const { return selected_; }
@@ -224,6 +228,7 @@ class ListView : public Component {
   int selected_ = -1;
   PopupMenu* popup_menu_ = nullptr;
   int visible_request_ = -1;
+  int last_checked_index_ = -1;
 };
 
 class Memo : public Component {

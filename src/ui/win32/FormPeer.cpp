@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "platform/win32/Wide.h"
 #include "ui/win32/Win32Host.h"
 
@@ -34,6 +36,8 @@ std::string ShortCutText(WORD key) {
 constexpr wchar_t kFormClass[] = L"VelmoraForm";
 constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
 constexpr int kTabRowHeight = 24;
+// Posted to a form when the row changes of its list views may be painted.
+constexpr UINT kEndListBatches = WM_APP + 2;
 
 int Scale(int value, int dpi) { return MulDiv(value, dpi, 96); }
 
@@ -354,8 +358,10 @@ void FormPeer::SyncText(Component& c) {
       SetWindowTextW(hwnd, Widen(static_cast<Edit&>(c).Text()).c_str());
       break;
     case Kind::StatusBar:
-      SendMessageW(hwnd, SB_SETTEXTW, SB_SIMPLEID,
-                   reinterpret_cast<LPARAM>(Widen(static_cast<StatusBar&>(c).SimpleText()).c_str()));
+      // A status bar repaints at once on every new text; a count that changes per
+      // row of a long list reaches it when pending messages next run instead.
+      status_texts_.insert(static_cast<StatusBar*>(&c));
+      PostBatchEnd();
       break;
     case Kind::PageControl:
     case Kind::Memo:
@@ -440,6 +446,14 @@ void FormPeer::SyncListColumns(ListView& list) {
   syncing_ = true;
   while (SendMessageW(hwnd, LVM_DELETECOLUMN, 0, 0)) {
   }
+  // A column that takes the remaining width gets what the client area leaves
+  // beside the others (less a vertical scroll bar), but never less than its minimum.
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  int others = 0;
+  for (const ListColumn& column : list.Columns())
+    if (!column.auto_size) others += Scale(column.width, dpi_);
+  int remaining = client.right - others - GetSystemMetrics(SM_CXVSCROLL);
   int index = 0;
   for (const ListColumn& column : list.Columns()) {
     std::wstring caption = Widen(column.caption);
@@ -448,6 +462,7 @@ void FormPeer::SyncListColumns(ListView& list) {
     lvc.fmt = column.centered ? LVCFMT_CENTER : LVCFMT_LEFT;
     lvc.pszText = caption.data();
     lvc.cx = Scale(column.width, dpi_);
+    if (column.auto_size) lvc.cx = std::max(remaining, Scale(column.min_width, dpi_));
     SendMessageW(hwnd, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
   }
   syncing_ = false;
@@ -484,19 +499,23 @@ void FormPeer::SyncListRows(ListView& list) {
   const int count = static_cast<int>(list.Rows().size());
   const int shown = static_cast<int>(SendMessageW(hwnd, LVM_GETITEMCOUNT, 0, 0));
   const int index = list.LastEditIndex();
+  BeginListBatch(hwnd);
   // Mirror the one edit that happened; rebuild only when the two disagree otherwise.
+  // Appending or replacing a row leaves the selection where it is; resyncing it
+  // would touch every row and make building a long list quadratic.
   if (list.LastEdit() == ListView::Edit::Append && count == shown + 1 && index == count - 1) {
     SetListRow(hwnd, list, index, true);
+    syncing_ = false;
+    return;
   } else if (list.LastEdit() == ListView::Edit::Replace && count == shown && index >= 0) {
     SetListRow(hwnd, list, index, false);
+    syncing_ = false;
+    return;
   } else if (list.LastEdit() == ListView::Edit::Delete && count == shown - 1 && index >= 0) {
     SendMessageW(hwnd, LVM_DELETEITEM, index, 0);
   } else {
-    SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
     SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0);
     for (int i = 0; i < count; ++i) SetListRow(hwnd, list, i, true);
-    SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(hwnd, nullptr, TRUE);
   }
   syncing_ = false;
   SyncListSelection(list);
@@ -506,17 +525,57 @@ void FormPeer::SyncListSelection(ListView& list) {
   HWND hwnd = WindowOf(list);
   if (!hwnd) return;
   syncing_ = true;
-  LVITEMW clear{};
-  clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  SendMessageW(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-  if (list.Selected() >= 0) {
+  if (list.Selected() < 0) {
+    LVITEMW clear{};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(hwnd, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+  } else {
+    // Clearing touches every row; in a single-selection list selecting and
+    // focusing one row takes both marks from the row that had them.
     LVITEMW select{};
     select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     select.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(hwnd, LVM_SETITEMSTATE, list.Selected(), reinterpret_cast<LPARAM>(&select));
-    SendMessageW(hwnd, LVM_ENSUREVISIBLE, list.Selected(), FALSE);
+    // While rows are being changed the list does not lay itself out; the row is
+    // scrolled into view once the changes are painted.
+    if (auto batch = list_batches_.find(hwnd); batch != list_batches_.end())
+      batch->second = list.Selected();
+    else
+      SendMessageW(hwnd, LVM_ENSUREVISIBLE, list.Selected(), FALSE);
   }
   syncing_ = false;
+}
+
+// A visible list view lays itself out and repaints its scroll bars on every row
+// change, which makes a long series of changes slow. The changes of a series go in
+// with redrawing off; the list is painted once when pending messages next run.
+void FormPeer::BeginListBatch(HWND list) {
+  if (list_batches_.count(list)) return;
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  list_batches_[list] = -1;
+  PostBatchEnd();
+}
+
+void FormPeer::PostBatchEnd() {
+  if (!batch_end_posted_ && hwnd_) batch_end_posted_ = PostMessageW(hwnd_, kEndListBatches, 0, 0) != 0;
+}
+
+void FormPeer::EndListBatches() {
+  batch_end_posted_ = false;
+  auto texts = std::move(status_texts_);
+  status_texts_.clear();
+  for (StatusBar* bar : texts)
+    if (HWND hwnd = WindowOf(*bar))
+      SendMessageW(hwnd, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(Widen(bar->SimpleText()).c_str()));
+  auto batches = std::move(list_batches_);
+  list_batches_.clear();
+  for (auto [list, ensure_visible] : batches) {
+    if (!IsWindow(list)) continue;
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    if (ensure_visible >= 0 && ensure_visible < static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)))
+      SendMessageW(list, LVM_ENSUREVISIBLE, ensure_visible, FALSE);
+    InvalidateRect(list, nullptr, TRUE);
+  }
 }
 
 void FormPeer::SyncPages(PageControl& pages) {
@@ -611,8 +670,13 @@ void FormPeer::ComponentChanged(Component& c, Change change) {
     case Change::Checked:
       if (auto* list = dynamic_cast<ListView*>(&c)) {
         syncing_ = true;
-        for (int i = 0; i < static_cast<int>(list->Rows().size()); ++i)
+        BeginListBatch(hwnd);
+        const int rows = static_cast<int>(list->Rows().size());
+        const int changed = list->LastCheckedIndex();
+        for (int i = changed >= 0 && changed < rows ? changed : 0; i < rows; ++i) {
           ListView_SetCheckState(hwnd, i, list->Rows()[i].checked);
+          if (changed >= 0) break;
+        }
         syncing_ = false;
       } else if (c.GetKind() == Kind::CheckBox)
         SendMessageW(hwnd, BM_SETCHECK, static_cast<CheckBox&>(c).Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -789,26 +853,29 @@ LRESULT FormPeer::HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPA
     case WM_NOTIFY:
       OnNotify(reinterpret_cast<NMHDR*>(lparam));
       return 0;
+    case WM_CONTEXTMENU: {
+      // A right click (or the menu key) on a list with a menu opens it: at the
+      // mouse, or below the selected row when the keyboard asked.
+      auto* list = dynamic_cast<ListView*>(ComponentOf(reinterpret_cast<HWND>(wparam)));
+      PopupMenu* menu = list ? list->GetPopupMenu() : nullptr;
+      if (!menu || !menu->AutoPopup() || !list->EffectivelyEnabled()) break;
+      HWND list_hwnd = reinterpret_cast<HWND>(wparam);
+      POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (at.x == -1 && at.y == -1) {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        if (list->Selected() < 0 ||
+            !SendMessageW(list_hwnd, LVM_GETITEMRECT, list->Selected(), reinterpret_cast<LPARAM>(&r)))
+          r = RECT{0, 0, 0, 0};
+        at = {r.left + 8, r.bottom};
+        ClientToScreen(list_hwnd, &at);
+      }
+      host_.Popup(*menu, Point{at.x, at.y});
+      return 0;
+    }
     case WM_DRAWITEM:
       DrawSpeedButton(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
       return TRUE;
-    case WM_CONTEXTMENU: {
-      auto* list = dynamic_cast<ListView*>(ComponentOf(reinterpret_cast<HWND>(wparam)));
-      if (!list || !list->GetPopupMenu() || !list->EffectivelyEnabled()) break;
-      POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-      if (lparam == -1) {
-        // From the keyboard: beside the selected row, or the list's corner.
-        RECT row{};
-        if (list->Selected() < 0 ||
-            !ListView_GetItemRect(reinterpret_cast<HWND>(wparam), list->Selected(), &row, LVIR_LABEL))
-          row = RECT{};
-        at = {row.left, row.bottom};
-        ClientToScreen(reinterpret_cast<HWND>(wparam), &at);
-      }
-      PopupMenu* menu = list->GetPopupMenu();
-      host_.Popup(*menu, {at.x, at.y});
-      return 0;
-    }
     case WM_GETFONT:
       // Forms and containers are our own classes: answer with the component's font.
       if (Component* c = ComponentOf(hwnd); c && c->GetKind() != Kind::GroupBox)
@@ -840,6 +907,9 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
   LRESULT result = peer->HandleContainerMessage(hwnd, msg, wparam, lparam, &handled);
   if (handled) return result;
   switch (msg) {
+    case kEndListBatches:
+      peer->EndListBatches();
+      return 0;
     case WM_CLOSE:
       peer->closed_ = true;
       if (peer->modal_) {
@@ -879,26 +949,6 @@ LRESULT CALLBACK FormPeer::ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-// A list view's columns keep their minimum widths: a narrower width is refused as the
-// header asks its list (which does not pass the question on under Wine).
-LRESULT CALLBACK FormPeer::ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                                            DWORD_PTR data) {
-  auto* peer = reinterpret_cast<FormPeer*>(data);
-  if (msg == WM_NOTIFY) {
-    auto* change = reinterpret_cast<NMHEADERW*>(lparam);
-    if ((change->hdr.code == HDN_ITEMCHANGINGW || change->hdr.code == HDN_ITEMCHANGINGA) && change->pitem &&
-        (change->pitem->mask & HDI_WIDTH)) {
-      auto* list = dynamic_cast<ListView*>(peer->ComponentOf(hwnd));
-      if (list && change->iItem >= 0 && change->iItem < static_cast<int>(list->Columns().size()) &&
-          change->pitem->cxy < Scale(list->Columns()[change->iItem].min_width, peer->dpi_))
-        return TRUE;
-    }
-  }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListViewSubclass, 3);
-  return DefSubclassProc(hwnd, msg, wparam, lparam);
-}
-
-// An edit box with a click handler: the click runs once the box has taken it.
 LRESULT CALLBACK FormPeer::GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                             UINT_PTR, DWORD_PTR data) {
   auto* peer = reinterpret_cast<FormPeer*>(data);
@@ -939,6 +989,30 @@ LRESULT CALLBACK FormPeer::EditSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPAR
     return result;
   }
   if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, EditSubclass, 1);
+  return DefSubclassProc(hwnd, msg, wparam, lparam);
+}
+
+bool FormPeer::ColumnWidthAllowed(const ListView& list, int column, int width) const {
+  if (column < 0 || column >= static_cast<int>(list.Columns().size())) return true;
+  const ListColumn& limits = list.Columns()[column];
+  if (width < Scale(limits.min_width, dpi_)) return false;
+  return limits.max_width <= 0 || width <= Scale(limits.max_width, dpi_);
+}
+
+LRESULT CALLBACK FormPeer::ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                            DWORD_PTR data) {
+  auto* peer = reinterpret_cast<FormPeer*>(data);
+  // The header tells its list first that a column is about to change width; a
+  // width outside the column's limits is refused there.
+  if (msg == WM_NOTIFY) {
+    auto* change = reinterpret_cast<NMHEADERW*>(lparam);
+    if ((change->hdr.code == HDN_ITEMCHANGINGW || change->hdr.code == HDN_ITEMCHANGINGA) && change->pitem &&
+        (change->pitem->mask & HDI_WIDTH)) {
+      auto* list = dynamic_cast<ListView*>(peer->ComponentOf(hwnd));
+      if (list && !peer->ColumnWidthAllowed(*list, change->iItem, change->pitem->cxy)) return TRUE;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListViewSubclass, 3);
   return DefSubclassProc(hwnd, msg, wparam, lparam);
 }
 

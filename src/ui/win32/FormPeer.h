@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ class FormPeer : public ComponentObserver {
   static LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
                                            UINT_PTR id, DWORD_PTR data);
   static void RegisterClasses();
+  bool ColumnWidthAllowed(const ListView& list, int column, int width) const;
 
   void CreateChildren(Component& parent, HWND parent_hwnd);
   HWND CreateControl(Component& component, HWND parent_hwnd);
@@ -66,6 +68,9 @@ class FormPeer : public ComponentObserver {
   void SyncListRows(ListView& list);
   void SetListRow(HWND hwnd, const ListView& list, int index, bool insert);
   void SyncListSelection(ListView& list);
+  void BeginListBatch(HWND list);
+  void EndListBatches();
+  void PostBatchEnd();
   void SetNavigationPicture(Button& button, HWND hwnd);
   void OnCommand(HWND control, int code);
   void OnNotify(NMHDR* header);
@@ -83,6 +88,12 @@ class FormPeer : public ComponentObserver {
   std::vector<HIMAGELIST> image_lists_;
   std::vector<ATOM> atoms_;
   std::map<const Memo*, size_t> memo_lines_;
+  // List views whose row changes are not painted yet, with the row to scroll into
+  // view when they are (-1: none).
+  std::map<HWND, int> list_batches_;
+  // Status bars whose new text is not shown yet.
+  std::set<StatusBar*> status_texts_;
+  bool batch_end_posted_ = false;
   bool closed_ = false;
   bool modal_ = false;
   bool shown_once_ = false;
