@@ -45,8 +45,8 @@ std::optional<int> ParseInt(const std::string& text) {
 
 void TForm1::CreateProxyBand() {
   TabControlNetwork = Create<ui::Panel>(TabProxy, "TabControlNetwork");
-  TabControlNetwork->SetAlign(ui::Align::Bottom);
-  TabControlNetwork->SetBounds({0, 0, 576, 150});
+  // The band lines up with the groups above it, just clear of the page's bottom edge.
+  TabControlNetwork->SetBounds({8, 325, 560, 150});
 
   GroupBoxProxy = Create<ui::GroupBox>(TabControlNetwork, "GroupBoxProxy");
   GroupBoxProxy->SetCaption("Proxy");
@@ -77,15 +77,15 @@ void TForm1::CreateProxyBand() {
   LBProxyAdress->SetCaption("Адрес:");
   LBProxyAdress->SetBounds({12, 48, 180, 14});
   EditProxyAdress = Create<ui::Edit>(GroupBoxProxy1, "EditProxyAdress");
-  EditProxyAdress->SetBounds({12, 64, 196, 21});
+  EditProxyAdress->SetBounds({12, 64, 180, 21});
   LBProxyPort = Create<ui::Label>(GroupBoxProxy1, "LBProxyPort");
   LBProxyPort->SetCaption("Порт:");
-  LBProxyPort->SetBounds({216, 48, 90, 14});
+  LBProxyPort->SetBounds({200, 48, 90, 14});
   EditProxyPort = Create<ui::Edit>(GroupBoxProxy1, "EditProxyPort");
-  EditProxyPort->SetBounds({216, 64, 92, 21});
+  EditProxyPort->SetBounds({200, 64, 92, 21});
   ButtonChangeProxyAddress = Create<ui::Button>(GroupBoxProxy1, "ButtonChangeProxyAddress");
   ButtonChangeProxyAddress->SetCaption("Применить");
-  ButtonChangeProxyAddress->SetBounds({198, 112, 110, 25});
+  ButtonChangeProxyAddress->SetBounds({182, 112, 110, 25});
   ButtonChangeProxyAddress->OnClick = [this] { ButtonChangeProxyAddressClick(); };
 }
 
