@@ -252,15 +252,6 @@ struct DnsTestPageWin32 : ::testing::Test {
     application.reset();
     host.reset();
   }
-  std::wstring Cell(HWND list, int row, int column) {
-    wchar_t text[128] = L"";
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 128;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-  }
 };
 
 TEST_F(DnsTestPageWin32, ARunOverLoopbackThroughTheProxyFillsBothTimeColumns) {
@@ -291,9 +282,9 @@ TEST_F(DnsTestPageWin32, ARunOverLoopbackThroughTheProxyFillsBothTimeColumns) {
 
   const std::wregex time(L"[0-9]+ ms");
   for (int row = 0; row < 2; ++row)
-    for (int column : {3, 4}) EXPECT_TRUE(std::regex_match(Cell(list, row, column), time)) << row << "," << column;
-  EXPECT_EQ(Cell(list, 2, 3).rfind(L"Ошибка! ", 0), 0u);
-  EXPECT_EQ(Cell(list, 2, 4).rfind(L"Ошибка: ", 0), 0u);
+    for (int column : {3, 4}) EXPECT_TRUE(std::regex_match(win32_test::ListCellText(list, row, column), time)) << row << "," << column;
+  EXPECT_EQ(win32_test::ListCellText(list, 2, 3).rfind(L"Ошибка! ", 0), 0u);
+  EXPECT_EQ(win32_test::ListCellText(list, 2, 4).rfind(L"Ошибка: ", 0), 0u);
   EXPECT_EQ(form->ButtonTestDNS->Caption(), "Тест DNS");
   EXPECT_TRUE(IsWindowEnabled(win32_test::FindControl(window, L"TabControlDNSList")));
   // Two attempts a second apart per address, six addresses.
@@ -341,7 +332,7 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
   win32_test::Pump();
   HWND list = win32_test::FindControl(window, L"ListViewDNS");
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(Cell(list, 1, 2), L"");
+  EXPECT_EQ(win32_test::ListCellText(list, 1, 2), L"");
   LVCOLUMNW column{};
   column.mask = LVCF_FMT;
   ASSERT_TRUE(SendMessageW(list, LVM_GETCOLUMNW, 3, reinterpret_cast<LPARAM>(&column)));
@@ -371,7 +362,7 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
   SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
   win32_test::Pump();
   ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
-  EXPECT_EQ(Cell(list, 0, 0), L"Second");
+  EXPECT_EQ(win32_test::ListCellText(list, 0, 0), L"Second");
   auto text = common::LoadTextFile(real.files, path, 1251);
   ASSERT_TRUE(text.has_value());
   EXPECT_EQ(text->utf8, "[Ipv4_Default]\r\nSecond=127.0.0.3,\r\n");

@@ -24,16 +24,6 @@ struct TestWindow : ui::Form {
   ui::ListView* list;
 };
 
-std::wstring ItemText(HWND list, int row, int column) {
-  wchar_t text[128] = L"";
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 128;
-  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 TEST(ListControlsWin32, ModelAndControlsStayInStep) {
   ASSERT_TRUE(win32_test::HaveDisplay());
   ui::win32::Win32Host host;
@@ -61,8 +51,8 @@ TEST(ListControlsWin32, ModelAndControlsStayInStep) {
   for (const char* name : {"Дом", "Office", "Сеть 2"})
     form->list->AddRow({std::string(name) == "Дом" ? "01" : "0x", {name, "Частная", "HKEY_LOCAL_MACHINE", "\\key"}, false});
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
-  EXPECT_EQ(ItemText(list, 0, 1), L"Дом");
-  EXPECT_EQ(ItemText(list, 2, 2), L"Частная");
+  EXPECT_EQ(win32_test::ListCellText(list, 0, 1), L"Дом");
+  EXPECT_EQ(win32_test::ListCellText(list, 2, 2), L"Частная");
   EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), 150);
 
   form->list->SetSelected(1);
@@ -75,7 +65,7 @@ TEST(ListControlsWin32, ModelAndControlsStayInStep) {
 
   form->list->DeleteRow(0);
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
-  EXPECT_EQ(ItemText(list, 0, 1), L"Office");
+  EXPECT_EQ(win32_test::ListCellText(list, 0, 1), L"Office");
   EXPECT_TRUE(ListView_GetCheckState(list, 1));
   form->list->Clear();
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);

@@ -64,16 +64,6 @@ const Seeded kSeeded[] = {
     {"{5EED0000-0000-4000-8000-000000000003}", "corp.example", "Domain network", 2},
 };
 
-std::wstring ItemText(HWND list, int row, int column) {
-  wchar_t text[256] = L"";
-  LVITEMW item{};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 256;
-  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return text;
-}
-
 std::wstring WindowText(HWND hwnd) {
   wchar_t text[256] = L"";
   GetWindowTextW(hwnd, text, 256);
@@ -163,14 +153,14 @@ TEST_F(ProfilesWin32, ThePageListsTheSeededProfilesAndTheSystemsNames) {
     ASSERT_EQ(RowOf(kSeeded[i].guid), row);
     wchar_t number[8];
     swprintf(number, 8, L"%.2u", static_cast<unsigned>(row + 1));
-    EXPECT_EQ(ItemText(list, row, 0), number);
-    EXPECT_EQ(ItemText(list, row, 1), Widen(kSeeded[i].name));
-    EXPECT_EQ(ItemText(list, row, 2), Widen(kSeeded[i].description));
+    EXPECT_EQ(win32_test::ListCellText(list, row, 0), number);
+    EXPECT_EQ(win32_test::ListCellText(list, row, 1), Widen(kSeeded[i].name));
+    EXPECT_EQ(win32_test::ListCellText(list, row, 2), Widen(kSeeded[i].description));
     EXPECT_FALSE(ListView_GetCheckState(list, row));
   }
-  EXPECT_EQ(ItemText(list, first, 3), L"Частная");
-  EXPECT_EQ(ItemText(list, first + 1, 3), L"Общедоступная");
-  EXPECT_EQ(ItemText(list, first + 2, 3), L"");
+  EXPECT_EQ(win32_test::ListCellText(list, first, 3), L"Частная");
+  EXPECT_EQ(win32_test::ListCellText(list, first + 1, 3), L"Общедоступная");
+  EXPECT_EQ(win32_test::ListCellText(list, first + 2, 3), L"");
   EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 0);
   EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED), 0);
   EXPECT_TRUE(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES);
@@ -233,7 +223,7 @@ TEST_F(ProfilesWin32, RenameWritesTheNameIntoTheProfilesKey) {
   ASSERT_NE(key, nullptr);
   EXPECT_EQ(key->ReadString("ProfileName").value_or("<none>"), "Корпоративная сеть");
   EXPECT_EQ(key->ReadDWord("Category").value_or(99), 2u) << "the rest of the profile is untouched";
-  EXPECT_EQ(ItemText(list, row, 1), L"Корпоративная сеть");
+  EXPECT_EQ(win32_test::ListCellText(list, row, 1), L"Корпоративная сеть");
   EXPECT_TRUE(host->boxes.empty());
 }
 
@@ -332,7 +322,7 @@ TEST_F(ProfilesWin32, TwoThousandProfilesLoadAndGoWithoutQuadraticWork) {
   const double large = timed_refresh(2);
   const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   EXPECT_GE(count, 2003);
-  EXPECT_EQ(ItemText(list, count - 1, 0), std::to_wstring(count));
+  EXPECT_EQ(win32_test::ListCellText(list, count - 1, 0), std::to_wstring(count));
   std::printf("loaded 200 profiles in %.2f s, %d in %.2f s\n", small, count, large);
   EXPECT_LT(large, 25 * small + 2.0);
   EXPECT_LT(large, 30.0);

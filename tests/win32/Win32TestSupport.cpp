@@ -1,5 +1,7 @@
 #include "win32/Win32TestSupport.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 
 #include "ui/win32/Win32Host.h"
@@ -113,6 +115,16 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return path;
+}
+
+std::wstring ListCellText(HWND list, int row, int column) {
+  wchar_t text[256] = L"";
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+  return text;
 }
 
 ProgramProcess::ProgramProcess(const std::wstring& exe) {

@@ -19,6 +19,8 @@ void Pump();
 // Saves a picture of the window into the screenshots folder (when the test run
 // names one in VELMORA_SCREENSHOTS) as NAME.bmp; returns the path or empty.
 std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name);
+// The text of one cell of a report list view (column 0 is the row's caption).
+std::wstring ListCellText(HWND list, int row, int column);
 // Whether windows can be created here (a display is present).
 bool HaveDisplay();
 
