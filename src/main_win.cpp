@@ -27,5 +27,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   app::StartupHooks hooks;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };
+  hooks.end_process_now = [] { ExitProcess(0); };
   return app::RunVelmora(services, hooks);
 }

@@ -4,10 +4,16 @@
 #include <stdexcept>
 
 #include "adapter/AddressText.h"
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
 #include "app/RegistryWrite.h"
 
-namespace app {
+namespace adapter {
+
+using app::FirstIPv4Index;
+using app::IsValidIPv4;
+using app::RequireWritten;
+using app::VariantFirstToText;
+using app::VariantToText;
 
 namespace {
 
@@ -23,8 +29,8 @@ bool EnableStaticSucceeded(const platform::Variant& result) {
 
 }  // namespace
 
-void TForm1::CreateAddressGroups() {
-  GroupBoxIP = Create<ui::GroupBox>(TabProxy, "GroupBoxIP");
+void AdapterPage::CreateAddressGroups(ui::TabSheet& page) {
+  GroupBoxIP = Create<ui::GroupBox>(&page, "GroupBoxIP");
   GroupBoxIP->SetCaption("IP");
   GroupBoxIP->SetBounds({8, 52, 257, 176});
   CheckBoxEnableDHCP = Create<ui::CheckBox>(GroupBoxIP, "CheckBoxEnableDHCP");
@@ -63,7 +69,7 @@ void TForm1::CreateAddressGroups() {
   ButtonChangeIP->SetBounds({149, 142, 96, 25});
   ButtonChangeIP->OnClick = [this] { ButtonChangeIPClick(); };
 
-  GroupBoxDNS = Create<ui::GroupBox>(TabProxy, "GroupBoxDNS");
+  GroupBoxDNS = Create<ui::GroupBox>(&page, "GroupBoxDNS");
   GroupBoxDNS->SetCaption("DNS");
   GroupBoxDNS->SetBounds({269, 52, 299, 176});
   CheckBoxEnableDNS = Create<ui::CheckBox>(GroupBoxDNS, "CheckBoxEnableDNS");
@@ -91,18 +97,18 @@ void TForm1::CreateAddressGroups() {
   CheckBoxEnableDNSClick();
 }
 
-void TForm1::MarkAddress(ui::Edit& edit) {
+void AdapterPage::MarkAddress(ui::Edit& edit) {
   ui::Font font = edit.GetFont();
   font.italic = !IsValidIPv4(edit.Text());
   if (!(font == edit.GetFont())) edit.SetFont(font);
 }
 
-std::unique_ptr<platform::RegistryKey> TForm1::OpenCardKey() {
+std::unique_ptr<platform::RegistryKey> AdapterPage::OpenCardKey() {
   return services_.registry.Open(platform::RegRoot::LocalMachine, kInterfaces + EditInterfaces->Text(),
                                  kFullAccess64, true);
 }
 
-void TForm1::GetTCPIPDNSAddresses() {
+void AdapterPage::GetTCPIPDNSAddresses() {
   EditPreferredDNS->SetText("");
   EditAlternativeDNS->SetText("");
   // Without a card there is no key of its own; the interfaces key itself is no card's.
@@ -129,7 +135,7 @@ void TForm1::GetTCPIPDNSAddresses() {
   CheckBoxEnableDNSClick();
 }
 
-void TForm1::GetAdapterAddresses() {
+void AdapterPage::GetAdapterAddresses() {
   EditIPAddress->SetText("");
   EditSubnetMask->SetText("");
   EditMainGateway->SetText("");
@@ -178,9 +184,9 @@ void TForm1::GetAdapterAddresses() {
   }
 }
 
-std::string TForm1::GetIP() { return services_.system.HostAddress(); }
+std::string GetIP(platform::System& system) { return system.HostAddress(); }
 
-void TForm1::ButtonChangeIPClick() {
+void AdapterPage::ButtonChangeIPClick() {
   const std::string gateway = EditMainGateway->Text();
   const std::string mask = EditSubnetMask->Text();
   const std::string address = EditIPAddress->Text();
@@ -189,10 +195,10 @@ void TForm1::ButtonChangeIPClick() {
   App().ProcessMessages();
   GetAdapterAddresses();
   App().ProcessMessages();
-  ButtonProxyClick();
+  shell_.ButtonProxyClick();
 }
 
-void TForm1::SetAdapterAddresses(const std::string& description, const std::string& address,
+void AdapterPage::SetAdapterAddresses(const std::string& description, const std::string& address,
                                  const std::string& mask, const std::string& gateway) {
   auto locator = services_.wmi.CreateLocator();
   auto wmi = locator->ConnectServer("localhost", "root\\CIMV2", "", "");
@@ -201,7 +207,7 @@ void TForm1::SetAdapterAddresses(const std::string& description, const std::stri
                               "WQL", platform::kWbemFlagForwardOnly);
   auto adapter = found->Next();
   if (!adapter) {
-    App().ShowMessageBox("Network card not found", App().Title(), 0, this);
+    App().ShowMessageBox("Network card not found", App().Title(), 0, &form_);
     return;
   }
   platform::Variant result = adapter->Call(
@@ -209,10 +215,10 @@ void TForm1::SetAdapterAddresses(const std::string& description, const std::stri
   // A refused address is reported with its own code; the gateway is then left alone.
   if (EnableStaticSucceeded(result))
     result = adapter->Call("SetGateways", {platform::Variant::Strings({gateway})});
-  App().ShowMessageBox("ReturnValue  " + VariantToText(result), App().Title(), 0, this);
+  App().ShowMessageBox("ReturnValue  " + VariantToText(result), App().Title(), 0, &form_);
 }
 
-void TForm1::CheckBoxEnableDHCPClick() {
+void AdapterPage::CheckBoxEnableDHCPClick() {
   const bool dhcp_on = !CheckBoxEnableDHCP->Checked();
   if (!EditInterfaces->Text().empty()) {
     // The value is only ever changed, never created.
@@ -224,17 +230,17 @@ void TForm1::CheckBoxEnableDHCPClick() {
     c->SetEnabled(!dhcp_on);
 }
 
-void TForm1::CheckBoxEnableDNSClick() {
+void AdapterPage::CheckBoxEnableDNSClick() {
   EditPreferredDNS->SetEnabled(CheckBoxEnableDNS->Checked());
   EditAlternativeDNS->SetEnabled(CheckBoxEnableDNS->Checked());
 }
 
-void TForm1::ButtonChangeDNSClick() {
+void AdapterPage::ButtonChangeDNSClick() {
   SetTCPIPDNSAddresses();
   GetTCPIPDNSAddresses();
 }
 
-void TForm1::SetTCPIPDNSAddresses() {
+void AdapterPage::SetTCPIPDNSAddresses() {
   // Without a selected card there is nothing to write to.
   if (EditInterfaces->Text().empty()) return;
   auto key = OpenCardKey();
@@ -248,4 +254,12 @@ void TForm1::SetTCPIPDNSAddresses() {
               "NameServer");
 }
 
-}  // namespace app
+void AdapterPage::SetDnsBoxes(const std::string& preferred, const std::string& alternative) {
+  SetPreferredDns(preferred);
+  SetAlternativeDns(alternative);
+}
+
+void AdapterPage::SetPreferredDns(const std::string& address) { EditPreferredDNS->SetText(address); }
+void AdapterPage::SetAlternativeDns(const std::string& address) { EditAlternativeDNS->SetText(address); }
+
+}  // namespace adapter

@@ -1,8 +1,9 @@
 // The network card list of the adapter page: the registered cards' descriptions,
 // and the selected card's service name in the hidden EditInterfaces.
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
+#include "proxy/ProxyBand.h"
 
-namespace app {
+namespace adapter {
 
 namespace {
 
@@ -39,8 +40,13 @@ std::vector<std::string> CardKeys(platform::Registry& registry) {
 
 }  // namespace
 
-void TForm1::CreateNetworkCardsGroup() {
-  GroupBoxNetworkCards = Create<ui::GroupBox>(TabProxy, "GroupBoxNetworkCards");
+AdapterPage::AdapterPage(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+  CreateNetworkCardsGroup(page);
+  CreateAddressGroups(page);
+}
+
+void AdapterPage::CreateNetworkCardsGroup(ui::TabSheet& page) {
+  GroupBoxNetworkCards = Create<ui::GroupBox>(&page, "GroupBoxNetworkCards");
   GroupBoxNetworkCards->SetCaption("Сетевые карты");
   GroupBoxNetworkCards->SetBounds({8, 4, 560, 45});
   EditInterfaces = Create<ui::Edit>(GroupBoxNetworkCards, "EditInterfaces");
@@ -56,7 +62,7 @@ void TForm1::CreateNetworkCardsGroup() {
   ButtonUpdate->OnClick = [this] { ButtonUpdateClick(); };
 }
 
-void TForm1::LoadNetworkCards() {
+void AdapterPage::LoadNetworkCards() {
   try {
     std::vector<std::string> subkeys = CardKeys(services_.registry);
     ComboBoxEditInterfaces->ClearItems();
@@ -76,8 +82,8 @@ void TForm1::LoadNetworkCards() {
   }
 }
 
-void TForm1::ComboBoxEditInterfacesChange() {
-  ClearProxyBoxes();
+void AdapterPage::ComboBoxEditInterfacesChange() {
+  proxy_->ClearProxyBoxes();
   const std::string selected = ComboBoxEditInterfaces->Text();
   for (const std::string& subkey : CardKeys(services_.registry)) {
     // Equal descriptions: the later card wins.
@@ -86,9 +92,15 @@ void TForm1::ComboBoxEditInterfacesChange() {
     App().ProcessMessages();
   }
   GetAdapterAddresses();
-  FillProxyBoxes();
+  proxy_->FillProxyBoxes();
   GetTCPIPDNSAddresses();
   App().ProcessMessages();
 }
 
-}  // namespace app
+}  // namespace adapter
+
+namespace adapter {
+
+void AdapterPage::ButtonUpdateClick() { proxy_->UpdateNETOption(); }
+
+}  // namespace adapter

@@ -23,57 +23,22 @@ bool TForm1::RunCommand(const std::string& command, const std::string& params, b
 }
 
 void TForm1::Log(const std::string& msg) {
-  MemoLogCom->Append(FormatLogLine(services_.clock.Now(), time_separator_, msg));
+  commands_->MemoLogCom->Append(FormatLogLine(services_.clock.Now(), time_separator_, msg));
   App().ProcessMessages();
 }
 
-void TForm1::LogFromWorker(const std::string& msg) {
-  std::string line = FormatLogLine(services_.clock.Now(), time_separator_, msg);
-  App().Synchronize([this, line] { MemoLogCom->Append(line); });
+std::function<void(const std::string&)> TForm1::WorkerLog(ui::WorkerLink ui_thread) {
+  return [ui_thread = std::move(ui_thread), &clock = services_.clock, separator = time_separator_,
+          memo = commands_->MemoLogCom](const std::string& msg) {
+    std::string line = FormatLogLine(clock.Now(), separator, msg);
+    ui_thread.Synchronize([memo, line] { memo->Append(line); });
+  };
 }
 
-void TForm1::LogRaw(const std::string& line) { MemoLogCom->Append(line); }
+void TForm1::LogRaw(const std::string& line) { commands_->MemoLogCom->Append(line); }
 
 }  // namespace app
 
 namespace app {
-
-void TForm1::ButtonMACAddressClick() {
-  // The panel stays disabled while the report is written: Log lets messages run.
-  TabComButtons->SetEnabled(false);
-  try {
-    Log(ButtonMACAddress->Caption());
-    AppendAdapterList(*MemoLogCom);
-    LogSeparator();
-  } catch (...) {
-    TabComButtons->SetEnabled(true);
-    throw;
-  }
-  TabComButtons->SetEnabled(true);
-}
-
-bool TForm1::AppendAdapterList(ui::Memo& log) {
-  try {
-    auto adapters = services_.system.AdapterList();
-    if (!adapters) return false;
-    int number = 0;
-    for (const platform::AdapterInfo& adapter : *adapters) {
-      std::string address;
-      for (uint8_t byte : adapter.address) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        if (!address.empty()) address += '-';
-        address += pair;
-      }
-      log.Append(std::to_string(++number));
-      log.Append(adapter.description);
-      log.Append(address);
-      log.Append(adapter.name);
-    }
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
 
 }  // namespace app

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "app/Page.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
@@ -46,5 +47,7 @@ std::string Msg(const ui::Form& form, const char* name) {
     throw std::logic_error(std::string("no catalogue entry ") + name);
   return item->Caption();
 }
+
+std::string Page::Msg(const char* name) const { return app::Msg(form_, name); }
 
 }  // namespace app

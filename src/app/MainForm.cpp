@@ -83,34 +83,24 @@ void TForm1::CreateComponents() {
   PageControl->SetAlign(ui::Align::Client);
   PageControl->SetTabsAtBottom(true);
 
+  // The pages fill their sheets in the order the window has always created them.
   TabUsefulCommands = Create<ui::TabSheet>(PageControl, "TabUsefulCommands");
   TabUsefulCommands->SetCaption("Com");
-  TabComButtons = Create<ui::Panel>(TabUsefulCommands, "TabComButtons");
-  TabComButtons->SetAlign(ui::Align::Right);
-  TabComButtons->SetBounds({0, 0, 152, 0});
-  ActivityIndicator1 = Create<ui::ActivityIndicator>(TabComButtons, "ActivityIndicator1");
-  ActivityIndicator1->SetAlign(ui::Align::Bottom);
-  ActivityIndicator1->SetBounds({0, 0, 152, 32});
-  CreateRepairBoxes();
-  TabLOGCom = Create<ui::Panel>(TabUsefulCommands, "TabLOGCom");
-  TabLOGCom->SetAlign(ui::Align::Client);
-  MemoLogCom = Create<ui::Memo>(TabLOGCom, "MemoLogCom");
-  MemoLogCom->SetAlign(ui::Align::Client);
-  MemoLogCom->SetReadOnly(true);
-
+  commands_ = std::make_unique<repair::UsefulCommandsPage>(*this, *TabUsefulCommands);
   TabNetworkProfiles = Create<ui::TabSheet>(PageControl, "TabNetworkProfiles");
   TabNetworkProfiles->SetCaption("Profile");
   TabNetworkProfiles->OnShow = [this] { TabNetworkProfilesShow(); };
-  CreateProfilesPage();
+  profiles_ = std::make_unique<profiles::ProfilesPage>(*this, *TabNetworkProfiles);
   TabProxy = Create<ui::TabSheet>(PageControl, "TabProxy");
   TabProxy->SetCaption("Proxy");
-  CreateNetworkCardsGroup();
-  CreateAddressGroups();
-  CreateProxyBand();
-  CreateDnsCheckGroup();
+  adapter_ = std::make_unique<adapter::AdapterPage>(*this, *TabProxy);
+  proxy_ = std::make_unique<proxy::ProxyBand>(*this, *TabProxy);
+  adapter_->Connect(*proxy_);
+  proxy_->Connect(*adapter_);
+  dns_check_ = std::make_unique<dnstest::DnsCheckGroup>(*this, *TabProxy, *adapter_);
   TabTestDNS = Create<ui::TabSheet>(PageControl, "TabTestDNS");
   TabTestDNS->SetCaption("TestDNS");
-  CreateDnsTestPage();
+  dns_test_ = std::make_unique<dnstest::DnsTestPage>(*this, *TabTestDNS, *adapter_, *dns_check_);
   PageControl->SetActivePageIndex(0);
 
   PopupMenu_General = CreateNonVisual<ui::PopupMenu>("PopupMenu_General");
@@ -214,6 +204,20 @@ void TForm1::ButtonNetworkProfilesClick() {
 }
 
 void TForm1::ButtonProxyClick() { Navigate(ButtonProxy, 2); }
+
+void TForm1::SetNavigationEnabled(bool enabled) { TabControlPanelNetwork->SetEnabled(enabled); }
+
+void TForm1::ClearPingLabels() { dns_check_->ClearPingLabels(); }
+void TForm1::LoadFiltersReload() { dns_test_->LoadFiltersReload(); }
+void TForm1::LoadNetworkCards() { adapter_->LoadNetworkCards(); }
+void TForm1::UpdateNETOption() { proxy_->UpdateNETOption(); }
+void TForm1::LoadDNS(const std::string& path) { dns_check_->LoadDNS(path); }
+void TForm1::ComboBoxDNSChange() { dns_check_->ComboBoxDNSChange(); }
+void TForm1::TabNetworkProfilesShow() { profiles_->TabNetworkProfilesShow(); }
+
+bool TForm1::GetSystemProxy(std::string& address, int& port, bool& enabled) {
+  return proxy::GetSystemProxy(services_.registry, address, port, enabled);
+}
 void TForm1::ButtonDNSClick() { Navigate(ButtonDNS, 3); }
 
 void TForm1::SpeedButton_GeneralMenuClick() {

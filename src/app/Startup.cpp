@@ -31,6 +31,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
 
   if (main->IsWindows10Or11()) {
     app.Run();
+    if (app.GetWorkers().Running() > 0 && hooks.end_process_now) hooks.end_process_now();
   } else {
     app.ShowMessageBox(Msg(*main, "LangOnlyWindows"), Msg(*main, "LangError"),
                    ui::kMbOk | ui::kMbIconError);

@@ -17,6 +17,10 @@ struct StartupHooks {
   std::function<std::shared_ptr<ui::UiHost>()> make_host;
   // Creates the main window; tests pass a window whose later steps record calls.
   std::function<TForm1*(ui::Application&, Services&)> create_main;
+  // Ends the process at once, without tidying up; called when workers are still
+  // running after the main window has closed. They are not waited for, and the
+  // services they hold must not be freed under them.
+  std::function<void()> end_process_now;
 };
 
 // Runs the program; returns the process exit code (always 0).

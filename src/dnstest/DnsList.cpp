@@ -4,10 +4,13 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
+#include "dnstest/DnsCheckGroup.h"
+#include "dnstest/DnsList.h"
+#include "dnstest/DnsTestPage.h"
 #include "common/IniFile.h"
 
-namespace app {
+namespace dnstest {
 
 namespace {
 
@@ -95,65 +98,21 @@ std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, 
 
 }  // namespace
 
-void TForm1::CreateDnsCheckGroup() {
-  GroupBoxDNScheck = Create<ui::GroupBox>(TabProxy, "GroupBoxDNScheck");
-  GroupBoxDNScheck->SetCaption("Проверка DNS");
-  GroupBoxDNScheck->SetBounds({8, 232, 560, 93});
-  ComboBoxDNS = Create<ui::ComboBox>(GroupBoxDNScheck, "ComboBoxDNS");
-  ComboBoxDNS->SetBounds({12, 22, 241, 21});
-  ComboBoxDNS->OnChange = [this] { ComboBoxDNSChange(); };
-  ButtonCopyDNS = Create<ui::Button>(GroupBoxDNScheck, "ButtonCopyDNS");
-  ButtonCopyDNS->SetCaption("Копировать DNS");
-  ButtonCopyDNS->SetBounds({318, 20, 110, 25});
-  ButtonCopyDNS->OnClick = [this] { ButtonCopyDNSClick(); };
-  ButtonPing = Create<ui::Button>(GroupBoxDNScheck, "ButtonPing");
-  ButtonPing->SetCaption("Ping");
-  ButtonPing->SetBounds({438, 20, 110, 25});
-  ButtonPing->OnClick = [this] { ButtonPingClick(); };
-  EditPreferredDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditPreferredDNS1");
-  EditPreferredDNS1->SetBounds({12, 58, 94, 21});
-  EditPreferredDNS1->SetReadOnly(true);
-  EditPreferredDNS1->OnClick = [this] { EditPreferredDNS1Click(); };
-  LabelDNS1 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS1");
-  LabelDNS1->SetCaption("Time1");
-  LabelDNS1->SetBounds({110, 61, 50, 14});
-  LabelDNS1->SetCentered(true);
-  EditAlternativeDNS1 = Create<ui::Edit>(GroupBoxDNScheck, "EditAlternativeDNS1");
-  EditAlternativeDNS1->SetBounds({166, 58, 94, 21});
-  EditAlternativeDNS1->SetReadOnly(true);
-  EditAlternativeDNS1->OnClick = [this] { EditAlternativeDNS1Click(); };
-  LabelDNS2 = Create<ui::Label>(GroupBoxDNScheck, "LabelDNS2");
-  LabelDNS2->SetCaption("Time2");
-  LabelDNS2->SetBounds({264, 61, 50, 14});
-  LabelDNS2->SetCentered(true);
-  LabelGetIP = Create<ui::Label>(GroupBoxDNScheck, "LabelGetIP");
-  LabelGetIP->SetCaption("IP:");
-  LabelGetIP->SetHint("Получить внешний публичный IP");
-  LabelGetIP->SetBold(true);
-  LabelGetIP->SetCursor(ui::Cursor::HandPoint);
-  LabelGetIP->SetBounds({376, 61, 20, 14});
-  LabelGetIP->OnClick = [this] { LabelGetIPClick(); };
-  EditNetIP = Create<ui::Edit>(GroupBoxDNScheck, "EditNetIP");
-  EditNetIP->SetText("127.0.0.1");
-  EditNetIP->SetReadOnly(true);
-  EditNetIP->SetCentered(true);
-  EditNetIP->OnClick = [this] { EditNetIPClick(); };
-  EditNetIP->SetBounds({398, 58, 150, 21});
-}
-
-void TForm1::CreateDnsTestPage() {
-  TabControl1 = Create<ui::Panel>(TabTestDNS, "TabControl1");
+DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter,
+                         DnsCheckGroup& check)
+    : Page(shell), adapter_(adapter), check_(check) {
+  TabControl1 = Create<ui::Panel>(&page, "TabControl1");
   TabControl1->SetAlign(ui::Align::Bottom);
   TabControl1->SetBounds({0, 0, 576, 35});
   ButtonTestDNS = Create<ui::Button>(TabControl1, "ButtonTestDNS");
   ButtonTestDNS->SetCaption("Тест DNS");
   ButtonTestDNS->SetAlign(ui::Align::Client);
   ButtonTestDNS->OnClick = [this] { ButtonTestDNSClick(); };
-  StatusBar1 = Create<ui::StatusBar>(TabTestDNS, "StatusBar1");
+  StatusBar1 = Create<ui::StatusBar>(&page, "StatusBar1");
   StatusBar1->SetAlign(ui::Align::Bottom);
   StatusBar1->SetBounds({0, 0, 576, 19});
 
-  TabControlDNSList = Create<ui::Panel>(TabTestDNS, "TabControlDNSList");
+  TabControlDNSList = Create<ui::Panel>(&page, "TabControlDNSList");
   TabControlDNSList->SetAlign(ui::Align::Client);
   StatusBar2 = Create<ui::StatusBar>(TabControlDNSList, "StatusBar2");
   StatusBar2->SetAlign(ui::Align::Bottom);
@@ -172,28 +131,28 @@ void TForm1::CreateDnsTestPage() {
 
   PopupMenuTestDNS = CreateNonVisual<ui::PopupMenu>("PopupMenuTestDNS");
   auto item = [this](const char* name, const char* caption, const char* shortcut,
-                     void (TForm1::*handler)()) {
+                     void (DnsTestPage::*handler)()) {
     ui::MenuItem* menu_item = Create<ui::MenuItem>(PopupMenuTestDNS, name);
     menu_item->SetCaption(caption);
     if (shortcut) menu_item->SetShortCut(shortcut);
     if (handler) menu_item->OnClick = [this, handler] { (this->*handler)(); };
     return menu_item;
   };
-  MenuRefreshDNS = item("MenuRefreshDNS", "Обновить", "Ctrl+F5", &TForm1::MenuRefreshDNSClick);
+  MenuRefreshDNS = item("MenuRefreshDNS", "Обновить", "Ctrl+F5", &DnsTestPage::MenuRefreshDNSClick);
   item("N1", "-", nullptr, nullptr);
-  MenuCopyDNS1 = item("MenuCopyDNS1", "Копировать DNS 1", nullptr, &TForm1::MenuCopyDNS1Click);
-  MenuCopyDNS2 = item("MenuCopyDNS2", "Копировать DNS 2", nullptr, &TForm1::MenuCopyDNS2Click);
+  MenuCopyDNS1 = item("MenuCopyDNS1", "Копировать DNS 1", nullptr, &DnsTestPage::MenuCopyDNS1Click);
+  MenuCopyDNS2 = item("MenuCopyDNS2", "Копировать DNS 2", nullptr, &DnsTestPage::MenuCopyDNS2Click);
   item("N2", "-", nullptr, nullptr);
-  MenuCopyDNS1DNS2 = item("MenuCopyDNS1DNS2", "Копировать DNS 1 и DNS 2", nullptr, &TForm1::MenuCopyDNS1DNS2Click);
+  MenuCopyDNS1DNS2 = item("MenuCopyDNS1DNS2", "Копировать DNS 1 и DNS 2", nullptr, &DnsTestPage::MenuCopyDNS1DNS2Click);
   item("N3", "-", nullptr, nullptr);
-  MenuListDefault = item("MenuListDefault", "Вернуть список", "Ctrl+R", &TForm1::MenuListDefaultClick);
+  MenuListDefault = item("MenuListDefault", "Вернуть список", "Ctrl+R", &DnsTestPage::MenuListDefaultClick);
   item("N4", "-", nullptr, nullptr);
-  MenuDeleteDNS = item("MenuDeleteDNS", "Удалить DNS", "Delete", &TForm1::MenuDeleteDNSClick);
+  MenuDeleteDNS = item("MenuDeleteDNS", "Удалить DNS", "Delete", &DnsTestPage::MenuDeleteDNSClick);
   ListViewDNS->SetPopupMenu(PopupMenuTestDNS);
 }
 
-std::vector<TForm1::DnsEntry> TForm1::ReadDnsList(const std::string& path) {
-  auto document = common::IniDocument::Load(services_.files, path, services_.system.AnsiCodePage(),
+std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path) {
+  auto document = common::IniDocument::Load(services.files, path, services.system.AnsiCodePage(),
                                             common::IniOptions::DnsList());
   if (!document) throw std::runtime_error("Cannot read file \"" + path + "\"");
   // Names are looked up without case and the first entry of a name gives the value,
@@ -214,75 +173,48 @@ std::vector<TForm1::DnsEntry> TForm1::ReadDnsList(const std::string& path) {
   return list;
 }
 
-void TForm1::LoadDNS(const std::string& path) {
-  ComboBoxDNS->ClearItems();
-  std::vector<std::string> names;
-  for (DnsEntry& entry : ReadDnsList(path)) names.push_back(std::move(entry.name));
-  ComboBoxDNS->SetItems(std::move(names));
-  if (!ComboBoxDNS->Items().empty()) ComboBoxDNS->SetItemIndex(0);
-}
-
-void TForm1::ComboBoxDNSChange() {
-  std::string dns1, dns2;
-  const std::string& name = ComboBoxDNS->Text();
-  for (const DnsEntry& entry : ReadDnsList(PortablePathDNS())) {
-    if (common::EqualsTextNoCase(entry.name, name)) {
-      dns1 = entry.dns1;
-      dns2 = entry.dns2;
-      break;
-    }
-  }
-  EditPreferredDNS1->SetText(dns1);
-  EditAlternativeDNS1->SetText(dns2);
-}
-
-void TForm1::LoadDNSTest(const std::string& path) {
-  for (DnsEntry& entry : ReadDnsList(path)) {
+void DnsTestPage::LoadDNSTest(const std::string& path) {
+  for (DnsEntry& entry : ReadDnsList(services_, path)) {
     ListViewDNS->AddRow({std::move(entry.name), {std::move(entry.dns1), std::move(entry.dns2), "0", "0"}, false});
     App().ProcessMessages();
   }
 }
 
-void TForm1::LoadFiltersReload() {
+void DnsTestPage::LoadFiltersReload() {
   ListViewDNS->Clear();
-  std::string path = PortablePathDNS();
+  std::string path = shell_.PortablePathDNS();
   if (services_.files.FileExists(path)) {
     LoadDNSTest(path);
     App().ProcessMessages();
   }
 }
 
-void TForm1::MenuCopyDNS1Click() {
+void DnsTestPage::MenuCopyDNS1Click() {
   int row = ListViewDNS->Selected();
-  if (row >= 0) EditPreferredDNS->SetText(ListViewDNS->Rows()[row].sub_items.at(0));
+  if (row >= 0) adapter_.SetPreferredDns(ListViewDNS->Rows()[row].sub_items.at(0));
 }
 
-void TForm1::MenuCopyDNS2Click() {
+void DnsTestPage::MenuCopyDNS2Click() {
   int row = ListViewDNS->Selected();
-  if (row >= 0) EditAlternativeDNS->SetText(ListViewDNS->Rows()[row].sub_items.at(1));
+  if (row >= 0) adapter_.SetAlternativeDns(ListViewDNS->Rows()[row].sub_items.at(1));
 }
 
-void TForm1::MenuCopyDNS1DNS2Click() {
+void DnsTestPage::MenuCopyDNS1DNS2Click() {
   MenuCopyDNS1Click();
   MenuCopyDNS2Click();
 }
 
-void TForm1::ButtonCopyDNSClick() {
-  EditPreferredDNS->SetText(EditPreferredDNS1->Text());
-  EditAlternativeDNS->SetText(EditAlternativeDNS1->Text());
-}
-
-void TForm1::MenuListDefaultClick() {
-  std::string path = PortablePathDNS();
+void DnsTestPage::MenuListDefaultClick() {
+  std::string path = shell_.PortablePathDNS();
   if (!common::SaveTextFile(services_.files, path, common::JoinLines(MemoDNS->Lines()),
                             common::Encoding::Utf16LeBom, services_.system.AnsiCodePage()))
     throw std::runtime_error("Cannot create file \"" + path + "\"");
   LoadFiltersReload();
-  LoadDNS(path);
+  check_.LoadDNS(path);
   App().ProcessMessages();
 }
 
-void TForm1::MenuDeleteDNSClick() {
+void DnsTestPage::MenuDeleteDNSClick() {
   int index = ListViewDNS->Selected();
   if (index < 0) return;
   ListViewDNS->DeleteRow(index);
@@ -290,12 +222,12 @@ void TForm1::MenuDeleteDNSClick() {
   int rows = static_cast<int>(ListViewDNS->Rows().size());
   if (rows == 0) return;
   ListViewDNS->SetSelected(index < rows ? index : rows - 1);
-  LoadDNS(PortablePathDNS());
+  check_.LoadDNS(shell_.PortablePathDNS());
   App().ProcessMessages();
 }
 
-void TForm1::DeleteFromIniFile(int index) {
-  std::string path = PortablePathDNS();
+void DnsTestPage::DeleteFromIniFile(int index) {
+  std::string path = shell_.PortablePathDNS();
   auto text = common::LoadTextFile(services_.files, path, services_.system.AnsiCodePage());
   if (!text) throw std::runtime_error("Cannot open file \"" + path + "\"");
   auto line = FindEntryLine(text->utf8, index);
@@ -306,9 +238,4 @@ void TForm1::DeleteFromIniFile(int index) {
     throw std::runtime_error("Cannot create file \"" + path + "\"");
 }
 
-void TForm1::ClearPingLabels() {
-  LabelDNS1->SetCaption("");
-  LabelDNS2->SetCaption("");
-}
-
-}  // namespace app
+}  // namespace dnstest

@@ -3,10 +3,13 @@
 // The run stays on the UI thread and lets messages run between its steps, so the same
 // button stops it.
 #include "app/Catalogue.h"
-#include "app/MainForm.h"
+#include "dnstest/DnsTestPage.h"
 #include "dnstest/ErrorOutput.h"
 
-namespace app {
+namespace dnstest {
+
+using app::CurrentErrorLine;
+using app::WriteErrorLine;
 
 namespace {
 
@@ -28,13 +31,13 @@ std::string SubItem(const ui::ListView& list, size_t row, size_t sub_item) {
 
 }  // namespace
 
-void TForm1::PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,
+void DnsTestPage::PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,
                      uint16_t buffer_size) {
   result = "0";
   std::string proxy;
   int port = 0;
   bool enabled = false;
-  GetSystemProxy(proxy, port, enabled);
+  shell_.GetSystemProxy(proxy, port, enabled);
   if (enabled && !proxy.empty()) {
     if (second)
       PingThroughProxyMethod2(address, attempts);
@@ -57,23 +60,23 @@ void TForm1::PingGen(std::string& result, bool second, const std::string& addres
   }
 }
 
-void TForm1::PingDNS1Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
+void DnsTestPage::PingDNS1Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
   PingGen(PingResultDNS1, false, address, attempts, buffer_size);
 }
 
-void TForm1::PingDNS2Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
+void DnsTestPage::PingDNS2Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
   PingGen(PingResultDNS2, true, address, attempts, buffer_size);
 }
 
 // The idle presentation: also what "Стоп" does at once while the run winds down.
-void TForm1::FinishDnsTest() {
+void DnsTestPage::FinishDnsTest() {
   StopDNSTest = true;
   ButtonTestDNS->SetTag(kIdle);
-  ButtonTestDNS->SetCaption(Msg(*this, "LangTestDNS"));
-  TabControlPanelNetwork->SetEnabled(true);
+  ButtonTestDNS->SetCaption(Msg("LangTestDNS"));
+  shell_.SetNavigationEnabled(true);
 }
 
-void TForm1::ButtonTestDNSClick() {
+void DnsTestPage::ButtonTestDNSClick() {
   if (ButtonTestDNS->Tag() == kRunning) {
     FinishDnsTest();
     return;
@@ -81,9 +84,9 @@ void TForm1::ButtonTestDNSClick() {
   if (ButtonTestDNS->Tag() != kIdle) return;
 
   ButtonTestDNS->SetTag(kRunning);
-  ButtonTestDNS->SetCaption(Msg(*this, "LangStop"));
+  ButtonTestDNS->SetCaption(Msg("LangStop"));
   TabControlDNSList->SetEnabled(false);
-  TabControlPanelNetwork->SetEnabled(false);
+  shell_.SetNavigationEnabled(false);
   StopDNSTest = false;
 
   bool stopped = false;
@@ -121,4 +124,4 @@ void TForm1::ButtonTestDNSClick() {
   if (!stopped) FinishDnsTest();
 }
 
-}  // namespace app
+}  // namespace dnstest

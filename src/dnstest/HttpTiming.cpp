@@ -1,18 +1,19 @@
 // HTTP requests of the DNS check: timing a server by fetching a page from its address
 // through the system proxy, and the public address from the echo service.
-#include <thread>
-
 #include "app/Catalogue.h"
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
+#include "dnstest/DnsCheckGroup.h"
+#include "dnstest/DnsTestPage.h"
+#include "proxy/ProxyBand.h"
 #include "build_settings.h"
 
-namespace app {
+namespace dnstest {
 
-void TForm1::PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts) {
+void DnsTestPage::PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts) {
   std::string proxy;
   int port = 0;
   bool enabled = false;
-  GetSystemProxy(proxy, port, enabled);
+  shell_.GetSystemProxy(proxy, port, enabled);
   platform::HttpSettings settings;
   settings.tls_versions = platform::kTls10 | platform::kTls11 | platform::kTls12;
   settings.verify_certificates = false;
@@ -37,21 +38,21 @@ void TForm1::PingThroughProxy(std::string& result, bool second, const std::strin
     } else if (second) {
       result = "Ошибка: " + response.error;
     } else {
-      result = Msg(*this, "LangError") + " " + response.error;
+      result = Msg("LangError") + " " + response.error;
     }
     if (attempt < attempts) services_.clock.Sleep(1000);
   }
 }
 
-void TForm1::PingThroughProxyMethod(const std::string& address, int attempts) {
+void DnsTestPage::PingThroughProxyMethod(const std::string& address, int attempts) {
   PingThroughProxy(PingResultDNS1, false, address, attempts);
 }
 
-void TForm1::PingThroughProxyMethod2(const std::string& address, int attempts) {
+void DnsTestPage::PingThroughProxyMethod2(const std::string& address, int attempts) {
   PingThroughProxy(PingResultDNS2, true, address, attempts);
 }
 
-std::string TForm1::GetMyRealIP() {
+std::string GetMyRealIP(app::Services& services) {
   platform::HttpSettings settings;
   settings.tls_versions = platform::kTls12;
   settings.verify_certificates = false;
@@ -61,37 +62,33 @@ std::string TForm1::GetMyRealIP() {
   std::string proxy;
   int port = 0;
   bool enabled = false;
-  if (GetSystemProxy(proxy, port, enabled) && enabled) {
+  if (proxy::GetSystemProxy(services.registry, proxy, port, enabled) && enabled) {
     settings.proxy_host = proxy;
     settings.proxy_port = port;
   }
   try {
     platform::HttpResponse response =
-        services_.http.CreateClient(settings)->Get(std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip");
+        services.http.CreateClient(settings)->Get(std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip");
     if (response.ok) return response.body;
   } catch (...) {
     // Any failure of the lookup falls back to the machine's own address.
   }
-  return GetIP();
+  return adapter::GetIP(services.system);
 }
 
-void TForm1::RealIPThreadRun() {
-  try {
-    App().Synchronize([this] { EditNetIP->SetText("127.0.0.1"); });
-    std::string address = GetMyRealIP();
+void DnsCheckGroup::LabelGetIPClick() {
+  // The worker holds the services and the way to the window, never the window: the
+  // box is only touched by the hand-overs, which are dropped once the window is gone.
+  app::Services& services = services_;
+  ui::Edit* box = EditNetIP;
+  App().GetWorkers().Start("RealIPThread", [&services, box](const ui::WorkerLink& ui_thread) {
+    ui_thread.Synchronize([box] { box->SetText("127.0.0.1"); });
+    std::string address = dnstest::GetMyRealIP(services);
     // Without any address the box keeps "127.0.0.1".
-    if (!address.empty()) App().Synchronize([this, address] { EditNetIP->SetText(address); });
-  } catch (...) {
-    // A worker reports nothing; the box keeps what it shows.
-  }
+    if (!address.empty()) ui_thread.Synchronize([box, address] { box->SetText(address); });
+  });
 }
 
-void TForm1::LabelGetIPClick() {
-  ++real_ip_threads_;
-  std::thread([this] {
-    RealIPThreadRun();
-    --real_ip_threads_;
-  }).detach();
-}
+int DnsCheckGroup::RealIPThreadsRunning() const { return App().GetWorkers().Running("RealIPThread"); }
 
-}  // namespace app
+}  // namespace dnstest

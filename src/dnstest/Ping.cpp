@@ -1,11 +1,14 @@
 // The "Ping" button of the DNS check group: four echo requests to each address of the
 // chosen server, the outcome of the last one beside its box.
-#include "app/MainForm.h"
+#include "dnstest/DnsCheckGroup.h"
 #include "dnstest/ErrorOutput.h"
 
-namespace app {
+namespace dnstest {
 
-std::string TForm1::PingStatusText(int64_t code) {
+using app::CurrentErrorLine;
+using app::WriteErrorLine;
+
+std::string DnsCheckGroup::PingStatusText(int64_t code) {
   switch (code) {
     case 0: return "Success";
     case 11001: return "Buffer Too Small";
@@ -32,7 +35,7 @@ std::string TForm1::PingStatusText(int64_t code) {
   }
 }
 
-void TForm1::PingSeries(ui::Label& label, const std::string& address, uint16_t attempts,
+void DnsCheckGroup::PingSeries(ui::Label& label, const std::string& address, uint16_t attempts,
                         uint16_t buffer_size) {
   std::unique_ptr<platform::EchoSession> session = services_.echo.Open();
   App().ProcessMessages();
@@ -56,16 +59,16 @@ void TForm1::PingSeries(ui::Label& label, const std::string& address, uint16_t a
   }
 }
 
-void TForm1::PingDNS1(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
+void DnsCheckGroup::PingDNS1(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
   PingSeries(*LabelDNS1, address, attempts, buffer_size);
 }
 
-void TForm1::PingDNS2(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
+void DnsCheckGroup::PingDNS2(const std::string& address, uint16_t attempts, uint16_t buffer_size) {
   PingSeries(*LabelDNS2, address, attempts, buffer_size);
 }
 
-void TForm1::ButtonPingClick() {
-  TabProxy->SetEnabled(false);
+void DnsCheckGroup::ButtonPingClick() {
+  page_.SetEnabled(false);
   LabelDNS1->SetCaption("");
   LabelDNS2->SetCaption("");
   try {
@@ -76,7 +79,7 @@ void TForm1::ButtonPingClick() {
   } catch (...) {
     WriteErrorLine(CurrentErrorLine());
   }
-  TabProxy->SetEnabled(true);
+  page_.SetEnabled(true);
 }
 
-}  // namespace app
+}  // namespace dnstest

@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "app/Catalogue.h"
-#include "app/MainForm.h"
+#include "profiles/ProfilesPage.h"
 
-namespace app {
+namespace profiles {
 
 namespace {
 
@@ -60,21 +60,21 @@ class Raised {
 
 }  // namespace
 
-void TForm1::CreateProfilesPage() {
-  TabNetworkProfilesButtons = Create<ui::Panel>(TabNetworkProfiles, "TabNetworkProfilesButtons");
+ProfilesPage::ProfilesPage(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+  TabNetworkProfilesButtons = Create<ui::Panel>(&page, "TabNetworkProfilesButtons");
   TabNetworkProfilesButtons->SetAlign(ui::Align::Right);
   TabNetworkProfilesButtons->SetBounds({0, 0, 130, 0});
   struct ButtonSpec {
     ui::Button** field;
     const char* name;
     const char* caption;
-    void (TForm1::*handler)();
+    void (ProfilesPage::*handler)();
   };
   const ButtonSpec buttons[] = {
-      {&UpdateNet, "UpdateNet", "Обновить", &TForm1::UpdateNetClick},
-      {&RenameNet, "RenameNet", "Переименовать", &TForm1::RenameNetClick},
-      {&DeleteNet, "DeleteNet", "Удалить", &TForm1::DeleteNetClick},
-      {&DeleteNetAll, "DeleteNetAll", "Удалить все", &TForm1::DeleteNetAllClick},
+      {&UpdateNet, "UpdateNet", "Обновить", &ProfilesPage::UpdateNetClick},
+      {&RenameNet, "RenameNet", "Переименовать", &ProfilesPage::RenameNetClick},
+      {&DeleteNet, "DeleteNet", "Удалить", &ProfilesPage::DeleteNetClick},
+      {&DeleteNetAll, "DeleteNetAll", "Удалить все", &ProfilesPage::DeleteNetAllClick},
   };
   int top = 8;
   for (const ButtonSpec& spec : buttons) {
@@ -96,7 +96,7 @@ void TForm1::CreateProfilesPage() {
     top += 27;
   }
 
-  TabNetworkProfilesView = Create<ui::Panel>(TabNetworkProfiles, "TabNetworkProfilesView");
+  TabNetworkProfilesView = Create<ui::Panel>(&page, "TabNetworkProfilesView");
   TabNetworkProfilesView->SetAlign(ui::Align::Client);
   StatusBarProfile = Create<ui::StatusBar>(TabNetworkProfilesView, "StatusBarProfile");
   StatusBarProfile->SetAlign(ui::Align::Bottom);
@@ -114,7 +114,7 @@ void TForm1::CreateProfilesPage() {
   PopupMenuProfile = CreateNonVisual<ui::PopupMenu>("PopupMenuProfile");
   ListViewNetworkProfiles->SetPopupMenu(PopupMenuProfile);
   auto item = [this](ui::Component* parent, const char* name, const char* caption,
-                     void (TForm1::*handler)()) {
+                     void (ProfilesPage::*handler)()) {
     ui::MenuItem* menu_item = Create<ui::MenuItem>(parent, name);
     menu_item->SetCaption(caption);
     if (handler) menu_item->OnClick = [this, handler] { (this->*handler)(); };
@@ -126,18 +126,18 @@ void TForm1::CreateProfilesPage() {
   EditProfilesMenu->SetVisible(false);
   PublicMenu = item(EditProfilesMenu, "PublicMenu", "Общедоступная", nullptr);
   PrivateMenu = item(EditProfilesMenu, "PrivateMenu", "Частная", nullptr);
-  RenameProfilesMenu = item(PopupMenuProfile, "RenameProfilesMenu", "Переименовать", &TForm1::RenameProfilesMenuClick);
+  RenameProfilesMenu = item(PopupMenuProfile, "RenameProfilesMenu", "Переименовать", &ProfilesPage::RenameProfilesMenuClick);
   N4 = item(PopupMenuProfile, "N4", "-", nullptr);
-  ProfilesCheclAllMenu = item(PopupMenuProfile, "ProfilesCheclAllMenu", "Выбрать все", &TForm1::ProfilesCheclAllMenuClick);
+  ProfilesCheclAllMenu = item(PopupMenuProfile, "ProfilesCheclAllMenu", "Выбрать все", &ProfilesPage::ProfilesCheclAllMenuClick);
   ProfilesUnCheclAllMenu =
-      item(PopupMenuProfile, "ProfilesUnCheclAllMenu", "Исключить все", &TForm1::ProfilesUnCheclAllMenuClick);
+      item(PopupMenuProfile, "ProfilesUnCheclAllMenu", "Исключить все", &ProfilesPage::ProfilesUnCheclAllMenuClick);
   N1 = item(PopupMenuProfile, "N1", "-", nullptr);
   DelSelectedProfilesMenu =
-      item(PopupMenuProfile, "DelSelectedProfilesMenu", "Удалить отмеченные", &TForm1::DelSelectedProfilesMenuClick);
-  DelProfilesMenu = item(PopupMenuProfile, "DelProfilesMenu", "Удалить", &TForm1::DelProfilesMenuClick);
+      item(PopupMenuProfile, "DelSelectedProfilesMenu", "Удалить отмеченные", &ProfilesPage::DelSelectedProfilesMenuClick);
+  DelProfilesMenu = item(PopupMenuProfile, "DelProfilesMenu", "Удалить", &ProfilesPage::DelProfilesMenuClick);
 }
 
-void TForm1::TabNetworkProfilesShow() {
+void ProfilesPage::TabNetworkProfilesShow() {
   LoadNet();
   USERName->SetText("");
   USERName->SetText(GetCurrentUserName());
@@ -145,11 +145,11 @@ void TForm1::TabNetworkProfilesShow() {
   ComputerName->SetText(GetComputerNameText(ComputerNameKind::DnsHostname));
 }
 
-std::string TForm1::GetCurrentUserName() {
+std::string ProfilesPage::GetCurrentUserName() {
   return services_.system.UserName().value_or("Unknown");
 }
 
-std::string TForm1::GetComputerNameText(ComputerNameKind kind) {
+std::string ProfilesPage::GetComputerNameText(ComputerNameKind kind) {
   std::optional<std::string> name;
   switch (kind) {
     case ComputerNameKind::DnsHostname:
@@ -162,19 +162,19 @@ std::string TForm1::GetComputerNameText(ComputerNameKind kind) {
   return text;
 }
 
-void TForm1::ShowProfileCount() {
-  StatusBarProfile->SetSimpleText(Msg(*this, "LangElements") + " " +
+void ProfilesPage::ShowProfileCount() {
+  StatusBarProfile->SetSimpleText(Msg("LangElements") + " " +
                                   std::to_string(ListViewNetworkProfiles->Rows().size()));
 }
 
-void TForm1::LetProfilesRepaint(bool first) {
+void ProfilesPage::LetProfilesRepaint(bool first) {
   if (!first && services_.clock.TickCount() - profiles_last_repaint_ < kRepaintInterval) return;
   App().ProcessMessages();
   // Counted from the end of the repaint, so a slow repaint cannot take all the time.
   profiles_last_repaint_ = services_.clock.TickCount();
 }
 
-void TForm1::LoadNet() {
+void ProfilesPage::LoadNet() {
   if (profiles_busy_) {
     // A refresh during a load or a delete walk: rebuild once the list is complete,
     // never two lists into one.
@@ -188,10 +188,10 @@ void TForm1::LoadNet() {
   } while (profiles_reload_pending_);
 }
 
-void TForm1::LoadNetOnce() {
+void ProfilesPage::LoadNetOnce() {
   ui::ListView& list = *ListViewNetworkProfiles;
   try {
-    StatusBarProfile->SetSimpleText(Msg(*this, "LangElements") + " 0");
+    StatusBarProfile->SetSimpleText(Msg("LangElements") + " 0");
     list.Clear();
     std::vector<std::string> names;
     if (auto profiles = services_.registry.Open(RegRoot::LocalMachine, kProfiles, kFullAccess64, false))
@@ -208,7 +208,7 @@ void TForm1::LoadNetOnce() {
       // Domain networks (2), other numbers, a missing value or one of another type
       // show no category; the row is otherwise like any other.
       if (std::optional<uint32_t> category = key->ReadDWord("Category"); category && *category <= 1)
-        row.sub_items[kCategory] = Msg(*this, *category == 1 ? "LangPrivate" : "LangPublic");
+        row.sub_items[kCategory] = Msg(*category == 1 ? "LangPrivate" : "LangPublic");
       row.sub_items[kRootName] = kMachineRootName;
       row.sub_items[kKeyPath] = "\\" + path;
       key.reset();
@@ -223,7 +223,7 @@ void TForm1::LoadNetOnce() {
   }
 }
 
-void TForm1::DeleteProfileKey(int index) {
+void ProfilesPage::DeleteProfileKey(int index) {
   const ui::ListRow& row = ListViewNetworkProfiles->Rows().at(index);
   if (row.sub_items.size() < kSubItemCount) return;
   // The outcome is not examined: a refused delete shows the profile again on the
@@ -232,13 +232,13 @@ void TForm1::DeleteProfileKey(int index) {
                                platform::reg_access::kWow64_64Key);
 }
 
-void TForm1::DeleteKey() {
+void ProfilesPage::DeleteKey() {
   int selected = ListViewNetworkProfiles->Selected();
   if (selected < 0) return;
   DeleteProfileKey(selected);
 }
 
-void TForm1::RenameProfile() {
+void ProfilesPage::RenameProfile() {
   if (profiles_busy_) return;
   const int selected = ListViewNetworkProfiles->Selected();
   if (selected < 0) return;
@@ -247,9 +247,9 @@ void TForm1::RenameProfile() {
   const std::string current = row.sub_items[kName];
   std::string answer = current;
   // Cancel leaves the current name in place, which counts as unchanged.
-  App().InputQuery(Msg(*this, "LangRename"), Msg(*this, "LangNetworkName"), answer);
+  App().InputQuery(Msg("LangRename"), Msg("LangNetworkName"), answer);
   if (answer.empty() || answer == current) {
-    App().ShowMessageBox(Msg(*this, "LanfErrorName"), App().Title(), ui::kMbOk, this);
+    App().ShowMessageBox(Msg("LanfErrorName"), App().Title(), ui::kMbOk, &form_);
   } else {
     auto key = services_.registry.Open(RootNamed(row.sub_items[kRootName]), BelowRoot(row.sub_items[kKeyPath]),
                                        kWriteAccess64, true);
@@ -259,24 +259,24 @@ void TForm1::RenameProfile() {
   LoadNet();
 }
 
-void TForm1::DeleteSelectedProfile() {
+void ProfilesPage::DeleteSelectedProfile() {
   if (profiles_busy_) return;
   const int selected = ListViewNetworkProfiles->Selected();
   if (selected < 0) return;
   const ui::ListRow& row = ListViewNetworkProfiles->Rows()[selected];
   std::string name = row.sub_items.empty() ? std::string() : row.sub_items[kName];
-  int answer = App().ShowMessageBox(Msg(*this, "LangDelete") + " [ " + name + " ] ?", Msg(*this, "LangAttention"),
-                                    ui::kMbYesNo | ui::kMbIconQuestion, this);
+  int answer = App().ShowMessageBox(Msg("LangDelete") + " [ " + name + " ] ?", Msg("LangAttention"),
+                                    ui::kMbYesNo | ui::kMbIconQuestion, &form_);
   if (answer == ui::kIdYes) DeleteKey();
   LoadNet();
 }
 
-bool TForm1::AskDeleteAllProfiles() {
-  return App().ShowMessageBox(Msg(*this, "LangDeleteAllProfile"), Msg(*this, "LangAttention"),
-                              ui::kMbYesNo | ui::kMbIconQuestion, this) == ui::kIdYes;
+bool ProfilesPage::AskDeleteAllProfiles() {
+  return App().ShowMessageBox(Msg("LangDeleteAllProfile"), Msg("LangAttention"),
+                              ui::kMbYesNo | ui::kMbIconQuestion, &form_) == ui::kIdYes;
 }
 
-void TForm1::DeleteNetAllClick() {
+void ProfilesPage::DeleteNetAllClick() {
   if (profiles_busy_ || ListViewNetworkProfiles->Selected() < 0) return;
   if (AskDeleteAllProfiles()) {
     Raised busy(profiles_busy_);
@@ -295,7 +295,7 @@ void TForm1::DeleteNetAllClick() {
   LoadNet();
 }
 
-void TForm1::DelSelectedProfilesMenuClick() {
+void ProfilesPage::DelSelectedProfilesMenuClick() {
   if (profiles_busy_ || ListViewNetworkProfiles->Selected() < 0) return;
   if (AskDeleteAllProfiles()) {
     Raised busy(profiles_busy_);
@@ -317,10 +317,10 @@ void TForm1::DelSelectedProfilesMenuClick() {
   LoadNet();
 }
 
-void TForm1::CheckAllProfiles(bool state) {
+void ProfilesPage::CheckAllProfiles(bool state) {
   if (profiles_busy_) return;
   ui::ListView& list = *ListViewNetworkProfiles;
   for (int i = 0; i < static_cast<int>(list.Rows().size()); ++i) list.SetChecked(i, state);
 }
 
-}  // namespace app
+}  // namespace profiles

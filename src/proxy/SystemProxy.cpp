@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
+#include "proxy/ProxyBand.h"
 #include "app/RegistryWrite.h"
 
-namespace app {
+namespace proxy {
+
+using app::RequireWritten;
 
 namespace {
 
@@ -43,8 +46,8 @@ std::optional<int> ParseInt(const std::string& text) {
 
 }  // namespace
 
-void TForm1::CreateProxyBand() {
-  TabControlNetwork = Create<ui::Panel>(TabProxy, "TabControlNetwork");
+ProxyBand::ProxyBand(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+  TabControlNetwork = Create<ui::Panel>(&page, "TabControlNetwork");
   // The band lines up with the groups above it, just clear of the page's bottom edge.
   TabControlNetwork->SetBounds({8, 325, 560, 150});
 
@@ -89,7 +92,7 @@ void TForm1::CreateProxyBand() {
   ButtonChangeProxyAddress->OnClick = [this] { ButtonChangeProxyAddressClick(); };
 }
 
-std::string TForm1::detectIEProxyServer() {
+std::string ProxyBand::detectIEProxyServer() {
   try {
     auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
     if (!key) return {};
@@ -99,19 +102,19 @@ std::string TForm1::detectIEProxyServer() {
   }
 }
 
-std::string TForm1::detectIEProxyServerProxyAdress() {
+std::string ProxyBand::detectIEProxyServerProxyAdress() {
   std::string server = ReadProxyServer(services_.registry);
   auto colon = server.find(':');
   return colon == std::string::npos ? std::string() : server.substr(0, colon);
 }
 
-std::string TForm1::detectIEProxyServerProxyPort() {
+std::string ProxyBand::detectIEProxyServerProxyPort() {
   std::string server = ReadProxyServer(services_.registry);
   auto colon = server.find(':');
   return colon == std::string::npos ? server : server.substr(colon + 1);
 }
 
-uint32_t TForm1::detectIEProxyServerEnabled() {
+uint32_t ProxyBand::detectIEProxyServerEnabled() {
   auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
   if (!key || !key->ValueExists("ProxyEnable")) return 0;
   auto value = key->ReadDWord("ProxyEnable");
@@ -119,24 +122,24 @@ uint32_t TForm1::detectIEProxyServerEnabled() {
   return *value;
 }
 
-void TForm1::ClearProxyBoxes() {
+void ProxyBand::ClearProxyBoxes() {
   EditScriptAddress->SetText("");
   EditProxyAdress->SetText("");
   EditProxyPort->SetText("");
 }
 
-void TForm1::FillProxyBoxes() {
+void ProxyBand::FillProxyBoxes() {
   EditScriptAddress->SetText(detectIEProxyServer());
   EditProxyAdress->SetText(detectIEProxyServerProxyAdress());
   EditProxyPort->SetText(detectIEProxyServerProxyPort());
 }
 
-void TForm1::UpdateNETOption() {
+void ProxyBand::UpdateNETOption() {
   try {
-    GetAdapterAddresses();
+    adapter_->GetAdapterAddresses();
     EditScriptAddress->SetText(detectIEProxyServer());
-    ComboBoxEditInterfacesChange();
-    GetTCPIPDNSAddresses();
+    adapter_->ComboBoxEditInterfacesChange();
+    adapter_->GetTCPIPDNSAddresses();
     App().ProcessMessages();
     if (EditScriptAddress->Text().empty()) {
       CheckBoxScript->SetChecked(false);
@@ -163,19 +166,19 @@ void TForm1::UpdateNETOption() {
   }
 }
 
-void TForm1::CheckBoxProxyServerClick() {
+void ProxyBand::CheckBoxProxyServerClick() {
   bool on = CheckBoxProxyServer->Checked();
   for (ui::Component* c : {static_cast<ui::Component*>(EditProxyAdress), static_cast<ui::Component*>(EditProxyPort),
                            static_cast<ui::Component*>(LBProxyAdress), static_cast<ui::Component*>(LBProxyPort)})
     c->SetEnabled(on);
 }
 
-void TForm1::CheckBoxScriptClick() {
+void ProxyBand::CheckBoxScriptClick() {
   EditScriptAddress->SetEnabled(CheckBoxScript->Checked());
   LBScriptAddress->SetEnabled(CheckBoxScript->Checked());
 }
 
-void TForm1::SetProxy() {
+void ProxyBand::SetProxy() {
   auto key = OpenInternetSettings(services_.registry, platform::reg_access::kWrite);
   auto write_string = [&](const char* name, const std::string& value) {
     RequireWritten(key && key->WriteString(name, value), name);
@@ -199,22 +202,22 @@ void TForm1::SetProxy() {
   App().ProcessMessages();
 }
 
-void TForm1::ButtonChangeProxyClick() {
+void ProxyBand::ButtonChangeProxyClick() {
   SetProxy();
   App().ProcessMessages();
   EditScriptAddress->SetText(detectIEProxyServer());
   EditProxyAdress->SetText(detectIEProxyServerProxyAdress());
   EditProxyPort->SetText(detectIEProxyServerProxyPort());
   App().ProcessMessages();
-  ButtonProxyClick();
+  shell_.ButtonProxyClick();
 }
 
-bool TForm1::GetSystemProxy(std::string& address, int& port, bool& enabled) {
+bool GetSystemProxy(platform::Registry& registry, std::string& address, int& port, bool& enabled) {
   address.clear();
   port = 0;
   enabled = false;
   try {
-    auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
+    auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
     if (!key) return false;
     enabled = key->ReadDWord("ProxyEnable").value_or(0) == 1;
     if (!enabled) return false;
@@ -229,4 +232,4 @@ bool TForm1::GetSystemProxy(std::string& address, int& port, bool& enabled) {
   }
 }
 
-}  // namespace app
+}  // namespace proxy

@@ -4,8 +4,14 @@
 
 namespace ui {
 
-Application::Application(UiHost& host) : host_(host) { host_.AttachApplication(this); }
+Application::Application(UiHost& host) : host_(host), workers_([&host] { host.WakeUiThread(); }) {
+  host_.AttachApplication(this);
+}
+
 Application::~Application() {
+  // From now on no hand-over reaches a window, and the host no longer calls back.
+  workers_.Close();
+  host_.AttachApplication(nullptr);
   // Windows go before the components they show.
   for (auto it = form_order_.rbegin(); it != form_order_.rend(); ++it) host_.FormDestroyed(**it);
 }
@@ -26,6 +32,7 @@ Form* Application::FindForm(std::string_view name) const {
 
 void Application::Run() {
   if (Form* main = MainForm()) host_.Run(*main);
+  workers_.Close();
 }
 
 std::string ErrorReportText(const std::string& message) {

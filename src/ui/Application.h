@@ -11,6 +11,7 @@
 
 #include "ui/Component.h"
 #include "ui/Form.h"
+#include "ui/Workers.h"
 
 namespace ui {
 
@@ -39,8 +40,9 @@ class UiHost {
   virtual void FormDestroyed(Form& form) {}
   // Let pending messages run.
   virtual void ProcessMessages() = 0;
-  // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.
-  virtual void Synchronize(std::function<void()> fn) = 0;
+  // Asks the UI thread to run the workers' hand-overs (Application::RunHandovers)
+  // soon. Called from worker threads: it only posts.
+  virtual void WakeUiThread() = 0;
   virtual int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
                          unsigned flags) = 0;
   // Returns false when cancelled; `value` holds the default and receives the answer.
@@ -79,7 +81,13 @@ class Application {
   Form* FindForm(std::string_view name) const;
 
   void ProcessMessages() { host_.ProcessMessages(); }
-  void Synchronize(std::function<void()> fn) { host_.Synchronize(std::move(fn)); }
+  // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.
+  // Dropped once the windows are gone. A worker started with StartWorker should use
+  // its own link instead, which stays valid after the application is gone.
+  bool Synchronize(std::function<void()> fn) { return workers_.Link().Synchronize(std::move(fn)); }
+  Workers& GetWorkers() { return workers_; }
+  // Called by the host on the UI thread after WakeUiThread.
+  void RunHandovers() { workers_.RunHandovers(); }
   int ShowMessageBox(const std::string& text, const std::string& title, unsigned flags,
                  Form* owner = nullptr) {
     return host_.ShowMessageBox(owner, text, title, flags);
@@ -88,6 +96,8 @@ class Application {
     return host_.InputQuery(title, prompt, value);
   }
   void ShowModal(Form& form) { host_.ShowModal(form); }
+  // Shows the main form and runs until it closes; then hand-overs of workers still
+  // running are dropped.
   void Run();
 
   // The default error report: a modal error box titled with the application title.
@@ -102,6 +112,7 @@ class Application {
   std::string title_;
   std::vector<std::unique_ptr<Form>> forms_;
   std::vector<Form*> form_order_;
+  Workers workers_;
 };
 
 // The text of the default error report: "." is appended when the last character's

@@ -33,8 +33,8 @@ struct Adapter : ::testing::Test, fakes::FakePlatform {
     return form;
   }
   std::vector<bool> IpControlsEnabled() {
-    return {form->EditIPAddress->Enabled(), form->EditSubnetMask->Enabled(), form->EditMainGateway->Enabled(),
-            form->ButtonChangeIP->Enabled()};
+    return {form->Adapter().EditIPAddress->Enabled(), form->Adapter().EditSubnetMask->Enabled(), form->Adapter().EditMainGateway->Enabled(),
+            form->Adapter().ButtonChangeIP->Enabled()};
   }
   // Runs a handler as a click does: an escaping error reaches the default report.
   void Click(std::function<void()> handler) { application->Guard(handler); }
@@ -59,14 +59,14 @@ TEST_F(Adapter, NameServerSplitsAtTheFirstComma) {
   for (const Case& c : cases) {
     registry.Lookup(RegRoot::LocalMachine, Key("{card}"), true)->values.clear();
     if (c.stored) registry.SetString(RegRoot::LocalMachine, Key("{card}"), "NameServer", *c.stored);
-    form->ButtonUpdateClick();
+    form->Adapter().ButtonUpdateClick();
     const std::string what = c.stored.value_or("(absent)");
-    EXPECT_EQ(form->EditPreferredDNS->Text(), c.preferred) << what;
-    EXPECT_EQ(form->EditAlternativeDNS->Text(), c.alternative) << what;
+    EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), c.preferred) << what;
+    EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), c.alternative) << what;
     const bool on = c.stored && !c.stored->empty();
-    EXPECT_EQ(form->CheckBoxEnableDNS->Checked(), on) << what;
-    EXPECT_EQ(form->EditPreferredDNS->Enabled(), on) << what;
-    EXPECT_EQ(form->EditAlternativeDNS->Enabled(), on) << what;
+    EXPECT_EQ(form->Adapter().CheckBoxEnableDNS->Checked(), on) << what;
+    EXPECT_EQ(form->Adapter().EditPreferredDNS->Enabled(), on) << what;
+    EXPECT_EQ(form->Adapter().EditAlternativeDNS->Enabled(), on) << what;
   }
 }
 
@@ -74,8 +74,8 @@ TEST_F(Adapter, ANameServerOfAnotherTypeIsIgnored) {
   AddCard("1", "Card", "{card}");
   registry.SetDWord(RegRoot::LocalMachine, Key("{card}"), "NameServer", 8);
   Open();
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "");
-  EXPECT_FALSE(form->CheckBoxEnableDNS->Checked());
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "");
+  EXPECT_FALSE(form->Adapter().CheckBoxEnableDNS->Checked());
 }
 
 TEST_F(Adapter, EnableDhcpSetsTheBoxAndTheIpControls) {
@@ -89,15 +89,17 @@ TEST_F(Adapter, EnableDhcpSetsTheBoxAndTheIpControls) {
   for (const Case& c : cases) {
     registry.Lookup(RegRoot::LocalMachine, Key("{card}"), true)->values.clear();
     if (c.stored) registry.SetDWord(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP", *c.stored);
-    form->CheckBoxEnableDHCP->SetChecked(c.box_before);
-    form->GetTCPIPDNSAddresses();
+    form->Adapter().CheckBoxEnableDHCP->SetChecked(c.box_before);
+    form->Adapter().GetTCPIPDNSAddresses();
     const std::string what = c.stored ? std::to_string(*c.stored) : "absent";
-    EXPECT_EQ(form->CheckBoxEnableDHCP->Checked(), c.box_after) << what;
+    EXPECT_EQ(form->Adapter().CheckBoxEnableDHCP->Checked(), c.box_after) << what;
     EXPECT_EQ(IpControlsEnabled(), std::vector<bool>(4, c.box_after)) << what;
     // Reading writes back what it read; an absent value is never created.
     const auto* stored = registry.Find(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP");
     EXPECT_EQ(stored != nullptr, c.stored.has_value()) << what;
-    if (stored) EXPECT_EQ(stored->number, *c.stored);
+    if (stored) {
+      EXPECT_EQ(stored->number, *c.stored);
+    }
   }
 }
 
@@ -105,11 +107,11 @@ TEST_F(Adapter, UntickingDhcpOffWritesTheValueAtOnce) {
   AddCard("1", "Card", "{card}");
   registry.SetDWord(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP", 0);
   Open();
-  ASSERT_TRUE(form->CheckBoxEnableDHCP->Checked());
-  form->CheckBoxEnableDHCP->Click();
+  ASSERT_TRUE(form->Adapter().CheckBoxEnableDHCP->Checked());
+  form->Adapter().CheckBoxEnableDHCP->Click();
   EXPECT_EQ(registry.Find(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP")->number, 1u);
   EXPECT_EQ(IpControlsEnabled(), std::vector<bool>(4, false));
-  form->CheckBoxEnableDHCP->Click();
+  form->Adapter().CheckBoxEnableDHCP->Click();
   EXPECT_EQ(registry.Find(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP")->number, 0u);
   EXPECT_EQ(IpControlsEnabled(), std::vector<bool>(4, true));
 }
@@ -117,17 +119,17 @@ TEST_F(Adapter, UntickingDhcpOffWritesTheValueAtOnce) {
 TEST_F(Adapter, DnsApplyStoresWithTheCommaOrDeletes) {
   AddCard("1", "Card", "{card}");
   Open();
-  form->CheckBoxEnableDNS->SetChecked(true);
-  form->EditPreferredDNS->SetText("1.1.1.1");
-  form->EditAlternativeDNS->SetText("");
-  form->ButtonChangeDNSClick();
+  form->Adapter().CheckBoxEnableDNS->SetChecked(true);
+  form->Adapter().EditPreferredDNS->SetText("1.1.1.1");
+  form->Adapter().EditAlternativeDNS->SetText("");
+  form->Adapter().ButtonChangeDNSClick();
   const auto* stored = registry.Find(RegRoot::LocalMachine, Key("{card}"), "NameServer");
   ASSERT_NE(stored, nullptr);
   EXPECT_EQ(stored->type, platform::RegType::String);
   EXPECT_EQ(stored->text, "1.1.1.1,");
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
-  EXPECT_EQ(form->EditAlternativeDNS->Text(), "");
-  EXPECT_TRUE(form->CheckBoxEnableDNS->Checked());
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "");
+  EXPECT_TRUE(form->Adapter().CheckBoxEnableDNS->Checked());
 
   struct Clear {
     bool ticked;
@@ -135,14 +137,14 @@ TEST_F(Adapter, DnsApplyStoresWithTheCommaOrDeletes) {
   };
   for (const Clear& c : {Clear{true, "", ""}, Clear{false, "8.8.8.8", "8.8.4.4"}}) {
     registry.SetString(RegRoot::LocalMachine, Key("{card}"), "NameServer", "9.9.9.9,1.1.1.1");
-    form->CheckBoxEnableDNS->SetChecked(c.ticked);
-    form->EditPreferredDNS->SetText(c.preferred);
-    form->EditAlternativeDNS->SetText(c.alternative);
-    form->ButtonChangeDNSClick();
+    form->Adapter().CheckBoxEnableDNS->SetChecked(c.ticked);
+    form->Adapter().EditPreferredDNS->SetText(c.preferred);
+    form->Adapter().EditAlternativeDNS->SetText(c.alternative);
+    form->Adapter().ButtonChangeDNSClick();
     EXPECT_EQ(registry.Find(RegRoot::LocalMachine, Key("{card}"), "NameServer"), nullptr) << c.ticked;
-    EXPECT_FALSE(form->CheckBoxEnableDNS->Checked());
-    EXPECT_FALSE(form->EditPreferredDNS->Enabled());
-    EXPECT_FALSE(form->EditAlternativeDNS->Enabled());
+    EXPECT_FALSE(form->Adapter().CheckBoxEnableDNS->Checked());
+    EXPECT_FALSE(form->Adapter().EditPreferredDNS->Enabled());
+    EXPECT_FALSE(form->Adapter().EditAlternativeDNS->Enabled());
   }
 }
 
@@ -153,21 +155,21 @@ TEST_F(Adapter, WithoutElevationValuesReadAsAbsentAndTheDnsWriteIsReported) {
   registry.elevated = false;
   // The card list itself needs the rights too; give the form the card's name by hand.
   Open();
-  form->EditInterfaces->SetText("{card}");
-  form->CheckBoxEnableDHCP->SetChecked(false);
-  form->GetTCPIPDNSAddresses();
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "");
-  EXPECT_FALSE(form->CheckBoxEnableDNS->Checked());
-  EXPECT_FALSE(form->CheckBoxEnableDHCP->Checked()) << "the DHCP box keeps its state";
+  form->Adapter().EditInterfaces->SetText("{card}");
+  form->Adapter().CheckBoxEnableDHCP->SetChecked(false);
+  form->Adapter().GetTCPIPDNSAddresses();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "");
+  EXPECT_FALSE(form->Adapter().CheckBoxEnableDNS->Checked());
+  EXPECT_FALSE(form->Adapter().CheckBoxEnableDHCP->Checked()) << "the DHCP box keeps its state";
   EXPECT_TRUE(host.boxes.empty());
 
-  form->CheckBoxEnableDHCP->Click();  // switches the controls, writes nothing
+  form->Adapter().CheckBoxEnableDHCP->Click();  // switches the controls, writes nothing
   EXPECT_EQ(IpControlsEnabled(), std::vector<bool>(4, true));
   EXPECT_EQ(registry.Find(RegRoot::LocalMachine, Key("{card}"), "EnableDHCP")->number, 0u);
 
-  form->CheckBoxEnableDNS->SetChecked(true);
-  form->EditPreferredDNS->SetText("1.1.1.1");
-  Click([&] { form->ButtonChangeDNSClick(); });
+  form->Adapter().CheckBoxEnableDNS->SetChecked(true);
+  form->Adapter().EditPreferredDNS->SetText("1.1.1.1");
+  Click([&] { form->Adapter().ButtonChangeDNSClick(); });
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Failed to set data for 'NameServer'");
   EXPECT_EQ(registry.Find(RegRoot::LocalMachine, Key("{card}"), "NameServer")->text, "8.8.8.8,8.8.4.4");
@@ -175,10 +177,10 @@ TEST_F(Adapter, WithoutElevationValuesReadAsAbsentAndTheDnsWriteIsReported) {
 
 TEST_F(Adapter, WithoutACardNothingIsWrittenToTheInterfacesKey) {
   Open();
-  form->CheckBoxEnableDNS->SetChecked(true);
-  form->EditPreferredDNS->SetText("1.1.1.1");
-  form->ButtonChangeDNSClick();
-  form->CheckBoxEnableDHCP->Click();
+  form->Adapter().CheckBoxEnableDNS->SetChecked(true);
+  form->Adapter().EditPreferredDNS->SetText("1.1.1.1");
+  form->Adapter().ButtonChangeDNSClick();
+  form->Adapter().CheckBoxEnableDHCP->Click();
   const auto* interfaces = registry.Lookup(RegRoot::LocalMachine, kInterfaces, false);
   EXPECT_TRUE(interfaces == nullptr || interfaces->values.empty());
   EXPECT_TRUE(host.boxes.empty());
@@ -198,15 +200,15 @@ TEST_F(Adapter, AddressesComeFromTheSelectedCardOnly) {
       .Set("DHCPServer", Variant::Str("10.0.0.1"));
   AddAdapter("Wired", false).Set("IPAddress", Variant::Strings({"172.16.0.1"}));
   Open();
-  ASSERT_EQ(form->ComboBoxEditInterfaces->Text(), "Wired");
+  ASSERT_EQ(form->Adapter().ComboBoxEditInterfaces->Text(), "Wired");
   // The gateway is the router, not the DHCP server.
-  EXPECT_EQ(form->EditIPAddress->Text(), "192.168.1.20");
-  EXPECT_EQ(form->EditSubnetMask->Text(), "255.255.255.0");
-  EXPECT_EQ(form->EditMainGateway->Text(), "192.168.1.1");
-  form->ComboBoxEditInterfaces->UserSelected(1);
-  EXPECT_EQ(form->EditIPAddress->Text(), "10.0.0.7");
-  EXPECT_EQ(form->EditSubnetMask->Text(), "255.0.0.0");
-  EXPECT_EQ(form->EditMainGateway->Text(), "10.0.0.1") << "no gateway: the DHCP server stands in";
+  EXPECT_EQ(form->Adapter().EditIPAddress->Text(), "192.168.1.20");
+  EXPECT_EQ(form->Adapter().EditSubnetMask->Text(), "255.255.255.0");
+  EXPECT_EQ(form->Adapter().EditMainGateway->Text(), "192.168.1.1");
+  form->Adapter().ComboBoxEditInterfaces->UserSelected(1);
+  EXPECT_EQ(form->Adapter().EditIPAddress->Text(), "10.0.0.7");
+  EXPECT_EQ(form->Adapter().EditSubnetMask->Text(), "255.0.0.0");
+  EXPECT_EQ(form->Adapter().EditMainGateway->Text(), "10.0.0.1") << "no gateway: the DHCP server stands in";
   EXPECT_EQ(wmi.connects.back(), "localhost|\\root\\cimv2||");
   EXPECT_EQ(wmi.objects_alive, 0) << "every WMI object is released";
 }
@@ -233,9 +235,9 @@ TEST_F(Adapter, AddressShapesThatPlatformsReport) {
     AddAdapter("Card").Set("IPAddress", c.addresses).Set("IPSubnet", c.masks).Set("DefaultIPGateway", c.gateways)
         .Set("DHCPServer", c.dhcp);
     Open();
-    EXPECT_EQ(form->EditIPAddress->Text(), c.address) << c.what;
-    EXPECT_EQ(form->EditSubnetMask->Text(), c.mask) << c.what;
-    EXPECT_EQ(form->EditMainGateway->Text(), c.gateway) << c.what;
+    EXPECT_EQ(form->Adapter().EditIPAddress->Text(), c.address) << c.what;
+    EXPECT_EQ(form->Adapter().EditSubnetMask->Text(), c.mask) << c.what;
+    EXPECT_EQ(form->Adapter().EditMainGateway->Text(), c.gateway) << c.what;
   }
 }
 
@@ -244,7 +246,7 @@ TEST_F(Adapter, ADescriptionWithQuotesAndBackslashesIsFound) {
   AddCard("1", name, "{card}");
   AddAdapter(name).Set("IPAddress", Variant::Strings({"10.2.2.2"}));
   Open();
-  EXPECT_EQ(form->EditIPAddress->Text(), "10.2.2.2");
+  EXPECT_EQ(form->Adapter().EditIPAddress->Text(), "10.2.2.2");
   EXPECT_NE(wmi.queries.back().find("Description=\"Intel \\\"Pro\\\" \\\\ 1000\""), std::string::npos)
       << wmi.queries.back();
   EXPECT_EQ(wmi.queries.back().rfind("WQL|32|", 0), 0u);
@@ -276,12 +278,12 @@ TEST_F(Adapter, ApplyCallsEnableStaticThenSetGatewaysAndShowsTheCode) {
     }
     adapter.On("SetGateways", [](const std::vector<Variant>&) { return Variant::Int(0); });
     Open();
-    form->ComboBoxEditInterfaces->SetItems({"Card"});
-    form->ComboBoxEditInterfaces->SetItemIndex(0);
-    form->EditIPAddress->SetText("192.168.5.10");
-    form->EditSubnetMask->SetText("255.255.255.0");
-    form->EditMainGateway->SetText("192.168.5.1");
-    Click([&] { form->ButtonChangeIPClick(); });
+    form->Adapter().ComboBoxEditInterfaces->SetItems({"Card"});
+    form->Adapter().ComboBoxEditInterfaces->SetItemIndex(0);
+    form->Adapter().EditIPAddress->SetText("192.168.5.10");
+    form->Adapter().EditSubnetMask->SetText("255.255.255.0");
+    form->Adapter().EditMainGateway->SetText("192.168.5.1");
+    Click([&] { form->Adapter().ButtonChangeIPClick(); });
     ASSERT_EQ(host.boxes.size(), 1u) << c.what;
     EXPECT_EQ(host.boxes[0].text.substr(0, c.box.size()), c.box) << c.what << ": " << host.boxes[0].text;
     EXPECT_EQ(host.boxes[0].title, "Velmora");
@@ -304,9 +306,9 @@ TEST_F(Adapter, ApplyCallsEnableStaticThenSetGatewaysAndShowsTheCode) {
 
 TEST_F(Adapter, ApplyToACardWmiDoesNotKnowSaysSo) {
   Open();
-  form->ComboBoxEditInterfaces->SetItems({"Ghost"});
-  form->ComboBoxEditInterfaces->SetItemIndex(0);
-  Click([&] { form->ButtonChangeIPClick(); });
+  form->Adapter().ComboBoxEditInterfaces->SetItems({"Ghost"});
+  form->Adapter().ComboBoxEditInterfaces->SetItemIndex(0);
+  Click([&] { form->Adapter().ButtonChangeIPClick(); });
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Network card not found");
   EXPECT_TRUE(wmi.calls.empty());
@@ -356,7 +358,7 @@ TEST(AddressText, VariantToTextByKind) {
 
 TEST_F(Adapter, TheAddressMarkLagsOneKeyBehind) {
   Open();
-  ui::Edit& box = *form->EditIPAddress;
+  ui::Edit& box = *form->Adapter().EditIPAddress;
   box.SetText("");
   // Each key sees the text before it: typing "1.2.3.4" then one more key.
   const std::string typed = "1.2.3.4";
@@ -374,8 +376,8 @@ TEST_F(Adapter, TheAddressMarkLagsOneKeyBehind) {
 
 TEST_F(Adapter, ClickingAnAddressBoxSelectsItsText) {
   Open();
-  for (ui::Edit* box : {form->EditIPAddress, form->EditSubnetMask, form->EditMainGateway, form->EditPreferredDNS,
-                        form->EditAlternativeDNS}) {
+  for (ui::Edit* box : {form->Adapter().EditIPAddress, form->Adapter().EditSubnetMask, form->Adapter().EditMainGateway, form->Adapter().EditPreferredDNS,
+                        form->Adapter().EditAlternativeDNS}) {
     box->SetText("10.0.0.1");
     ASSERT_FALSE(box->AllSelected());
     box->Click();

@@ -30,10 +30,10 @@ TEST_F(Cards, ListsDescriptionsInRegistryOrderWithTheFirstSelected) {
   AddCard("2", "Hyper-V Virtual Ethernet", "{2}");
   app::TForm1* form = Open();
   // Subkeys come in the registry's order: "12" sorts before "2" and "7".
-  EXPECT_EQ(form->ComboBoxEditInterfaces->Items(),
+  EXPECT_EQ(form->Adapter().ComboBoxEditInterfaces->Items(),
             (std::vector<std::string>{"Intel(R) Wi-Fi 6", "Hyper-V Virtual Ethernet", "Realtek PCIe GbE"}));
-  EXPECT_EQ(form->ComboBoxEditInterfaces->ItemIndex(), 0);
-  EXPECT_FALSE(form->EditInterfaces->Visible());
+  EXPECT_EQ(form->Adapter().ComboBoxEditInterfaces->ItemIndex(), 0);
+  EXPECT_FALSE(form->Adapter().EditInterfaces->Visible());
 }
 
 TEST_F(Cards, EqualDescriptionsGiveTheLaterCardsServiceName) {
@@ -41,14 +41,14 @@ TEST_F(Cards, EqualDescriptionsGiveTheLaterCardsServiceName) {
   AddCard("2", "USB Ethernet", "{second}");
   AddCard("3", "Other", "{third}");
   app::TForm1* form = Open();
-  ASSERT_EQ(form->ComboBoxEditInterfaces->Items().size(), 3u);
+  ASSERT_EQ(form->Adapter().ComboBoxEditInterfaces->Items().size(), 3u);
   for (int pick : {0, 1}) {
-    form->EditInterfaces->SetText("");
-    form->ComboBoxEditInterfaces->UserSelected(pick);
-    EXPECT_EQ(form->EditInterfaces->Text(), "{second}") << pick;
+    form->Adapter().EditInterfaces->SetText("");
+    form->Adapter().ComboBoxEditInterfaces->UserSelected(pick);
+    EXPECT_EQ(form->Adapter().EditInterfaces->Text(), "{second}") << pick;
   }
-  form->ComboBoxEditInterfaces->UserSelected(2);
-  EXPECT_EQ(form->EditInterfaces->Text(), "{third}");
+  form->Adapter().ComboBoxEditInterfaces->UserSelected(2);
+  EXPECT_EQ(form->Adapter().EditInterfaces->Text(), "{third}");
 }
 
 TEST_F(Cards, NoCardsOrNoElevationLeaveTheListEmptyWithoutAnError) {
@@ -56,10 +56,10 @@ TEST_F(Cards, NoCardsOrNoElevationLeaveTheListEmptyWithoutAnError) {
     if (!elevated) AddCard("1", "Card", "{1}");
     registry.elevated = elevated;
     app::TForm1* form = Open();
-    EXPECT_TRUE(form->ComboBoxEditInterfaces->Items().empty());
-    EXPECT_EQ(form->ComboBoxEditInterfaces->ItemIndex(), -1);
-    form->ComboBoxEditInterfacesChange();
-    EXPECT_EQ(form->EditInterfaces->Text(), "");
+    EXPECT_TRUE(form->Adapter().ComboBoxEditInterfaces->Items().empty());
+    EXPECT_EQ(form->Adapter().ComboBoxEditInterfaces->ItemIndex(), -1);
+    form->Adapter().ComboBoxEditInterfacesChange();
+    EXPECT_EQ(form->Adapter().EditInterfaces->Text(), "");
     EXPECT_TRUE(host.boxes.empty());
   }
 }
@@ -69,7 +69,7 @@ TEST_F(Cards, AValueOfTheWrongTypeEndsTheListWhereItStands) {
   registry.SetDWord(RegRoot::LocalMachine, std::string(kCards) + "\\2", "Description", 5);
   AddCard("3", "Third", "{3}");
   app::TForm1* form = Open();
-  EXPECT_EQ(form->ComboBoxEditInterfaces->Items(), std::vector<std::string>{"First"});
+  EXPECT_EQ(form->Adapter().ComboBoxEditInterfaces->Items(), std::vector<std::string>{"First"});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "adapter/MacReport.h"
 #include "app/MainForm.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/FakeRegistry.h"
@@ -38,21 +39,22 @@ TEST_F(LogFixture, LogAppendsAndLetsMessagesRun) {
   form->Log("Начало");
   form->LogRaw("raw line");
   form->LogSeparator();
-  EXPECT_EQ(form->MemoLogCom->Lines(),
+  EXPECT_EQ(form->Commands().MemoLogCom->Lines(),
             (std::vector<std::string>{"09:05:07 - Начало", "raw line", std::string(40, '-')}));
   EXPECT_GT(host.process_messages_calls, pumps);
 }
 
 TEST_F(LogFixture, WorkerLinesKeepTheirOrderAndTheWorkersTimeStamps) {
+  auto log = form->WorkerLog(application.GetWorkers().Link());
   std::thread worker([&] {
     for (int second = 1; second <= 3; ++second) {
       clock.now = {10, 0, second};  // the worker stamps each line as it makes it
-      form->LogFromWorker("step " + std::to_string(second));
+      log("step " + std::to_string(second));
     }
   });
-  while (form->MemoLogCom->Lines().size() < 3) application.ProcessMessages();
+  while (form->Commands().MemoLogCom->Lines().size() < 3) application.ProcessMessages();
   worker.join();
-  EXPECT_EQ(form->MemoLogCom->Lines(),
+  EXPECT_EQ(form->Commands().MemoLogCom->Lines(),
             (std::vector<std::string>{"10:00:01 - step 1", "10:00:02 - step 2", "10:00:03 - step 3"}));
 }
 
@@ -79,26 +81,26 @@ TEST_F(LogFixture, MacReportListsEachAdapterBetweenHeadingAndSeparator) {
   };
   clock.now = {8, 30, 0};
   bool enabled_while_writing = true;
-  host.Post([&] { enabled_while_writing = form->ButtonMACAddress->EffectivelyEnabled(); });
-  form->ButtonMACAddress->SetCaption("MAC-адреса");  // a translated caption heads the report
-  form->ButtonMACAddress->Click();
-  EXPECT_EQ(form->MemoLogCom->Lines(),
+  host.Post([&] { enabled_while_writing = form->Commands().ButtonMACAddress->EffectivelyEnabled(); });
+  form->Commands().ButtonMACAddress->SetCaption("MAC-адреса");  // a translated caption heads the report
+  form->Commands().ButtonMACAddress->Click();
+  EXPECT_EQ(form->Commands().MemoLogCom->Lines(),
             (std::vector<std::string>{"08:30:00 - MAC-адреса", "1", "Intel(R) Ethernet", "00-1A-2B-3C-4D-5E",
                                       "{0000000A-0000-0000-0000-4E6574446576}", "2", "Туннель", "",
                                       "{0000000B-0000-0000-0000-4E6574446576}", std::string(40, '-')}));
-  EXPECT_EQ(form->MemoLogCom->Lines()[3].size(), 17u);
+  EXPECT_EQ(form->Commands().MemoLogCom->Lines()[3].size(), 17u);
   EXPECT_FALSE(enabled_while_writing) << "the panel is disabled while messages run";
-  EXPECT_TRUE(form->TabComButtons->Enabled());
+  EXPECT_TRUE(form->Commands().TabComButtons->Enabled());
 }
 
 TEST_F(LogFixture, MacReportWithoutAReadableListHoldsOnlyHeadingAndSeparator) {
   for (bool readable : {false, true}) {
-    form->MemoLogCom->SetLines({});
+    form->Commands().MemoLogCom->SetLines({});
     system.adapters = readable ? std::optional(std::vector<platform::AdapterInfo>{}) : std::nullopt;
-    form->ButtonMACAddress->Click();
-    ASSERT_EQ(form->MemoLogCom->Lines().size(), 2u);
-    EXPECT_EQ(form->MemoLogCom->Lines()[1], std::string(40, '-'));
-    EXPECT_EQ(form->AppendAdapterList(*form->MemoLogCom), readable);
+    form->Commands().ButtonMACAddress->Click();
+    ASSERT_EQ(form->Commands().MemoLogCom->Lines().size(), 2u);
+    EXPECT_EQ(form->Commands().MemoLogCom->Lines()[1], std::string(40, '-'));
+    EXPECT_EQ(adapter::AppendAdapterList(system, *form->Commands().MemoLogCom), readable);
   }
 }
 

@@ -51,7 +51,7 @@ TEST_F(MainFormFixture, OpensOnTheAdapterPageWithHiddenTabsAndTheDesignedFrame) 
   EXPECT_EQ(form->TabControlPanelNetwork->Bounds(), (ui::Rect{0, 32, 108, 479}));
   EXPECT_EQ(form->PageControl->Bounds(), (ui::Rect{108, 32, 576, 479}));
   EXPECT_EQ(form->TabProxy->Bounds(), (ui::Rect{0, 0, 576, 479}));
-  EXPECT_EQ(form->TabComButtons->Bounds(), (ui::Rect{424, 0, 152, 479}));
+  EXPECT_EQ(form->Commands().TabComButtons->Bounds(), (ui::Rect{424, 0, 152, 479}));
   EXPECT_FALSE(form->Visible());
 }
 
@@ -72,12 +72,12 @@ TEST_F(MainFormFixture, EachNavigationButtonSelectsItsPageAndIsTheOnlyBoldOne) {
 
 TEST_F(MainFormFixture, ProfilesButtonReloadsTheListOncePerPressEvenWhenShown) {
   form->ButtonNetworkProfiles->Click();
-  EXPECT_EQ(Count("LoadNet"), 1);
+  EXPECT_EQ(Count("TabNetworkProfilesShow"), 1);
   form->ButtonNetworkProfiles->Click();
   form->ButtonNetworkProfiles->Click();
-  EXPECT_EQ(Count("LoadNet"), 3);
+  EXPECT_EQ(Count("TabNetworkProfilesShow"), 3);
   form->ButtonDNS->Click();
-  EXPECT_EQ(Count("LoadNet"), 3);
+  EXPECT_EQ(Count("TabNetworkProfilesShow"), 3);
 }
 
 TEST_F(MainFormFixture, GeneralMenuOpensBelowTheButtonRightAligned) {

@@ -28,7 +28,7 @@ class RecordingMainForm : public app::TForm1 {
   void LoadDNS(const std::string& path) override { log_.push_back("LoadDNS " + path); }
   void ComboBoxDNSChange() override { log_.push_back("ComboBoxDNSChange"); }
   std::string PortablePathDNS() override { return "dns.ini"; }
-  void LoadNet() override { log_.push_back("LoadNet"); }
+  void TabNetworkProfilesShow() override { log_.push_back("TabNetworkProfilesShow"); }
 
  private:
   std::vector<std::string>& log_;

@@ -25,8 +25,8 @@ TEST_F(SettingsFixture, FirstSaveWritesTheOptionSectionInItsKeyOrder) {
   app::TForm1* form = Open();
   EXPECT_EQ(form->PortablePath(), kInstalledIni) << "no maker name: the separator is doubled";
   form->ThemeDark->Click();
-  form->CheckBoxRenewIP->Click();
-  form->CheckBoxEnableDNS->Click();
+  form->Commands().CheckBoxRenewIP->Click();
+  form->Adapter().CheckBoxEnableDNS->Click();
   form->FormClose();
   const std::string expected =
       "[Option]\r\nThemeAuto=0\r\nThemeLight=0\r\nThemeDark=1\r\nCheckBoxEnableDNS=1\r\n"
@@ -54,10 +54,10 @@ TEST_F(SettingsFixture, StatesComeBackAndOtherOwnersKeysSurvive) {
   app::TForm1* form = Open();
   EXPECT_TRUE(form->ThemeLight->Checked());
   EXPECT_FALSE(form->ThemeAuto->Checked()) << "the stored state replaces the design state";
-  EXPECT_TRUE(form->CheckBoxFlushDNS->Checked());
-  EXPECT_FALSE(form->CheckBoxResetProxy->Checked()) << "a non-numeric value gives the default";
-  EXPECT_TRUE(form->CheckBoxEnableDNS->Checked());
-  EXPECT_TRUE(form->EditPreferredDNS->Enabled()) << "the DNS box's handler ran";
+  EXPECT_TRUE(form->Commands().CheckBoxFlushDNS->Checked());
+  EXPECT_FALSE(form->Commands().CheckBoxResetProxy->Checked()) << "a non-numeric value gives the default";
+  EXPECT_TRUE(form->Adapter().CheckBoxEnableDNS->Checked());
+  EXPECT_TRUE(form->Adapter().EditPreferredDNS->Enabled()) << "the DNS box's handler ran";
   form->FormClose();
   const std::string text = files.Text(kInstalledIni);
   EXPECT_NE(text.find("CheckBoxAutoCheck=0\r\n"), std::string::npos) << text;
@@ -78,7 +78,7 @@ TEST_F(SettingsFixture, FailedSaveIsReportedAndKeepsTheOldFile) {
   const std::string old = "[Option]\r\nCheckBoxRenewIP=1\r\n\r\n";
   files.SetFile(kInstalledIni, old);
   app::TForm1* form = Open();
-  form->CheckBoxRenewIP->Click();
+  form->Commands().CheckBoxRenewIP->Click();
   files.FailNextWrite(10);
   application->Guard([form] { form->FormClose(); });
   ASSERT_EQ(host.boxes.size(), 1u);

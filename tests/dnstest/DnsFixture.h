@@ -20,6 +20,8 @@ namespace dnstest_support {
 
 // One scripted echo reply: a status (nullopt: null) and a time.
 struct Reply {
+  Reply(std::optional<int64_t> status, int64_t time = 0, std::string from = {})
+      : status(status), time(time), from(std::move(from)) {}
   std::optional<int64_t> status;
   int64_t time = 0;
   std::string from;
@@ -67,9 +69,9 @@ struct DnsFixture : ::testing::Test, fakes::FakePlatform {
     files.SetFile(dns_path, common::EncodeFile(utf8, encoding, 1251));
   }
   void Reload() {
-    form->LoadFiltersReload();
-    form->LoadDNS(dns_path);
-    form->ComboBoxDNSChange();
+    form->DnsTest().LoadFiltersReload();
+    form->DnsCheck().LoadDNS(dns_path);
+    form->DnsCheck().ComboBoxDNSChange();
   }
   std::string FileText() const {
     auto bytes = files.Contents(dns_path);
@@ -77,12 +79,12 @@ struct DnsFixture : ::testing::Test, fakes::FakePlatform {
   }
   std::vector<std::string> Column(size_t sub_item) const {
     std::vector<std::string> out;
-    for (const auto& row : form->ListViewDNS->Rows()) out.push_back(row.sub_items.at(sub_item));
+    for (const auto& row : form->DnsTest().ListViewDNS->Rows()) out.push_back(row.sub_items.at(sub_item));
     return out;
   }
   std::vector<std::string> Names() const {
     std::vector<std::string> out;
-    for (const auto& row : form->ListViewDNS->Rows()) out.push_back(row.caption);
+    for (const auto& row : form->DnsTest().ListViewDNS->Rows()) out.push_back(row.caption);
     return out;
   }
   void SetProxy(std::optional<uint32_t> enable, std::optional<std::string> server) {

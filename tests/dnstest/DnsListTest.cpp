@@ -29,19 +29,19 @@ TEST_F(DnsList, BothViewsReadTheSectionWithTheProfileRules) {
   EXPECT_EQ(Column(2), Strings(5, "0"));
   EXPECT_EQ(Column(3), Strings(5, "0"));
 
-  EXPECT_EQ(form->ComboBoxDNS->Items(), (Strings{"Full", "Single", "Trailing", "NoValue", "full"}));
-  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
-  EXPECT_EQ(form->EditPreferredDNS1->Text(), "8.8.8.8");
-  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "8.8.4.4");
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items(), (Strings{"Full", "Single", "Trailing", "NoValue", "full"}));
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->ItemIndex(), 0);
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "8.8.8.8");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "8.8.4.4");
 
   struct Pick {
     int index;
     std::string dns1, dns2;
   };
   for (const Pick& pick : {Pick{1, "", ""}, Pick{2, "1.1.1.1", ""}, Pick{3, "", ""}, Pick{4, "8.8.8.8", "8.8.4.4"}}) {
-    form->ComboBoxDNS->UserSelected(pick.index);
-    EXPECT_EQ(form->EditPreferredDNS1->Text(), pick.dns1) << pick.index;
-    EXPECT_EQ(form->EditAlternativeDNS1->Text(), pick.dns2) << pick.index;
+    form->DnsCheck().ComboBoxDNS->UserSelected(pick.index);
+    EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), pick.dns1) << pick.index;
+    EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), pick.dns2) << pick.index;
   }
 }
 
@@ -50,18 +50,18 @@ TEST_F(DnsList, AnsiAndUtf8FilesReadAsWell) {
     WriteList("[Ipv4_Default]\r\nRU - Сервер=77.88.8.1,77.88.8.8\r\n", encoding);
     Reload();
     EXPECT_EQ(Names(), Strings{"RU - Сервер"});
-    EXPECT_EQ(form->EditAlternativeDNS1->Text(), "77.88.8.8");
+    EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "77.88.8.8");
   }
 }
 
 TEST_F(DnsList, AMissingFileGivesEmptyViewsWithoutAMessage) {
-  form->ListViewDNS->AddRow({"stale", {"1", "2", "0", "0"}, false});
-  form->EditPreferredDNS1->SetText("kept?");
+  form->DnsTest().ListViewDNS->AddRow({"stale", {"1", "2", "0", "0"}, false});
+  form->DnsCheck().EditPreferredDNS1->SetText("kept?");
   Reload();
-  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
-  EXPECT_TRUE(form->ComboBoxDNS->Items().empty());
-  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), -1);
-  EXPECT_EQ(form->EditPreferredDNS1->Text(), "");
+  EXPECT_TRUE(form->DnsTest().ListViewDNS->Rows().empty());
+  EXPECT_TRUE(form->DnsCheck().ComboBoxDNS->Items().empty());
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->ItemIndex(), -1);
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "");
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_FALSE(files.Contents(dns_path).has_value());  // nothing creates the file
 }
@@ -72,15 +72,15 @@ TEST_F(DnsList, AnUnreadableFileIsReportedAndTheWindowStillOpens) {
   form->FormCreate();
   ASSERT_EQ(host.boxes.size(), 2u);  // the table and the drop-down
   EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
-  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
-  EXPECT_TRUE(form->ComboBoxDNS->Items().empty());
+  EXPECT_TRUE(form->DnsTest().ListViewDNS->Rows().empty());
+  EXPECT_TRUE(form->DnsCheck().ComboBoxDNS->Items().empty());
   EXPECT_EQ(form->PageControl->ActivePage(), form->TabProxy);  // start-up went on
 }
 
 TEST_F(DnsList, TheComponentsAndThePopupMenu) {
   Strings captions;
   std::vector<int> widths, minimums;
-  for (const auto& column : form->ListViewDNS->Columns()) {
+  for (const auto& column : form->DnsTest().ListViewDNS->Columns()) {
     captions.push_back(column.caption);
     widths.push_back(column.width);
     minimums.push_back(column.min_width);
@@ -88,29 +88,29 @@ TEST_F(DnsList, TheComponentsAndThePopupMenu) {
   EXPECT_EQ(captions, (Strings{"Имя сервера", "DNS 1", "DNS 2", "Время 1", "Время 2"}));
   EXPECT_EQ(widths, (std::vector<int>{200, 100, 100, 70, 70}));
   EXPECT_EQ(minimums, widths);
-  EXPECT_TRUE(form->ListViewDNS->Columns()[3].centered);
-  EXPECT_TRUE(form->ListViewDNS->Columns()[4].centered);
-  EXPECT_EQ(form->ListViewDNS->GetPopupMenu(), form->PopupMenuTestDNS);
+  EXPECT_TRUE(form->DnsTest().ListViewDNS->Columns()[3].centered);
+  EXPECT_TRUE(form->DnsTest().ListViewDNS->Columns()[4].centered);
+  EXPECT_EQ(form->DnsTest().ListViewDNS->GetPopupMenu(), form->DnsTest().PopupMenuTestDNS);
 
   Strings items;
-  for (ui::MenuItem* item : form->PopupMenuTestDNS->Items())
+  for (ui::MenuItem* item : form->DnsTest().PopupMenuTestDNS->Items())
     items.push_back(item->IsSeparator() ? "-" : item->Name() + "|" + item->Caption() + "|" + item->ShortCut());
   EXPECT_EQ(items, (Strings{"MenuRefreshDNS|Обновить|Ctrl+F5", "-", "MenuCopyDNS1|Копировать DNS 1|",
                             "MenuCopyDNS2|Копировать DNS 2|", "-", "MenuCopyDNS1DNS2|Копировать DNS 1 и DNS 2|", "-",
                             "MenuListDefault|Вернуть список|Ctrl+R", "-", "MenuDeleteDNS|Удалить DNS|Delete"}));
-  EXPECT_EQ(form->GroupBoxDNScheck->Bounds(), (ui::Rect{8, 232, 560, 93}));
-  EXPECT_EQ(form->GroupBoxDNScheck->Parent(), form->TabProxy);
-  EXPECT_EQ(form->ComboBoxDNS->Bounds().width, 241);
-  EXPECT_TRUE(form->EditPreferredDNS1->ReadOnly());
-  EXPECT_TRUE(form->EditAlternativeDNS1->ReadOnly());
-  EXPECT_FALSE(form->MemoDNS->Visible());
-  EXPECT_EQ(form->MemoDNS->Lines().size(), 33u);
+  EXPECT_EQ(form->DnsCheck().GroupBoxDNScheck->Bounds(), (ui::Rect{8, 232, 560, 93}));
+  EXPECT_EQ(form->DnsCheck().GroupBoxDNScheck->Parent(), form->TabProxy);
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Bounds().width, 241);
+  EXPECT_TRUE(form->DnsCheck().EditPreferredDNS1->ReadOnly());
+  EXPECT_TRUE(form->DnsCheck().EditAlternativeDNS1->ReadOnly());
+  EXPECT_FALSE(form->DnsTest().MemoDNS->Visible());
+  EXPECT_EQ(form->DnsTest().MemoDNS->Lines().size(), 33u);
 }
 
 TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
-  form->EditPreferredDNS1->SetText("left alone 1");
-  form->EditAlternativeDNS1->SetText("left alone 2");
-  form->MenuListDefault->Click();
+  form->DnsCheck().EditPreferredDNS1->SetText("left alone 1");
+  form->DnsCheck().EditAlternativeDNS1->SetText("left alone 2");
+  form->DnsTest().MenuListDefault->Click();
 
   auto bytes = files.Contents(dns_path);
   ASSERT_TRUE(bytes.has_value());
@@ -124,25 +124,25 @@ TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
   EXPECT_EQ(lines[1], "RU - Yandex=77.88.8.1,77.88.8.8");
   EXPECT_EQ(lines[7], "US - Google Public DNS=8.8.8.8,8.8.4.4");
   EXPECT_EQ(lines.back(), "BG - MegaLan=95.111.55.251,95.111.55.250");
-  EXPECT_EQ(*bytes, common::EncodeFile(common::JoinLines(form->MemoDNS->Lines()), common::Encoding::Utf16LeBom, 1251));
+  EXPECT_EQ(*bytes, common::EncodeFile(common::JoinLines(form->DnsTest().MemoDNS->Lines()), common::Encoding::Utf16LeBom, 1251));
   // Every line, the last included, ends in CR LF.
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
 
-  EXPECT_EQ(form->ListViewDNS->Rows().size(), 32u);
-  EXPECT_EQ(form->ComboBoxDNS->Items().size(), 32u);
-  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
-  EXPECT_EQ(form->ComboBoxDNS->Text(), "RU - Yandex");
-  EXPECT_EQ(form->EditPreferredDNS1->Text(), "left alone 1");
-  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "left alone 2");
-  EXPECT_EQ(form->ListViewDNS->Rows()[31].sub_items, (Strings{"95.111.55.251", "95.111.55.250", "0", "0"}));
+  EXPECT_EQ(form->DnsTest().ListViewDNS->Rows().size(), 32u);
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items().size(), 32u);
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->ItemIndex(), 0);
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Text(), "RU - Yandex");
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "left alone 1");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "left alone 2");
+  EXPECT_EQ(form->DnsTest().ListViewDNS->Rows()[31].sub_items, (Strings{"95.111.55.251", "95.111.55.250", "0", "0"}));
 }
 
 TEST_F(DnsList, AFailedRestoreIsReportedAndLeavesTheViews) {
   WriteList("[Ipv4_Default]\r\nOld=1.1.1.1,2.2.2.2\r\n");
   Reload();
   files.SetReadOnly(dns_path);
-  application->Guard([&] { form->MenuListDefaultClick(); });
+  application->Guard([&] { form->DnsTest().MenuListDefaultClick(); });
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
   EXPECT_EQ(Names(), Strings{"Old"});
@@ -152,22 +152,22 @@ TEST_F(DnsList, AFailedRestoreIsReportedAndLeavesTheViews) {
 TEST_F(DnsList, DeletingTheLastRowSelectsTheNewLastRow) {
   WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2,2.0.0.2\r\nC=3.3.3.3,3.0.0.3\r\n");
   Reload();
-  form->ListViewDNS->SetSelected(2);
-  form->MenuDeleteDNS->Click();
+  form->DnsTest().ListViewDNS->SetSelected(2);
+  form->DnsTest().MenuDeleteDNS->Click();
   EXPECT_EQ(Names(), (Strings{"A", "B"}));
-  EXPECT_EQ(form->ListViewDNS->Selected(), 1);
+  EXPECT_EQ(form->DnsTest().ListViewDNS->Selected(), 1);
   EXPECT_EQ(FileText(), "[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2,2.0.0.2\r\n");
-  EXPECT_EQ(form->ComboBoxDNS->Items(), (Strings{"A", "B"}));
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items(), (Strings{"A", "B"}));
 
   // A middle row: the row that moved up takes the selection.
-  form->ListViewDNS->SetSelected(0);
-  form->MenuDeleteDNS->Click();
+  form->DnsTest().ListViewDNS->SetSelected(0);
+  form->DnsTest().MenuDeleteDNS->Click();
   EXPECT_EQ(Names(), Strings{"B"});
-  EXPECT_EQ(form->ListViewDNS->Selected(), 0);
+  EXPECT_EQ(form->DnsTest().ListViewDNS->Selected(), 0);
 
   // Nothing selected: nothing happens.
-  form->ListViewDNS->SetSelected(-1);
-  form->MenuDeleteDNS->Click();
+  form->DnsTest().ListViewDNS->SetSelected(-1);
+  form->DnsTest().MenuDeleteDNS->Click();
   EXPECT_EQ(Names(), Strings{"B"});
   EXPECT_EQ(FileText(), "[Ipv4_Default]\r\nB=2.2.2.2,2.0.0.2\r\n");
 }
@@ -175,16 +175,16 @@ TEST_F(DnsList, DeletingTheLastRowSelectsTheNewLastRow) {
 TEST_F(DnsList, DeletingTheOnlyRowLeavesTheDropDownAsItWas) {
   WriteList("[Ipv4_Default]\r\nOnly=1.1.1.1,1.0.0.1\r\n");
   Reload();
-  form->ListViewDNS->SetSelected(0);
-  form->MenuDeleteDNS->Click();
-  EXPECT_TRUE(form->ListViewDNS->Rows().empty());
+  form->DnsTest().ListViewDNS->SetSelected(0);
+  form->DnsTest().MenuDeleteDNS->Click();
+  EXPECT_TRUE(form->DnsTest().ListViewDNS->Rows().empty());
   EXPECT_EQ(FileText(), "[Ipv4_Default]\r\n");
-  EXPECT_EQ(form->ComboBoxDNS->Items(), Strings{"Only"});
-  EXPECT_EQ(form->ComboBoxDNS->ItemIndex(), 0);
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items(), Strings{"Only"});
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->ItemIndex(), 0);
   // The drop-down now names a server the file no longer holds.
-  form->ComboBoxDNS->UserSelected(0);
-  EXPECT_EQ(form->EditPreferredDNS1->Text(), "");
-  EXPECT_EQ(form->EditAlternativeDNS1->Text(), "");
+  form->DnsCheck().ComboBoxDNS->UserSelected(0);
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "");
 }
 
 // A hand-edited file: comments, lines before the first section, another section
@@ -208,8 +208,8 @@ TEST_F(DnsList, DeleteRemovesTheSelectedServerAndKeepsTheRestOfAHandEditedFile) 
   WriteList(before, common::Encoding::Ansi);
   Reload();
   ASSERT_EQ(Names(), (Strings{"RU - Первый", "RU - Второй", "US - Third"}));
-  form->ListViewDNS->SetSelected(1);
-  form->MenuDeleteDNS->Click();
+  form->DnsTest().ListViewDNS->SetSelected(1);
+  form->DnsTest().MenuDeleteDNS->Click();
 
   std::string expected = before;
   expected.erase(expected.find("RU - Второй"), std::string("RU - Второй=77.88.8.88,77.88.8.2\r\n").size());
@@ -217,12 +217,12 @@ TEST_F(DnsList, DeleteRemovesTheSelectedServerAndKeepsTheRestOfAHandEditedFile) 
   ASSERT_TRUE(bytes.has_value());
   EXPECT_EQ(*bytes, common::EncodeFile(expected, common::Encoding::Ansi, 1251));  // same encoding, same bytes
   EXPECT_EQ(Names(), (Strings{"RU - Первый", "US - Third"}));
-  form->LoadFiltersReload();
+  form->DnsTest().LoadFiltersReload();
   EXPECT_EQ(Names(), (Strings{"RU - Первый", "US - Third"}));
 
   // The last entry of our section, followed by another section.
-  form->ListViewDNS->SetSelected(1);
-  form->MenuDeleteDNS->Click();
+  form->DnsTest().ListViewDNS->SetSelected(1);
+  form->DnsTest().MenuDeleteDNS->Click();
   EXPECT_EQ(common::DecodeFile(*files.Contents(dns_path), 1251).utf8.find("US - Third"), std::string::npos);
   EXPECT_NE(FileText().find("Another=5.5.5.5"), std::string::npos);
   EXPECT_NE(FileText().find("Ignored=9.9.9.9"), std::string::npos);
@@ -233,8 +233,8 @@ TEST_F(DnsList, DeleteWritesBackInTheEncodingItRead) {
   for (auto encoding : {common::Encoding::Utf16LeBom, common::Encoding::Utf16BeBom, common::Encoding::Utf8Bom}) {
     WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nБ=2.2.2.2,2.0.0.2\r\n", encoding);
     Reload();
-    form->ListViewDNS->SetSelected(0);
-    form->MenuDeleteDNS->Click();
+    form->DnsTest().ListViewDNS->SetSelected(0);
+    form->DnsTest().MenuDeleteDNS->Click();
     EXPECT_EQ(*files.Contents(dns_path), common::EncodeFile("[Ipv4_Default]\r\nБ=2.2.2.2,2.0.0.2\r\n", encoding, 1251))
         << static_cast<int>(encoding);
   }
@@ -243,33 +243,33 @@ TEST_F(DnsList, DeleteWritesBackInTheEncodingItRead) {
 TEST_F(DnsList, CopyCommandsFillTheAdaptersDnsBoxes) {
   WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=2.2.2.2\r\n");
   Reload();
-  form->EditPreferredDNS->SetText("p");
-  form->EditAlternativeDNS->SetText("a");
-  form->MenuCopyDNS1DNS2->Click();  // no row selected: nothing
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "p");
-  form->ListViewDNS->SetSelected(0);
-  form->MenuCopyDNS1->Click();
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
-  EXPECT_EQ(form->EditAlternativeDNS->Text(), "a");
-  form->MenuCopyDNS2->Click();
-  EXPECT_EQ(form->EditAlternativeDNS->Text(), "1.0.0.1");
-  form->ListViewDNS->SetSelected(1);
-  form->MenuCopyDNS1DNS2->Click();
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "");
-  EXPECT_EQ(form->EditAlternativeDNS->Text(), "");
+  form->Adapter().EditPreferredDNS->SetText("p");
+  form->Adapter().EditAlternativeDNS->SetText("a");
+  form->DnsTest().MenuCopyDNS1DNS2->Click();  // no row selected: nothing
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "p");
+  form->DnsTest().ListViewDNS->SetSelected(0);
+  form->DnsTest().MenuCopyDNS1->Click();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "a");
+  form->DnsTest().MenuCopyDNS2->Click();
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "1.0.0.1");
+  form->DnsTest().ListViewDNS->SetSelected(1);
+  form->DnsTest().MenuCopyDNS1DNS2->Click();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "");
 
-  form->ComboBoxDNS->UserSelected(0);
-  form->ButtonCopyDNS->Click();
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
-  EXPECT_EQ(form->EditAlternativeDNS->Text(), "1.0.0.1");
+  form->DnsCheck().ComboBoxDNS->UserSelected(0);
+  form->DnsCheck().ButtonCopyDNS->Click();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "1.0.0.1");
 }
 
 TEST_F(DnsList, RefreshResetsTheTimeColumns) {
   WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
   Reload();
-  form->ListViewDNS->SetRow(0, {"A", {"1.1.1.1", "1.0.0.1", "12 ms", "13 ms"}, false});
-  form->MenuRefreshDNS->Click();
-  EXPECT_EQ(form->ListViewDNS->Rows()[0].sub_items, (Strings{"1.1.1.1", "1.0.0.1", "0", "0"}));
+  form->DnsTest().ListViewDNS->SetRow(0, {"A", {"1.1.1.1", "1.0.0.1", "12 ms", "13 ms"}, false});
+  form->DnsTest().MenuRefreshDNS->Click();
+  EXPECT_EQ(form->DnsTest().ListViewDNS->Rows()[0].sub_items, (Strings{"1.1.1.1", "1.0.0.1", "0", "0"}));
 }
 
 }  // namespace

@@ -10,10 +10,10 @@ struct DnsTestRun : DnsFixture {
   // Rows n1..nN with DNS 1 = 10.0.i.1 and DNS 2 = 10.0.i.2; the time columns hold
   // "old" so that the reset at the start shows.
   void Rows(int count) {
-    form->ListViewDNS->Clear();
+    form->DnsTest().ListViewDNS->Clear();
     for (int i = 1; i <= count; ++i) {
       std::string n = std::to_string(i);
-      form->ListViewDNS->AddRow({"n" + n, {"10.0." + n + ".1", "10.0." + n + ".2", "old", "old"}, false});
+      form->DnsTest().ListViewDNS->AddRow({"n" + n, {"10.0." + n + ".1", "10.0." + n + ".2", "old", "old"}, false});
     }
   }
   struct Seen {
@@ -24,16 +24,16 @@ struct DnsTestRun : DnsFixture {
   std::vector<Seen> seen;
   void Watch() {
     on_ping = [this](const std::string&) {
-      seen.push_back({form->ButtonTestDNS->Caption(), form->StatusBar1->SimpleText(), form->ButtonTestDNS->Tag(),
-                      form->TabControlDNSList->Enabled(), form->TabControlPanelNetwork->Enabled()});
+      seen.push_back({form->DnsTest().ButtonTestDNS->Caption(), form->DnsTest().StatusBar1->SimpleText(), form->DnsTest().ButtonTestDNS->Tag(),
+                      form->DnsTest().TabControlDNSList->Enabled(), form->TabControlPanelNetwork->Enabled()});
     };
   }
   void ExpectIdle() {
-    EXPECT_EQ(form->ButtonTestDNS->Caption(), "Тест DNS");
-    EXPECT_EQ(form->ButtonTestDNS->Tag(), 0);
-    EXPECT_TRUE(form->TabControlDNSList->Enabled());
+    EXPECT_EQ(form->DnsTest().ButtonTestDNS->Caption(), "Тест DNS");
+    EXPECT_EQ(form->DnsTest().ButtonTestDNS->Tag(), 0);
+    EXPECT_TRUE(form->DnsTest().TabControlDNSList->Enabled());
     EXPECT_TRUE(form->TabControlPanelNetwork->Enabled());
-    EXPECT_EQ(form->StatusBar1->SimpleText(), "");
+    EXPECT_EQ(form->DnsTest().StatusBar1->SimpleText(), "");
   }
 };
 
@@ -44,7 +44,7 @@ TEST_F(DnsTestRun, TimesEveryAddressRowByRow) {
   replies["10.0.2.1"] = {{0, 31}, {0, 32}};
   // 10.0.2.2 does not answer at all.
   Watch();
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_EQ(Column(2), (Strings{"12 ms", "32 ms"}));
   EXPECT_EQ(Column(3), (Strings{"22 ms", "0"}));
   EXPECT_EQ(pinged, (Strings{"10.0.1.1", "10.0.1.1", "10.0.1.2", "10.0.1.2", "10.0.2.1", "10.0.2.1", "10.0.2.2",
@@ -58,8 +58,8 @@ TEST_F(DnsTestRun, TimesEveryAddressRowByRow) {
     EXPECT_FALSE(seen[i].nav_enabled);
   }
   ExpectIdle();
-  EXPECT_TRUE(form->StopDNSTest);
-  EXPECT_EQ(form->ListViewDNS->VisibleRequest(), 1);  // each timed row was scrolled into view
+  EXPECT_TRUE(form->DnsTest().StopDNSTest);
+  EXPECT_EQ(form->DnsTest().ListViewDNS->VisibleRequest(), 1);  // each timed row was scrolled into view
   EXPECT_EQ(wmi.queries.back(), "WQL|0|SELECT * FROM Win32_PingStatus where Address='10.0.2.2' AND BufferSize=32");
 }
 
@@ -85,9 +85,9 @@ TEST_F(DnsTestRun, OnlyRepliesOfOneTo500MsCount) {
   for (const Case& c : cases) {
     pinged.clear();
     replies["10.0.0.1"] = c.replies;
-    form->PingResultDNS1 = "stale";
-    form->PingDNS1Gen("10.0.0.1", 2, 32);
-    EXPECT_EQ(form->PingResultDNS1, c.result) << c.what;
+    form->DnsTest().PingResultDNS1 = "stale";
+    form->DnsTest().PingDNS1Gen("10.0.0.1", 2, 32);
+    EXPECT_EQ(form->DnsTest().PingResultDNS1, c.result) << c.what;
     EXPECT_EQ(pinged.size(), c.queries) << c.what;
   }
 }
@@ -102,12 +102,12 @@ TEST_F(DnsTestRun, StopDuringTheThirdRow) {
     if (address != "10.0.3.1" || pinged.size() != 9) return;  // its first attempt
     // The click arrives while the first attempt of row three's DNS 1 is out.
     host.Post([&] {
-      form->ButtonTestDNS->Click();
-      at_stop = {form->ButtonTestDNS->Caption(), form->StatusBar1->SimpleText(), form->ButtonTestDNS->Tag(),
-                 form->TabControlDNSList->Enabled(), form->TabControlPanelNetwork->Enabled()};
+      form->DnsTest().ButtonTestDNS->Click();
+      at_stop = {form->DnsTest().ButtonTestDNS->Caption(), form->DnsTest().StatusBar1->SimpleText(), form->DnsTest().ButtonTestDNS->Tag(),
+                 form->DnsTest().TabControlDNSList->Enabled(), form->TabControlPanelNetwork->Enabled()};
     });
   };
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   // At once: the idle caption and state, the navigation back; the list waits for the wind-down.
   EXPECT_EQ(at_stop.caption, "Тест DNS");
   EXPECT_EQ(at_stop.tag, 0);
@@ -123,7 +123,7 @@ TEST_F(DnsTestRun, StopDuringTheThirdRow) {
 
 TEST_F(DnsTestRun, AnEmptyListStartsAndEndsAtOnce) {
   Rows(0);
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_TRUE(pinged.empty());
   ExpectIdle();
 }
@@ -139,14 +139,14 @@ TEST_F(DnsTestRun, TheSystemProxySwitchesToHttpTiming) {
 
   // Switched on, but ProxyServer empty: echo requests.
   SetProxy(1, "");
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_EQ(Column(2), Strings{"5 ms"});
   EXPECT_EQ(Column(3), Strings{"6 ms"});
   EXPECT_TRUE(http.requests.empty());
 
   pinged.clear();
   SetProxy(1, "127.0.0.2:3128");
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_TRUE(pinged.empty());
   EXPECT_EQ(Column(2), Strings{"90 ms"});
   EXPECT_EQ(Column(3), Strings{"90 ms"});
@@ -160,13 +160,13 @@ TEST_F(DnsTestRun, TheSystemProxySwitchesToHttpTiming) {
 
 TEST_F(DnsTestRun, AnErrorEndsTheRunOnStandardOutput) {
   Rows(2);
-  form->StatusBar1->SetSimpleText("x");
+  form->DnsTest().StatusBar1->SetSimpleText("x");
   wmi.fail_connect = true;
   testing::internal::CaptureStdout();
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "WmiError:Access denied\n");
   ExpectIdle();
-  EXPECT_TRUE(form->StopDNSTest);
+  EXPECT_TRUE(form->DnsTest().StopDNSTest);
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(Column(2), (Strings{"0", "0"}));
 }
@@ -176,17 +176,17 @@ TEST_F(DnsTestRun, CaptionsComeFromTheCatalogue) {
   form->Find("LangStop")->SetCaption("Stop");
   form->Find("LangTestDNS")->SetCaption("DNS test");
   Watch();
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen[0].caption, "Stop");
-  EXPECT_EQ(form->ButtonTestDNS->Caption(), "DNS test");
+  EXPECT_EQ(form->DnsTest().ButtonTestDNS->Caption(), "DNS test");
 
   // Any other state value does nothing.
-  form->ButtonTestDNS->SetTag(7);
+  form->DnsTest().ButtonTestDNS->SetTag(7);
   pinged.clear();
-  form->ButtonTestDNS->Click();
+  form->DnsTest().ButtonTestDNS->Click();
   EXPECT_TRUE(pinged.empty());
-  EXPECT_EQ(form->ButtonTestDNS->Tag(), 7);
+  EXPECT_EQ(form->DnsTest().ButtonTestDNS->Tag(), 7);
 }
 
 }  // namespace

@@ -42,10 +42,10 @@ TEST_F(HttpTiming, ResultTextsOfBothOperations) {
       http.requests.clear();
       clock.sleeps.clear();
       if (second)
-        form->PingThroughProxyMethod2("10.0.0.1", 2);
+        form->DnsTest().PingThroughProxyMethod2("10.0.0.1", 2);
       else
-        form->PingThroughProxyMethod("10.0.0.1", 2);
-      EXPECT_EQ(second ? form->PingResultDNS2 : form->PingResultDNS1, second ? c.second : c.first) << c.what;
+        form->DnsTest().PingThroughProxyMethod("10.0.0.1", 2);
+      EXPECT_EQ(second ? form->DnsTest().PingResultDNS2 : form->DnsTest().PingResultDNS1, second ? c.second : c.first) << c.what;
       Strings expected = c.urls_per_attempt;
       expected.insert(expected.end(), c.urls_per_attempt.begin(), c.urls_per_attempt.end());
       EXPECT_EQ(urls(), expected) << c.what;
@@ -58,19 +58,19 @@ TEST_F(HttpTiming, ResultTextsOfBothOperations) {
 TEST_F(HttpTiming, TheErrorCaptionFollowsTheCatalogue) {
   form->Find("LangError")->SetCaption("Error!");
   http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Fail("HTTP/1.1 404 Not Found", 404); };
-  form->PingThroughProxyMethod("10.0.0.1", 1);
-  form->PingThroughProxyMethod2("10.0.0.1", 1);
-  EXPECT_EQ(form->PingResultDNS1, "Error! HTTP/1.1 404 Not Found");
-  EXPECT_EQ(form->PingResultDNS2, "Ошибка: HTTP/1.1 404 Not Found");
+  form->DnsTest().PingThroughProxyMethod("10.0.0.1", 1);
+  form->DnsTest().PingThroughProxyMethod2("10.0.0.1", 1);
+  EXPECT_EQ(form->DnsTest().PingResultDNS1, "Error! HTTP/1.1 404 Not Found");
+  EXPECT_EQ(form->DnsTest().PingResultDNS2, "Ошибка: HTTP/1.1 404 Not Found");
   EXPECT_TRUE(clock.sleeps.empty());
 }
 
 TEST_F(HttpTiming, ClientSettingsWithAndWithoutTheProxy) {
   http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Ok(); };
   SetProxy(1, "proxy.local:3128");
-  form->PingThroughProxyMethod("10.0.0.1", 1);
+  form->DnsTest().PingThroughProxyMethod("10.0.0.1", 1);
   SetProxy(0, std::nullopt);
-  form->PingThroughProxyMethod("10.0.0.1", 1);
+  form->DnsTest().PingThroughProxyMethod("10.0.0.1", 1);
   ASSERT_EQ(http.requests.size(), 2u);
   const platform::HttpSettings& s = http.requests[0].settings;
   EXPECT_EQ(s.proxy_host, "proxy.local");
@@ -89,17 +89,17 @@ TEST_F(HttpTiming, AStopDuringTheFirstAttemptSkipsTheSecond) {
   SetProxy(1, "127.0.0.2:3128");
   http.handler = [&](const fakes::FakeHttp::Request&) {
     clock.ticks += 70;
-    form->StopDNSTest = true;  // "Стоп" pressed while the request runs
+    form->DnsTest().StopDNSTest = true;  // "Стоп" pressed while the request runs
     return fakes::FakeHttp::Ok();
   };
-  form->PingThroughProxyMethod("10.0.0.1", 2);
-  EXPECT_EQ(form->PingResultDNS1, "70 ms");
+  form->DnsTest().PingThroughProxyMethod("10.0.0.1", 2);
+  EXPECT_EQ(form->DnsTest().PingResultDNS1, "70 ms");
   EXPECT_EQ(http.requests.size(), 1u);
   EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{1000});  // the pause still passes
 
-  form->StopDNSTest = false;
+  form->DnsTest().StopDNSTest = false;
   http.requests.clear();
-  form->PingThroughProxyMethod2("10.0.0.1", 0);
+  form->DnsTest().PingThroughProxyMethod2("10.0.0.1", 0);
   EXPECT_TRUE(http.requests.empty());
   EXPECT_EQ(http.clients_alive, 0);
 }
@@ -110,8 +110,8 @@ TEST_F(HttpTiming, TheTickCounterMayWrap) {
     clock.ticks += 0x20;
     return fakes::FakeHttp::Ok();
   };
-  form->PingThroughProxyMethod("10.0.0.1", 1);
-  EXPECT_EQ(form->PingResultDNS1, "32 ms");
+  form->DnsTest().PingThroughProxyMethod("10.0.0.1", 1);
+  EXPECT_EQ(form->DnsTest().PingResultDNS1, "32 ms");
 }
 
 using PublicIp = DnsFixture;
@@ -119,12 +119,12 @@ using PublicIp = DnsFixture;
 TEST_F(PublicIp, AsksTheEchoServiceThroughTheProxyWhenThereIsOne) {
   http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Ok("203.0.113.7"); };
   SetProxy(1, "127.0.0.2:8080");
-  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+  EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.7");
   SetProxy(0, std::nullopt);
-  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+  EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.7");
   // Switched on but without a port: not a usable proxy.
   SetProxy(1, "127.0.0.2");
-  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.7");
+  EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.7");
 
   ASSERT_EQ(http.requests.size(), 3u);
   EXPECT_EQ(http.requests[0].url, std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip");
@@ -146,7 +146,7 @@ TEST_F(PublicIp, AFailedLookupGivesTheMachinesOwnAddress) {
   system.host_address = "192.168.7.9";
   for (auto reply : {fakes::FakeHttp::Fail("Error 12029: refused"), fakes::FakeHttp::Fail("HTTP/1.1 404 Not Found", 404)}) {
     http.handler = [&](const fakes::FakeHttp::Request&) { return reply; };
-    EXPECT_EQ(form->GetMyRealIP(), "192.168.7.9");
+    EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "192.168.7.9");
   }
 }
 
@@ -154,35 +154,35 @@ struct RealIpThread : DnsFixture {
   // Lets the UI thread carry out the worker's hand-overs until it has finished.
   void WaitForLookups() {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (form->RealIPThreadsRunning() > 0 && std::chrono::steady_clock::now() < deadline) {
+    while (form->DnsCheck().RealIPThreadsRunning() > 0 && std::chrono::steady_clock::now() < deadline) {
       application->ProcessMessages();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     application->ProcessMessages();
-    ASSERT_EQ(form->RealIPThreadsRunning(), 0);
+    ASSERT_EQ(form->DnsCheck().RealIPThreadsRunning(), 0);
   }
 };
 
 TEST_F(RealIpThread, TheBoxShowsLoopbackWhileTheWorkerAsksThenTheAnswer) {
-  form->EditNetIP->SetText("old");
+  form->DnsCheck().EditNetIP->SetText("old");
   std::string shown_during_request;
   http.handler = [&](const fakes::FakeHttp::Request&) {
     // The first hand-over has been carried out before the request starts.
-    shown_during_request = form->EditNetIP->Text();
+    shown_during_request = form->DnsCheck().EditNetIP->Text();
     return fakes::FakeHttp::Ok("198.51.100.4");
   };
-  form->LabelGetIP->Click();
+  form->DnsCheck().LabelGetIP->Click();
   WaitForLookups();
   EXPECT_EQ(shown_during_request, "127.0.0.1");
-  EXPECT_EQ(form->EditNetIP->Text(), "198.51.100.4");
+  EXPECT_EQ(form->DnsCheck().EditNetIP->Text(), "198.51.100.4");
 }
 
 TEST_F(RealIpThread, WithoutAnyAddressTheBoxKeepsLoopback) {
   system.host_address = "";
-  form->EditNetIP->SetText("old");
-  form->LabelGetIPClick();
+  form->DnsCheck().EditNetIP->SetText("old");
+  form->DnsCheck().LabelGetIPClick();
   WaitForLookups();
-  EXPECT_EQ(form->EditNetIP->Text(), "127.0.0.1");
+  EXPECT_EQ(form->DnsCheck().EditNetIP->Text(), "127.0.0.1");
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(PingStatusText, TheTableAndEverythingElseUnknown) {
       {1, "Unknow"},
       {-1, "Unknow"},
   };
-  for (const auto& [code, text] : cases) EXPECT_EQ(app::TForm1::PingStatusText(code), text) << code;
+  for (const auto& [code, text] : cases) EXPECT_EQ(dnstest::DnsCheckGroup::PingStatusText(code), text) << code;
 }
 
 TEST(PingStatusQuery, QuotesTheAddressAndDoublesItsQuotes) {
@@ -74,9 +74,9 @@ TEST_F(Ping, TheSeriesRules) {
     replies.clear();
     pinged.clear();
     replies["10.0.0.1"] = c.replies;
-    form->LabelDNS1->SetCaption("");
-    form->PingDNS1("10.0.0.1", 4, 32);
-    EXPECT_EQ(form->LabelDNS1->Caption(), c.label) << c.what;
+    form->DnsCheck().LabelDNS1->SetCaption("");
+    form->DnsCheck().PingDNS1("10.0.0.1", 4, 32);
+    EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), c.label) << c.what;
     EXPECT_EQ(pinged.size(), c.queries) << c.what;
     EXPECT_EQ(wmi.objects_alive, 0) << c.what;
   }
@@ -86,62 +86,62 @@ TEST_F(Ping, TheSeriesRules) {
 
 TEST_F(Ping, ErrorsNameWhoAnsweredInTheHint) {
   replies["10.0.0.1"] = {{11013, 0, "192.168.1.1"}};
-  form->PingDNS2("10.0.0.1", 1, 32);
-  EXPECT_EQ(form->LabelDNS2->Caption(), "TimeToLive Expired Transit");
-  EXPECT_EQ(form->LabelDNS2->Hint(), "192.168.1.1: TimeToLive Expired Transit");
+  form->DnsCheck().PingDNS2("10.0.0.1", 1, 32);
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "TimeToLive Expired Transit");
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Hint(), "192.168.1.1: TimeToLive Expired Transit");
   replies["10.0.0.1"] = {{std::nullopt, 0, "192.168.1.1"}};
-  form->PingDNS2("10.0.0.1", 1, 32);
-  EXPECT_EQ(form->LabelDNS2->Hint(), "10.0.0.1: Error processing request");
+  form->DnsCheck().PingDNS2("10.0.0.1", 1, 32);
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Hint(), "10.0.0.1: Error processing request");
 }
 
 TEST_F(Ping, TheButtonPingsBothAddressesWithThePageDisabled) {
-  form->EditPreferredDNS1->SetText("10.0.0.1");
-  form->EditAlternativeDNS1->SetText("10.0.0.2");
-  form->LabelDNS1->SetCaption("old");
-  form->LabelDNS2->SetCaption("old");
+  form->DnsCheck().EditPreferredDNS1->SetText("10.0.0.1");
+  form->DnsCheck().EditAlternativeDNS1->SetText("10.0.0.2");
+  form->DnsCheck().LabelDNS1->SetCaption("old");
+  form->DnsCheck().LabelDNS2->SetCaption("old");
   replies["10.0.0.1"] = {{0, 5}, {0, 6}, {0, 7}, {0, 8}};
   replies["10.0.0.2"] = {{0, 0}};
   std::vector<bool> enabled_while_pinging;
   on_ping = [&](const std::string&) { enabled_while_pinging.push_back(form->TabProxy->Enabled()); };
-  form->ButtonPing->Click();
+  form->DnsCheck().ButtonPing->Click();
   EXPECT_EQ(pinged, (std::vector<std::string>{"10.0.0.1", "10.0.0.1", "10.0.0.1", "10.0.0.1", "10.0.0.2"}));
   EXPECT_EQ(enabled_while_pinging, std::vector<bool>(5, false));
   EXPECT_TRUE(form->TabProxy->Enabled());
-  EXPECT_EQ(form->LabelDNS1->Caption(), "8 ms");
-  EXPECT_EQ(form->LabelDNS2->Caption(), "");  // under one millisecond
+  EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "8 ms");
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "");  // under one millisecond
 }
 
 TEST_F(Ping, AFailureGoesToStandardOutputAndThePageComesBack) {
-  form->EditPreferredDNS1->SetText("10.0.0.1");
-  form->EditAlternativeDNS1->SetText("10.0.0.2");
+  form->DnsCheck().EditPreferredDNS1->SetText("10.0.0.1");
+  form->DnsCheck().EditAlternativeDNS1->SetText("10.0.0.2");
   replies["10.0.0.1"] = {{0, 9}, {0, 9}, {0, 9}, {0, 9}};
   // The second series cannot query.
   on_ping = [&](const std::string& address) {
     if (address == "10.0.0.1" && pinged.size() == 4) wmi.fail_query = true;
   };
   testing::internal::CaptureStdout();
-  form->ButtonPing->Click();
+  form->DnsCheck().ButtonPing->Click();
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(out, "WmiError:Query failed\n");
   EXPECT_TRUE(form->TabProxy->Enabled());
-  EXPECT_EQ(form->LabelDNS1->Caption(), "9 ms");
-  EXPECT_EQ(form->LabelDNS2->Caption(), "");
+  EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "9 ms");
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "");
   EXPECT_TRUE(host.boxes.empty());
 
   wmi.fail_query = false;
   wmi.fail_connect = true;
   testing::internal::CaptureStdout();
-  form->ButtonPing->Click();
+  form->DnsCheck().ButtonPing->Click();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "WmiError:Access denied\n");
-  EXPECT_EQ(form->LabelDNS1->Caption(), "");
+  EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "");
   EXPECT_TRUE(form->TabProxy->Enabled());
 }
 
 TEST_F(Ping, StartUpEmptiesTheLabels) {
   form->FormCreate();
-  EXPECT_EQ(form->LabelDNS1->Caption(), "");
-  EXPECT_EQ(form->LabelDNS2->Caption(), "");
-  EXPECT_EQ(form->EditNetIP->Text(), "127.0.0.1");
+  EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "");
+  EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "");
+  EXPECT_EQ(form->DnsCheck().EditNetIP->Text(), "127.0.0.1");
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #include "fakes/HeadlessHost.h"
 
-#include <future>
 
 namespace fakes {
 
-HeadlessHost::HeadlessHost() : ui_thread_(std::this_thread::get_id()) {}
+HeadlessHost::HeadlessHost() = default;
 
 void HeadlessHost::Post(std::function<void()> event) { queue_.push_back(std::move(event)); }
 
@@ -16,39 +15,13 @@ void HeadlessHost::FormCreated(ui::Form& form) {
 void HeadlessHost::ProcessMessages() {
   ++process_messages_calls;
   for (;;) {
-    std::function<void()> next;
-    {
-      std::lock_guard lock(cross_mutex_);
-      if (!cross_queue_.empty()) {
-        next = std::move(cross_queue_.front());
-        cross_queue_.pop_front();
-      }
-    }
-    if (!next && !queue_.empty()) {
-      next = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    if (!next) return;
+    // Hand-overs of workers come first, as the UI thread would find them waiting.
+    if (app_) app_->RunHandovers();
+    if (queue_.empty()) return;
+    std::function<void()> next = std::move(queue_.front());
+    queue_.pop_front();
     next();
   }
-}
-
-void HeadlessHost::Synchronize(std::function<void()> fn) {
-  if (std::this_thread::get_id() == ui_thread_) {
-    fn();
-    return;
-  }
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
-  {
-    std::lock_guard lock(cross_mutex_);
-    cross_queue_.push_back([fn = std::move(fn), done] {
-      fn();
-      done->set_value();
-    });
-  }
-  cross_cv_.notify_all();
-  finished.wait();
 }
 
 int HeadlessHost::ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,

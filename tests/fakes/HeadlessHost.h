@@ -3,13 +3,10 @@
 // modal windows are answered from scripts and recorded.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ui/Application.h"
@@ -60,7 +57,8 @@ class HeadlessHost : public ui::UiHost {
 
   void FormCreated(ui::Form& form) override;
   void ProcessMessages() override;
-  void Synchronize(std::function<void()> fn) override;
+  void AttachApplication(ui::Application* app) override { app_ = app; }
+  void WakeUiThread() override {}
   int ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,
                  unsigned flags) override;
   bool InputQuery(const std::string& title, const std::string& prompt,
@@ -72,11 +70,8 @@ class HeadlessHost : public ui::UiHost {
   void Run(ui::Form& main) override;
 
  private:
-  std::thread::id ui_thread_;
+  ui::Application* app_ = nullptr;
   std::deque<std::function<void()>> queue_;
-  std::mutex cross_mutex_;
-  std::condition_variable cross_cv_;
-  std::deque<std::function<void()>> cross_queue_;
 };
 
 }  // namespace fakes

@@ -54,7 +54,7 @@ struct Profiles : ::testing::Test, fakes::FakePlatform {
     form->ButtonNetworkProfiles->Click();
     return form;
   }
-  ui::ListView& List() const { return *form->ListViewNetworkProfiles; }
+  ui::ListView& List() const { return *form->Profiles().ListViewNetworkProfiles; }
   std::vector<std::string> Captions() const {
     std::vector<std::string> captions;
     for (const auto& row : List().Rows()) captions.push_back(row.caption);
@@ -65,7 +65,7 @@ struct Profiles : ::testing::Test, fakes::FakePlatform {
     for (const auto& row : List().Rows()) names.push_back(row.sub_items.at(0));
     return names;
   }
-  std::string Status() const { return form->StatusBarProfile->SimpleText(); }
+  std::string Status() const { return form->Profiles().StatusBarProfile->SimpleText(); }
   int Checked() const {
     int n = 0;
     for (const auto& row : List().Rows()) n += row.checked;
@@ -94,8 +94,8 @@ TEST_F(Profiles, RowsCarryNumberNameDescriptionCategoryAndTheHiddenKey) {
   EXPECT_EQ(Status(), "Элементов:  3");
   EXPECT_EQ(List().Selected(), 0);
   EXPECT_EQ(Checked(), 0);
-  EXPECT_EQ(form->USERName->Text(), "user");
-  EXPECT_EQ(form->ComputerName->Text(), "desktop-1");
+  EXPECT_EQ(form->Profiles().USERName->Text(), "user");
+  EXPECT_EQ(form->Profiles().ComputerName->Text(), "desktop-1");
   EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -169,7 +169,7 @@ TEST_F(Profiles, TextsComeFromTheCatalogueAsItStandsAtTheTime) {
   Open();
   form->FindAs<ui::MenuItem>("LangElements")->SetCaption("Items: ");
   form->FindAs<ui::MenuItem>("LangPrivate")->SetCaption("Private");
-  form->UpdateNet->Click();
+  form->Profiles().UpdateNet->Click();
   EXPECT_EQ(Status(), "Items:  2");
   EXPECT_EQ(List().Rows()[0].sub_items[2], "Private");
 }
@@ -178,15 +178,15 @@ TEST_F(Profiles, UserAndComputerNames) {
   system.user_name = std::nullopt;
   system.computer_name = "host-with-a-long-dns-name";
   Open();
-  EXPECT_EQ(form->USERName->Text(), "Unknown");
-  EXPECT_EQ(form->ComputerName->Text(), "host-with-a-long-dns-name");
+  EXPECT_EQ(form->Profiles().USERName->Text(), "Unknown");
+  EXPECT_EQ(form->Profiles().ComputerName->Text(), "host-with-a-long-dns-name");
 
   // A computer name that cannot be read is an error the user sees; the box stays empty.
   system.user_name = "admin";
   system.computer_name = std::nullopt;
   Run([&] { form->ButtonNetworkProfiles->Click(); });
-  EXPECT_EQ(form->USERName->Text(), "admin");
-  EXPECT_EQ(form->ComputerName->Text(), "");
+  EXPECT_EQ(form->Profiles().USERName->Text(), "admin");
+  EXPECT_EQ(form->Profiles().ComputerName->Text(), "");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].title, "Velmora");
   EXPECT_EQ(host.boxes[0].flags, ui::kMbOk | ui::kMbIconError);
@@ -199,9 +199,9 @@ TEST_F(Profiles, ARefreshDuringALoadWaitsAndThenRebuildsOnce) {
   // While the first row is shown, a profile appears and the user clicks Refresh.
   host.Post([&] {
     Add({"{0000-new}", "New", "", 1u});
-    form->UpdateNet->Click();
+    form->Profiles().UpdateNet->Click();
   });
-  form->LoadNet();
+  form->Profiles().LoadNet();
   EXPECT_EQ(Captions(), (std::vector<std::string>{"01", "02", "03", "04"}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"New", "Net 1", "Net 2", "Net 3"}));
   EXPECT_EQ(Status(), "Элементов:  4");
@@ -231,7 +231,7 @@ TEST_F(Profiles, RenameWritesOnlyANewNameAndAlwaysRebuilds) {
     host.boxes.clear();
     host.inputs.clear();
     host.input_answers = {c.answer};
-    form->RenameNet->Click();
+    form->Profiles().RenameNet->Click();
     ASSERT_EQ(host.inputs.size(), 1u);
     EXPECT_EQ(host.inputs[0], "Переименовать сеть|Название сети: |Office");
     EXPECT_EQ(NameIn("{1}"), c.stored);
@@ -254,7 +254,7 @@ TEST_F(Profiles, RenameThatCannotWriteReportsTheValueAndLeavesTheList) {
   List().SetChecked(0, true);
   registry.fail_writes = true;
   host.input_answers = {std::string("Renamed")};
-  Run([&] { form->RenameProfilesMenu->Click(); });
+  Run([&] { form->Profiles().RenameProfilesMenu->Click(); });
   EXPECT_EQ(NameIn("{1}"), "Office");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Failed to set data for 'ProfileName'");
@@ -272,7 +272,7 @@ TEST_F(Profiles, DeleteAsksWithTheNameInBracketsAndRebuildsOnEitherAnswer) {
     List().SetChecked(0, true);
     host.boxes.clear();
     host.box_answers = {answer};
-    (answer == ui::kIdYes ? form->DeleteNet : static_cast<ui::Component*>(form->DelProfilesMenu))->Click();
+    (answer == ui::kIdYes ? form->Profiles().DeleteNet : static_cast<ui::Component*>(form->Profiles().DelProfilesMenu))->Click();
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "Удалить [ My Network 2 ] ?");
     EXPECT_EQ(host.boxes[0].title, "Внимание!");
@@ -292,13 +292,13 @@ TEST_F(Profiles, ADomainProfileIsRenamedAndDeletedThroughItsHiddenKey) {
   Open();
   List().SetSelected(1);
   host.input_answers = {std::string("Corporate LAN")};
-  form->RenameNet->Click();
+  form->Profiles().RenameNet->Click();
   EXPECT_EQ(NameIn("{2}"), "Corporate LAN");
   EXPECT_EQ(List().Rows()[1].sub_items[2], "");
 
   List().SetSelected(1);
   host.box_answers = {ui::kIdYes};
-  form->DeleteNet->Click();
+  form->Profiles().DeleteNet->Click();
   EXPECT_FALSE(Exists("{2}"));
   EXPECT_TRUE(Exists("{1}"));
 }
@@ -311,12 +311,12 @@ TEST_F(Profiles, DeleteAllRemovesEveryListedProfileAfterOneQuestion) {
   List().SetChecked(2, true);
 
   host.box_answers = {ui::kIdNo};
-  form->DeleteNetAll->Click();
+  form->Profiles().DeleteNetAll->Click();
   EXPECT_TRUE(Exists("{1}") && Exists("{2}") && Exists("{3}"));
   EXPECT_EQ(Checked(), 0) << "No still rebuilds the list";
 
   host.box_answers = {ui::kIdYes};
-  form->DeleteNetAll->Click();
+  form->Profiles().DeleteNetAll->Click();
   ASSERT_EQ(host.boxes.size(), 2u);
   for (const auto& box : host.boxes) {
     EXPECT_EQ(box.text, "Удалить все Профили?");
@@ -335,7 +335,7 @@ TEST_F(Profiles, ADeleteTheSystemRefusesShowsTheProfileAgain) {
   registry.CreateKey(RegRoot::LocalMachine, KeyOf("{0002}") + "\\Child");
   Open();
   host.box_answers = {ui::kIdYes};
-  form->DeleteNetAll->Click();
+  form->Profiles().DeleteNetAll->Click();
   EXPECT_EQ(Names(), std::vector<std::string>{"Net 2"});
   EXPECT_EQ(Captions(), std::vector<std::string>{"01"});
   EXPECT_TRUE(host.boxes.size() == 1u) << "only the question, no error";
@@ -359,7 +359,7 @@ TEST_F(Profiles, DeleteMarkedRemovesExactlyTheMarkedProfiles) {
     for (int i : c.marked) List().SetChecked(i, true);
     host.boxes.clear();
     host.box_answers = {ui::kIdYes};
-    form->DelSelectedProfilesMenu->Click();
+    form->Profiles().DelSelectedProfilesMenu->Click();
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "Удалить все Профили?");
     EXPECT_EQ(host.boxes[0].title, "Внимание!");
@@ -374,13 +374,13 @@ TEST_F(Profiles, SelectAllThenDeleteMarkedDeletesWhatDeleteAllDeletes) {
   Add({"{2}", "corp.example", "", 2u});
   Add({"{3}", "Cafe", "", 0u});
   Open();
-  form->ProfilesCheclAllMenu->Click();
+  form->Profiles().ProfilesCheclAllMenu->Click();
   EXPECT_EQ(Checked(), 3);
-  form->ProfilesUnCheclAllMenu->Click();
+  form->Profiles().ProfilesUnCheclAllMenu->Click();
   EXPECT_EQ(Checked(), 0);
-  form->ProfilesCheclAllMenu->Click();
+  form->Profiles().ProfilesCheclAllMenu->Click();
   host.box_answers = {ui::kIdYes};
-  form->DelSelectedProfilesMenu->Click();
+  form->Profiles().DelSelectedProfilesMenu->Click();
   EXPECT_FALSE(Exists("{1}") || Exists("{2}") || Exists("{3}"));
   EXPECT_TRUE(List().Rows().empty());
 }
@@ -389,34 +389,34 @@ TEST_F(Profiles, WithoutASelectedRowTheHandlersDoNothing) {
   AddNumbered(3);
   Open();
   List().SetSelected(-1);
-  form->ProfilesCheclAllMenu->Click();  // marks need no selection
+  form->Profiles().ProfilesCheclAllMenu->Click();  // marks need no selection
   host.box_answers = {ui::kIdYes, ui::kIdYes, ui::kIdYes};
   host.input_answers = {std::string("X")};
   for (ui::Component* c : std::initializer_list<ui::Component*>{
-           form->RenameNet, form->RenameProfilesMenu, form->DeleteNet, form->DelProfilesMenu,
-           form->DeleteNetAll, form->DelSelectedProfilesMenu}) {
+           form->Profiles().RenameNet, form->Profiles().RenameProfilesMenu, form->Profiles().DeleteNet, form->Profiles().DelProfilesMenu,
+           form->Profiles().DeleteNetAll, form->Profiles().DelSelectedProfilesMenu}) {
     SCOPED_TRACE(c->Name());
     c->Click();
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_TRUE(host.inputs.empty());
     EXPECT_EQ(Checked(), 3) << "no rebuild";
   }
-  form->DeleteKey();
+  form->Profiles().DeleteKey();
   for (const char* guid : {"{0001}", "{0002}", "{0003}"}) EXPECT_TRUE(Exists(guid));
 }
 
 TEST_F(Profiles, ARefreshDuringADeleteWalkWaitsForTheWalk) {
   AddNumbered(4);
   Open();
-  form->ProfilesCheclAllMenu->Click();
+  form->Profiles().ProfilesCheclAllMenu->Click();
   List().SetChecked(1, false);
   // The user clicks Refresh and Rename while the marked rows go.
   host.Post([&] {
-    form->UpdateNet->Click();
-    form->RenameNet->Click();
+    form->Profiles().UpdateNet->Click();
+    form->Profiles().RenameNet->Click();
   });
   host.box_answers = {ui::kIdYes};
-  form->DelSelectedProfilesMenu->Click();
+  form->Profiles().DelSelectedProfilesMenu->Click();
   EXPECT_EQ(Names(), std::vector<std::string>{"Net 2"});
   EXPECT_TRUE(host.inputs.empty()) << "no rename starts during the walk";
   EXPECT_EQ(Status(), "Элементов:  1");
@@ -459,14 +459,14 @@ TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseco
     application = std::make_unique<ui::Application>(host);
     form = application->CreateForm<app::TForm1>(slow_services);
     int before = host.process_messages_calls;
-    form->LoadNet();
+    form->Profiles().LoadNet();
     EXPECT_EQ(host.process_messages_calls - before, c.load_repaints);
     EXPECT_EQ(List().Rows().size(), 10u);
 
-    form->ProfilesCheclAllMenu->Click();
+    form->Profiles().ProfilesCheclAllMenu->Click();
     before = host.process_messages_calls;
     host.box_answers = {ui::kIdNo};
-    form->DelSelectedProfilesMenu->Click();  // No: only the rebuild
+    form->Profiles().DelSelectedProfilesMenu->Click();  // No: only the rebuild
     EXPECT_EQ(host.process_messages_calls - before, c.load_repaints);
   }
   // The walk of a delete: one repaint per removed row at 30 ms a key.
@@ -474,10 +474,10 @@ TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseco
   app::Services slow_services{slow, system, versions, files, processes, clock, wmi, echo, http};
   application = std::make_unique<ui::Application>(host);
   form = application->CreateForm<app::TForm1>(slow_services);
-  form->LoadNet();
+  form->Profiles().LoadNet();
   int before = host.process_messages_calls;
   host.box_answers = {ui::kIdYes};
-  form->DeleteNetAll->Click();
+  form->Profiles().DeleteNetAll->Click();
   EXPECT_EQ(host.process_messages_calls - before, 10);
   EXPECT_TRUE(List().Rows().empty());
 }

@@ -30,8 +30,8 @@ struct Proxy : ::testing::Test, fakes::FakePlatform {
   }
   void Click(std::function<void()> handler) { application->Guard(handler); }
   bool ProxyBoxesEnabled() {
-    return form->EditProxyAdress->Enabled() && form->EditProxyPort->Enabled() && form->LBProxyAdress->Enabled() &&
-           form->LBProxyPort->Enabled();
+    return form->Proxy().EditProxyAdress->Enabled() && form->Proxy().EditProxyPort->Enabled() && form->Proxy().LBProxyAdress->Enabled() &&
+           form->Proxy().LBProxyPort->Enabled();
   }
 };
 
@@ -50,8 +50,8 @@ TEST_F(Proxy, TheRefreshSplitsProxyServerAtItsFirstColon) {
   for (const Case& c : cases) {
     Store("ProxyServer", c.stored);
     Open();
-    EXPECT_EQ(form->EditProxyAdress->Text(), c.address) << c.stored;
-    EXPECT_EQ(form->EditProxyPort->Text(), c.port) << c.stored;
+    EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address) << c.stored;
+    EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port) << c.stored;
   }
 }
 
@@ -59,27 +59,27 @@ TEST_F(Proxy, TheRefreshSetsTheCheckBoxesFromTheStore) {
   Store("AutoConfigURL", "http://wpad.local/proxy.pac");
   StoreEnable(1);
   Open();
-  EXPECT_EQ(form->EditScriptAddress->Text(), "http://wpad.local/proxy.pac");
-  EXPECT_TRUE(form->CheckBoxScript->Checked());
-  EXPECT_TRUE(form->EditScriptAddress->Enabled());
-  EXPECT_TRUE(form->CheckBoxProxyServer->Checked());
+  EXPECT_EQ(form->Proxy().EditScriptAddress->Text(), "http://wpad.local/proxy.pac");
+  EXPECT_TRUE(form->Proxy().CheckBoxScript->Checked());
+  EXPECT_TRUE(form->Proxy().EditScriptAddress->Enabled());
+  EXPECT_TRUE(form->Proxy().CheckBoxProxyServer->Checked());
   EXPECT_TRUE(ProxyBoxesEnabled());
 
   Store("AutoConfigURL", "");
   StoreEnable(0);
-  form->ButtonUpdateClick();
-  EXPECT_FALSE(form->CheckBoxScript->Checked());
-  EXPECT_FALSE(form->EditScriptAddress->Enabled());
-  EXPECT_FALSE(form->LBScriptAddress->Enabled());
-  EXPECT_FALSE(form->CheckBoxProxyServer->Checked());
+  form->Adapter().ButtonUpdateClick();
+  EXPECT_FALSE(form->Proxy().CheckBoxScript->Checked());
+  EXPECT_FALSE(form->Proxy().EditScriptAddress->Enabled());
+  EXPECT_FALSE(form->Proxy().LBScriptAddress->Enabled());
+  EXPECT_FALSE(form->Proxy().CheckBoxProxyServer->Checked());
   EXPECT_FALSE(ProxyBoxesEnabled());
 
   // Any number but 0 and 1 leaves the box as it stood.
   for (bool before : {true, false}) {
-    form->CheckBoxProxyServer->SetChecked(before);
+    form->Proxy().CheckBoxProxyServer->SetChecked(before);
     StoreEnable(2);
-    form->ButtonUpdateClick();
-    EXPECT_EQ(form->CheckBoxProxyServer->Checked(), before);
+    form->Adapter().ButtonUpdateClick();
+    EXPECT_EQ(form->Proxy().CheckBoxProxyServer->Checked(), before);
   }
 }
 
@@ -88,13 +88,13 @@ TEST_F(Proxy, AFailingRefreshStopsSilently) {
   StoreEnable(1);
   wmi.fail_connect = true;  // the adapter query is the refresh's first step
   Open();
-  EXPECT_EQ(form->EditProxyAdress->Text(), "");
-  EXPECT_FALSE(form->CheckBoxProxyServer->Checked());
+  EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), "");
+  EXPECT_FALSE(form->Proxy().CheckBoxProxyServer->Checked());
   EXPECT_TRUE(host.boxes.empty());
 
   wmi.fail_connect = false;
   registry.SetDWord(RegRoot::CurrentUser, kSettings, "ProxyServer", 7);  // wrong type
-  form->ButtonUpdateClick();
+  form->Adapter().ButtonUpdateClick();
   EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -118,13 +118,13 @@ TEST_F(Proxy, ApplyWritesInOrderAndNotifiesTheSystem) {
   for (const Case& c : cases) {
     Open();
     registry.Lookup(RegRoot::CurrentUser, kSettings, false)->values.clear();
-    form->CheckBoxProxyServer->SetChecked(c.proxy_ticked);
-    form->EditProxyAdress->SetText(c.address);
-    form->EditProxyPort->SetText(c.port);
-    form->CheckBoxScript->SetChecked(c.script_ticked);
-    form->EditScriptAddress->SetText(c.script);
+    form->Proxy().CheckBoxProxyServer->SetChecked(c.proxy_ticked);
+    form->Proxy().EditProxyAdress->SetText(c.address);
+    form->Proxy().EditProxyPort->SetText(c.port);
+    form->Proxy().CheckBoxScript->SetChecked(c.script_ticked);
+    form->Proxy().EditScriptAddress->SetText(c.script);
     const int notices = system.settings_changed_notices;
-    Click([&] { form->ButtonChangeProxyClick(); });
+    Click([&] { form->Proxy().ButtonChangeProxyClick(); });
     EXPECT_TRUE(host.boxes.empty()) << c.what;
     EXPECT_EQ(Stored("ProxyServer") ? std::optional<std::string>(Stored("ProxyServer")->text) : std::nullopt, c.server)
         << c.what;
@@ -147,20 +147,20 @@ TEST_F(Proxy, ThePortBoxShowsWhatWasStoredAfterApply) {
   Store("ProxyServer", "10.0.0.1:3128");
   StoreEnable(1);
   Open();
-  form->EditProxyAdress->SetText("");
-  form->EditProxyPort->SetText("9999");
-  form->ButtonChangeProxyAddressClick();
-  EXPECT_EQ(form->EditProxyPort->Text(), "3128");
-  EXPECT_EQ(form->EditProxyAdress->Text(), "10.0.0.1");
-  EXPECT_TRUE(form->CheckBoxProxyServer->Checked()) << "check boxes keep the user's choice";
+  form->Proxy().EditProxyAdress->SetText("");
+  form->Proxy().EditProxyPort->SetText("9999");
+  form->Proxy().ButtonChangeProxyAddressClick();
+  EXPECT_EQ(form->Proxy().EditProxyPort->Text(), "3128");
+  EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), "10.0.0.1");
+  EXPECT_TRUE(form->Proxy().CheckBoxProxyServer->Checked()) << "check boxes keep the user's choice";
   EXPECT_EQ(form->PageControl->ActivePage(), form->TabProxy);
 }
 
 TEST_F(Proxy, AnApplyThatCannotWriteIsReported) {
   registry.fail_writes = true;
   Open();
-  form->CheckBoxProxyServer->SetChecked(false);
-  Click([&] { form->ButtonChangeProxyClick(); });
+  form->Proxy().CheckBoxProxyServer->SetChecked(false);
+  Click([&] { form->Proxy().ButtonChangeProxyClick(); });
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Failed to set data for 'ProxyServer'");
   EXPECT_EQ(system.settings_changed_notices, 0);

@@ -28,8 +28,8 @@ TEST(AdapterListWin32, ReportHasFourLinesPerListedAdapter) {
   fakes::HeadlessHost host;
   ui::Application application(host);
   auto* form = application.CreateForm<app::TForm1>(services);
-  form->ButtonMACAddressClick();
-  const auto& lines = form->MemoLogCom->Lines();
+  form->Commands().ButtonMACAddressClick();
+  const auto& lines = form->Commands().MemoLogCom->Lines();
   ASSERT_EQ(lines.size(), 2 + 4 * adapters->size());
   EXPECT_NE(lines.front().find(" - MAC Address"), std::string::npos);
   EXPECT_EQ(lines.back(), std::string(40, '-'));

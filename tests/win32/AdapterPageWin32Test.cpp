@@ -90,7 +90,7 @@ TEST_F(AdapterPageWin32, CardListEqualsTheRegisteredCardsAndShowsWmisAddress) {
     registered.push_back(card->ReadString("Description").value_or(""));
   }
   Open();
-  EXPECT_EQ(form->ComboBoxEditInterfaces->Items(), registered);
+  EXPECT_EQ(form->Adapter().ComboBoxEditInterfaces->Items(), registered);
   ASSERT_FALSE(registered.empty());
 
   int chosen = -1;
@@ -103,10 +103,10 @@ TEST_F(AdapterPageWin32, CardListEqualsTheRegisteredCardsAndShowsWmisAddress) {
       }
   }
   ASSERT_GE(chosen, 0) << "one registered card has an IPv4 address";
-  form->ComboBoxEditInterfaces->UserSelected(chosen);
-  EXPECT_EQ(form->EditIPAddress->Text(), expected.address) << expected.description;
-  EXPECT_EQ(form->EditSubnetMask->Text(), expected.mask) << expected.description;
-  EXPECT_EQ(form->EditInterfaces->Text().front(), '{');
+  form->Adapter().ComboBoxEditInterfaces->UserSelected(chosen);
+  EXPECT_EQ(form->Adapter().EditIPAddress->Text(), expected.address) << expected.description;
+  EXPECT_EQ(form->Adapter().EditSubnetMask->Text(), expected.mask) << expected.description;
+  EXPECT_EQ(form->Adapter().EditInterfaces->Text().front(), '{');
   EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -119,28 +119,28 @@ TEST_F(AdapterPageWin32, DhcpAndDnsWritesLandInTheCardsKey) {
     card->WriteDWord("EnableDHCP", 1);
   }
   Open();
-  form->EditInterfaces->SetText(kTestCard);
-  form->GetTCPIPDNSAddresses();
-  EXPECT_FALSE(form->CheckBoxEnableDHCP->Checked());
-  EXPECT_FALSE(form->EditIPAddress->Enabled());
+  form->Adapter().EditInterfaces->SetText(kTestCard);
+  form->Adapter().GetTCPIPDNSAddresses();
+  EXPECT_FALSE(form->Adapter().CheckBoxEnableDHCP->Checked());
+  EXPECT_FALSE(form->Adapter().EditIPAddress->Enabled());
 
-  form->CheckBoxEnableDHCP->Click();
-  form->CheckBoxEnableDNS->SetChecked(true);
-  form->EditPreferredDNS->SetText("1.1.1.1");
-  form->EditAlternativeDNS->SetText("");
-  form->ButtonChangeDNSClick();
+  form->Adapter().CheckBoxEnableDHCP->Click();
+  form->Adapter().CheckBoxEnableDNS->SetChecked(true);
+  form->Adapter().EditPreferredDNS->SetText("1.1.1.1");
+  form->Adapter().EditAlternativeDNS->SetText("");
+  form->Adapter().ButtonChangeDNSClick();
   auto card = real.registry.Open(RegRoot::LocalMachine, key, access::kRead | access::kWow64_64Key, false);
   ASSERT_NE(card, nullptr);
   EXPECT_EQ(card->ReadDWord("EnableDHCP"), std::optional<uint32_t>(0));
   EXPECT_EQ(card->ValueType("NameServer"), platform::RegType::String);
   EXPECT_EQ(card->ReadString("NameServer"), std::optional<std::string>("1.1.1.1,"));
-  EXPECT_EQ(form->EditPreferredDNS->Text(), "1.1.1.1");
-  EXPECT_TRUE(form->CheckBoxEnableDNS->Checked());
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_TRUE(form->Adapter().CheckBoxEnableDNS->Checked());
 
-  form->CheckBoxEnableDNS->SetChecked(false);
-  form->ButtonChangeDNSClick();
+  form->Adapter().CheckBoxEnableDNS->SetChecked(false);
+  form->Adapter().ButtonChangeDNSClick();
   EXPECT_FALSE(card->ValueExists("NameServer"));
-  EXPECT_FALSE(form->EditPreferredDNS->Enabled());
+  EXPECT_FALSE(form->Adapter().EditPreferredDNS->Enabled());
   card.reset();
   EXPECT_TRUE(real.registry.DeleteKey(RegRoot::LocalMachine, key, access::kWow64_64Key));
 }
@@ -149,12 +149,12 @@ TEST_F(AdapterPageWin32, ProxyValuesLandInTheUsersInternetSettings) {
   auto settings = real.registry.Open(RegRoot::CurrentUser, kSettings, access::kAllAccess, true);
   ASSERT_NE(settings, nullptr);
   Open();
-  form->CheckBoxProxyServer->SetChecked(true);
-  form->EditProxyAdress->SetText("127.0.0.2");
-  form->EditProxyPort->SetText("3128");
-  form->CheckBoxScript->SetChecked(true);
-  form->EditScriptAddress->SetText("http://127.0.0.1/proxy.pac");
-  application->Guard([&] { form->ButtonChangeProxyClick(); });
+  form->Proxy().CheckBoxProxyServer->SetChecked(true);
+  form->Proxy().EditProxyAdress->SetText("127.0.0.2");
+  form->Proxy().EditProxyPort->SetText("3128");
+  form->Proxy().CheckBoxScript->SetChecked(true);
+  form->Proxy().EditScriptAddress->SetText("http://127.0.0.1/proxy.pac");
+  application->Guard([&] { form->Proxy().ButtonChangeProxyClick(); });
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(settings->ReadString("ProxyServer"), std::optional<std::string>("127.0.0.2:3128"));
   EXPECT_EQ(settings->ReadDWord("ProxyEnable"), std::optional<uint32_t>(1));
@@ -171,17 +171,17 @@ TEST_F(AdapterPageWin32, ProxyValuesLandInTheUsersInternetSettings) {
 
 TEST_F(AdapterPageWin32, ApplyThatWmiRefusesEndsInTheErrorReport) {
   Open();
-  ASSERT_FALSE(form->ComboBoxEditInterfaces->Items().empty());
+  ASSERT_FALSE(form->Adapter().ComboBoxEditInterfaces->Items().empty());
   // Pick a card that WMI knows, so the apply reaches the method call.
   for (const WmiAdapter& adapter : WmiAdapters()) {
-    const auto& items = form->ComboBoxEditInterfaces->Items();
+    const auto& items = form->Adapter().ComboBoxEditInterfaces->Items();
     auto it = std::find(items.begin(), items.end(), adapter.description);
-    if (it != items.end()) form->ComboBoxEditInterfaces->SetItemIndex(static_cast<int>(it - items.begin()));
+    if (it != items.end()) form->Adapter().ComboBoxEditInterfaces->SetItemIndex(static_cast<int>(it - items.begin()));
   }
-  form->EditIPAddress->SetText("127.0.0.5");
-  form->EditSubnetMask->SetText("255.0.0.0");
-  form->EditMainGateway->SetText("127.0.0.1");
-  application->Guard([&] { form->ButtonChangeIPClick(); });
+  form->Adapter().EditIPAddress->SetText("127.0.0.5");
+  form->Adapter().EditSubnetMask->SetText("255.0.0.0");
+  form->Adapter().EditMainGateway->SetText("127.0.0.1");
+  application->Guard([&] { form->Adapter().ButtonChangeIPClick(); });
   ASSERT_EQ(host.boxes.size(), 1u);
   // This WMI has no adapter methods: the failure is reported, nothing hangs.
   EXPECT_NE(host.boxes[0].text.find("EnableStatic"), std::string::npos) << host.boxes[0].text;
@@ -189,7 +189,7 @@ TEST_F(AdapterPageWin32, ApplyThatWmiRefusesEndsInTheErrorReport) {
 
 TEST_F(AdapterPageWin32, GetIPGivesADottedAddress) {
   Open();
-  std::string address = form->GetIP();
+  std::string address = form->Adapter().GetIP();
   EXPECT_TRUE(address.empty() || app::IsValidIPv4(address)) << address;
 }
 
@@ -210,7 +210,7 @@ TEST(AdapterPageScreen, PictureOfTheAdapterPage) {
   SetWindowTextW(address, L"10.0.0.");
   SendMessageW(address, WM_CHAR, L'x', 0);
   win32_test::Pump();
-  EXPECT_TRUE(form->EditIPAddress->GetFont().italic);
+  EXPECT_TRUE(form->Adapter().EditIPAddress->GetFont().italic);
   LOGFONTW lf{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(address, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
   EXPECT_TRUE(lf.lfItalic);

@@ -86,12 +86,12 @@ TEST(EchoWin32, TheButtonPingsLoopbackThroughTheRealServices) {
   fakes::HeadlessHost host;
   ui::Application application(host);
   auto* form = application.CreateForm<app::TForm1>(real.services);
-  form->EditPreferredDNS1->SetText("127.0.0.1");
-  form->EditAlternativeDNS1->SetText("127.0.0.3");
-  form->ButtonPingClick();
+  form->DnsCheck().EditPreferredDNS1->SetText("127.0.0.1");
+  form->DnsCheck().EditAlternativeDNS1->SetText("127.0.0.3");
+  form->DnsCheck().ButtonPingClick();
   // A loopback echo comes back in under a millisecond or in one: the label is then
   // empty (the series stops on 0 ms) or shows "1 ms"; never an error.
-  for (ui::Label* label : {form->LabelDNS1, form->LabelDNS2})
+  for (ui::Label* label : {form->DnsCheck().LabelDNS1, form->DnsCheck().LabelDNS2})
     EXPECT_TRUE(label->Caption().empty() || std::regex_match(label->Caption(), std::regex("[0-9]+ ms")))
         << label->Caption();
   EXPECT_TRUE(form->TabProxy->Enabled());
@@ -212,16 +212,16 @@ TEST(PublicIpWin32, ReadsTheEchoServiceAndFallsBackToTheOwnAddress) {
   auto* form = application.CreateForm<app::TForm1>(real.services);
   platform::win32::Win32Http http;
 
-  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.9");
+  EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.9");
   // Through the system proxy when it is switched on.
   proxy.Set(1, std::string(kProxyHost) + ":" + std::to_string(kProxyPort));
-  EXPECT_EQ(form->GetMyRealIP(), "203.0.113.9");
+  EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.9");
   proxy.Set(0, "");
 
   ASSERT_TRUE(http.CreateClient({})->Get(std::string("http://") + kHttp + "/control/ip-down").ok);
-  std::string fallback = form->GetMyRealIP();
+  std::string fallback = form->DnsCheck().GetMyRealIP();
   http.CreateClient({})->Get(std::string("http://") + kHttp + "/control/ip-up");
-  EXPECT_EQ(fallback, form->GetIP());
+  EXPECT_EQ(fallback, form->Adapter().GetIP());
   EXPECT_NE(fallback, "203.0.113.9");
 }
 
@@ -265,7 +265,7 @@ TEST_F(DnsTestPageWin32, ARunOverLoopbackThroughTheProxyFillsBothTimeColumns) {
                                    "[Ipv4_Default]\r\nLoopback One=127.0.0.1,127.0.0.3\r\n"
                                    "Loopback Two=127.0.0.4,127.0.0.1\r\nRefused=127.0.0.5,127.0.0.6\r\n",
                                    common::Encoding::Utf16LeBom, 1251));
-  form->LoadFiltersReload();
+  form->DnsTest().LoadFiltersReload();
   host->PeerOf(*form)->Show();
   form->ButtonDNSClick();
   win32_test::Pump();
@@ -285,14 +285,14 @@ TEST_F(DnsTestPageWin32, ARunOverLoopbackThroughTheProxyFillsBothTimeColumns) {
     for (int column : {3, 4}) EXPECT_TRUE(std::regex_match(win32_test::ListCellText(list, row, column), time)) << row << "," << column;
   EXPECT_EQ(win32_test::ListCellText(list, 2, 3).rfind(L"Ошибка! ", 0), 0u);
   EXPECT_EQ(win32_test::ListCellText(list, 2, 4).rfind(L"Ошибка: ", 0), 0u);
-  EXPECT_EQ(form->ButtonTestDNS->Caption(), "Тест DNS");
+  EXPECT_EQ(form->DnsTest().ButtonTestDNS->Caption(), "Тест DNS");
   EXPECT_TRUE(IsWindowEnabled(win32_test::FindControl(window, L"TabControlDNSList")));
   // Two attempts a second apart per address, six addresses.
   EXPECT_GE(elapsed, 6000u);
   std::printf("DNS test run over 3 loopback rows through the proxy: %lu ms\n", static_cast<unsigned long>(elapsed));
   for (int row = 0; row < 3; ++row)
-    std::printf("  %s | %s | %s\n", form->ListViewDNS->Rows()[row].caption.c_str(),
-                form->ListViewDNS->Rows()[row].sub_items[2].c_str(), form->ListViewDNS->Rows()[row].sub_items[3].c_str());
+    std::printf("  %s | %s | %s\n", form->DnsTest().ListViewDNS->Rows()[row].caption.c_str(),
+                form->DnsTest().ListViewDNS->Rows()[row].sub_items[2].c_str(), form->DnsTest().ListViewDNS->Rows()[row].sub_items[3].c_str());
   win32_test::SaveScreenshot(window, L"dns-test-page");
 }
 
@@ -301,15 +301,15 @@ TEST_F(DnsTestPageWin32, ARunOverLoopbackWithEchoRequests) {
   proxy.Set(0, "");
   ASSERT_TRUE(common::SaveTextFile(real.files, path, "[Ipv4_Default]\r\nLoopback=127.0.0.1,127.0.0.2\r\n",
                                    common::Encoding::Utf16LeBom, 1251));
-  form->LoadFiltersReload();
-  form->ButtonTestDNSClick();
+  form->DnsTest().LoadFiltersReload();
+  form->DnsTest().ButtonTestDNSClick();
   // Loopback answers in under a millisecond ("0", not accepted) or in one or two.
   const std::regex result("0|[0-9]+ ms");
   for (size_t column : {2u, 3u})
-    EXPECT_TRUE(std::regex_match(form->ListViewDNS->Rows()[0].sub_items[column], result))
-        << form->ListViewDNS->Rows()[0].sub_items[column];
-  EXPECT_EQ(form->ButtonTestDNS->Tag(), 0);
-  EXPECT_EQ(form->StatusBar1->SimpleText(), "");
+    EXPECT_TRUE(std::regex_match(form->DnsTest().ListViewDNS->Rows()[0].sub_items[column], result))
+        << form->DnsTest().ListViewDNS->Rows()[0].sub_items[column];
+  EXPECT_EQ(form->DnsTest().ButtonTestDNS->Tag(), 0);
+  EXPECT_EQ(form->DnsTest().StatusBar1->SimpleText(), "");
 }
 
 // While the list's popup menu is open, a timer takes its picture and closes it.
@@ -326,7 +326,7 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
   proxy.Set(0, "");
   ASSERT_TRUE(common::SaveTextFile(real.files, path, "[Ipv4_Default]\r\nFirst=127.0.0.1,127.0.0.2\r\nSecond=127.0.0.3,\r\n",
                                    common::Encoding::Utf16LeBom, 1251));
-  form->LoadFiltersReload();
+  form->DnsTest().LoadFiltersReload();
   host->PeerOf(*form)->Show();
   form->ButtonDNSClick();
   win32_test::Pump();
@@ -357,7 +357,7 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
 
   // The user selects the first row and presses Delete.
   ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  ASSERT_EQ(form->ListViewDNS->Selected(), 0);
+  ASSERT_EQ(form->DnsTest().ListViewDNS->Selected(), 0);
   SetFocus(list);
   SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
   win32_test::Pump();
@@ -412,11 +412,11 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
     SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     DWORD start = GetTickCount();
-    while ((form->RealIPThreadsRunning() > 0 || form->EditNetIP->Text() == "127.0.0.1") && GetTickCount() - start < 10000) {
+    while ((form->DnsCheck().RealIPThreadsRunning() > 0 || form->DnsCheck().EditNetIP->Text() == "127.0.0.1") && GetTickCount() - start < 10000) {
       win32_test::Pump();
       Sleep(5);
     }
-    EXPECT_EQ(form->EditNetIP->Text(), "203.0.113.9");
+    EXPECT_EQ(form->DnsCheck().EditNetIP->Text(), "203.0.113.9");
     wchar_t shown[64] = L"";
     GetWindowTextW(win32_test::FindControl(window, L"EditNetIP"), shown, 64);
     EXPECT_STREQ(shown, L"203.0.113.9");

@@ -125,7 +125,7 @@ struct ProfilesWin32 : ::testing::Test {
 
   // The control's row that shows a seeded profile's key (by the model's hidden path).
   int RowOf(const std::string& guid) const {
-    const auto& rows = form->ListViewNetworkProfiles->Rows();
+    const auto& rows = form->Profiles().ListViewNetworkProfiles->Rows();
     for (size_t i = 0; i < rows.size(); ++i)
       if (const std::string& path = rows[i].sub_items.at(4); path.size() > 1 && path[0] == '\\' &&
                                                              path.compare(1, std::string::npos, KeyOf(guid)) == 0)
@@ -145,7 +145,7 @@ struct ProfilesWin32 : ::testing::Test {
 
 TEST_F(ProfilesWin32, ThePageListsTheSeededProfilesAndTheSystemsNames) {
   const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  ASSERT_EQ(count, static_cast<int>(form->ListViewNetworkProfiles->Rows().size()));
+  ASSERT_EQ(count, static_cast<int>(form->Profiles().ListViewNetworkProfiles->Rows().size()));
   int first = RowOf(kSeeded[0].guid);
   ASSERT_GE(first, 0);
   for (int i = 0; i < 3; ++i) {
@@ -215,7 +215,7 @@ TEST_F(ProfilesWin32, RenameWritesTheNameIntoTheProfilesKey) {
   int row = RowOf(kSeeded[2].guid);
   ASSERT_GE(row, 0);
   SelectRow(row);
-  EXPECT_EQ(form->ListViewNetworkProfiles->Selected(), row);
+  EXPECT_EQ(form->Profiles().ListViewNetworkProfiles->Selected(), row);
   host->input_answers = {std::string("Корпоративная сеть")};
   Press(L"RenameNet");
   auto key = real.registry.Open(RegRoot::LocalMachine, KeyOf(kSeeded[2].guid),
@@ -243,16 +243,16 @@ TEST_F(ProfilesWin32, DeleteRemovesTheKeyInThe64BitView) {
 }
 
 TEST_F(ProfilesWin32, MarksSetFromTheMenuReachTheControlAndDeleteMarkedUsesThem) {
-  form->ProfilesCheclAllMenu->Click();
+  form->Profiles().ProfilesCheclAllMenu->Click();
   const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) EXPECT_TRUE(ListView_GetCheckState(list, i)) << i;
-  form->ProfilesUnCheclAllMenu->Click();
+  form->Profiles().ProfilesUnCheclAllMenu->Click();
   // The user ticks the first and the last seeded profile in the control.
   ListView_SetCheckState(list, RowOf(kSeeded[0].guid), TRUE);
   ListView_SetCheckState(list, RowOf(kSeeded[2].guid), TRUE);
   win32_test::Pump();
   host->box_answers = {ui::kIdYes};
-  form->DelSelectedProfilesMenu->Click();
+  form->Profiles().DelSelectedProfilesMenu->Click();
   win32_test::Pump();
   EXPECT_FALSE(KeyIn64BitView(KeyOf(kSeeded[0].guid)));
   EXPECT_TRUE(KeyIn64BitView(KeyOf(kSeeded[1].guid)));
@@ -329,10 +329,10 @@ TEST_F(ProfilesWin32, TwoThousandProfilesLoadAndGoWithoutQuadraticWork) {
 
   // The user keeps the first seeded profile (and anything else the prefix holds)
   // and deletes the marked rest.
-  form->ProfilesCheclAllMenu->Click();
+  form->Profiles().ProfilesCheclAllMenu->Click();
   int foreign = 0;
   for (int i = 0; i < count; ++i) {
-    if (form->ListViewNetworkProfiles->Rows()[i].sub_items.at(4).find("{5EED") != std::string::npos) continue;
+    if (form->Profiles().ListViewNetworkProfiles->Rows()[i].sub_items.at(4).find("{5EED") != std::string::npos) continue;
     ListView_SetCheckState(list, i, FALSE);
     ++foreign;
   }
@@ -340,7 +340,7 @@ TEST_F(ProfilesWin32, TwoThousandProfilesLoadAndGoWithoutQuadraticWork) {
   win32_test::Pump();
   host->box_answers = {ui::kIdYes};
   auto start = std::chrono::steady_clock::now();
-  form->DelSelectedProfilesMenu->Click();
+  form->Profiles().DelSelectedProfilesMenu->Click();
   win32_test::Pump();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("deleted %d marked profiles in %.2f s\n", count - 1 - foreign, seconds);

@@ -27,7 +27,7 @@ TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
     path = form->PortablePath();
     files.RemoveFile(path);
     form->ThemeDark->Click();
-    form->CheckBoxRebuildWMI->Click();
+    form->Commands().CheckBoxRebuildWMI->Click();
     form->FormClose();
   }
   EXPECT_EQ(path, system.AppDataFolder() + "\\\\Velmora\\Config\\Option.ini");

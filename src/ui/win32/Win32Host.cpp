@@ -4,7 +4,6 @@
 #include <objbase.h>
 
 #include <exception>
-#include <future>
 
 #include "platform/win32/Wide.h"
 #include "ui/Controls.h"
@@ -17,12 +16,8 @@ using platform::win32::Widen;
 
 namespace {
 
-constexpr UINT kRunTask = WM_APP + 1;
-
-struct Task {
-  std::function<void()> fn;
-  std::promise<void> done;
-};
+// Posted to the hidden message window when workers have hand-overs waiting.
+constexpr UINT kRunHandovers = WM_APP + 1;
 
 // Keys that a menu item's shortcut text names and that act while its menu is open.
 UINT ShortcutKey(const std::string& text) {
@@ -107,6 +102,7 @@ Win32Host::Win32Host() : ui_thread_(GetCurrentThreadId()) {
   RegisterClassExW(&cls);
   sync_window_ = CreateWindowExW(0, L"VelmoraSync", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
+  if (sync_window_) SetWindowLongPtrW(sync_window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 Win32Host::~Win32Host() {
@@ -162,29 +158,16 @@ void Win32Host::ProcessMessages() {
 }
 
 LRESULT CALLBACK Win32Host::SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == kRunTask) {
-    auto* task = reinterpret_cast<Task*>(lparam);
-    try {
-      task->fn();
-    } catch (...) {
-      task->done.set_exception(std::current_exception());
-      return 0;
-    }
-    task->done.set_value();
+  if (msg == kRunHandovers) {
+    auto* host = reinterpret_cast<Win32Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (host && host->app_) host->app_->RunHandovers();
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-void Win32Host::Synchronize(std::function<void()> fn) {
-  if (GetCurrentThreadId() == ui_thread_) {
-    fn();
-    return;
-  }
-  Task task{std::move(fn), {}};
-  std::future<void> done = task.done.get_future();
-  if (!PostMessageW(sync_window_, kRunTask, 0, reinterpret_cast<LPARAM>(&task))) return;
-  done.get();
+void Win32Host::WakeUiThread() {
+  if (sync_window_) PostMessageW(sync_window_, kRunHandovers, 0, 0);
 }
 
 int Win32Host::ShowMessageBox(Form* owner, const std::string& text, const std::string& title,

@@ -24,7 +24,7 @@ class Win32Host : public UiHost {
   void FormCreated(Form& form) override;
   void FormDestroyed(Form& form) override;
   void ProcessMessages() override;
-  void Synchronize(std::function<void()> fn) override;
+  void WakeUiThread() override;
   int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
                  unsigned flags) override;
   bool InputQuery(const std::string& title, const std::string& prompt,

@@ -1,0 +1,75 @@
+// The DNS test page: the DNS list as a table with its popup menu, and the timed test
+// run over it, by echo requests or, with the system proxy on, by HTTP requests.
+//
+// Owns: TabControl1 with ButtonTestDNS, StatusBar1, TabControlDNSList with StatusBar2,
+// MemoDNS (the default list) and ListViewDNS; PopupMenuTestDNS and its items.
+// May call: the shell (DNS list path, system proxy, navigation lock during a run),
+// the adapter page's DNS boxes (copy commands), the DNS check group's LoadDNS (the
+// drop-down follows the file).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Page.h"
+
+namespace adapter {
+class AdapterPage;
+}
+
+namespace dnstest {
+
+class DnsCheckGroup;
+
+class DnsTestPage : public app::Page {
+ public:
+  DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter, DnsCheckGroup& check);
+
+  void LoadDNSTest(const std::string& path);
+  void LoadFiltersReload();
+  // Removes the index-th entry of the server section, as the views count them.
+  void DeleteFromIniFile(int index);
+  void MenuRefreshDNSClick() { LoadFiltersReload(); }
+  void MenuCopyDNS1Click();
+  void MenuCopyDNS2Click();
+  void MenuCopyDNS1DNS2Click();
+  void MenuListDefaultClick();
+  void MenuDeleteDNSClick();
+
+  // The test run and its two timing operations.
+  void ButtonTestDNSClick();
+  void PingDNS1Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingDNS2Gen(const std::string& address, uint16_t attempts, uint16_t buffer_size);
+  void PingThroughProxyMethod(const std::string& address, int attempts);
+  void PingThroughProxyMethod2(const std::string& address, int attempts);
+  // The stop request and the last timing results of a run.
+  bool StopDNSTest = false;
+  std::string PingResultDNS1 = "0";
+  std::string PingResultDNS2 = "0";
+
+  ui::Panel* TabControl1;
+  ui::Button* ButtonTestDNS;
+  ui::StatusBar* StatusBar1;
+  ui::Panel* TabControlDNSList;
+  ui::StatusBar* StatusBar2;
+  ui::Memo* MemoDNS;
+  ui::ListView* ListViewDNS;
+  ui::PopupMenu* PopupMenuTestDNS;
+  ui::MenuItem* MenuRefreshDNS;
+  ui::MenuItem* MenuCopyDNS1;
+  ui::MenuItem* MenuCopyDNS2;
+  ui::MenuItem* MenuCopyDNS1DNS2;
+  ui::MenuItem* MenuListDefault;
+  ui::MenuItem* MenuDeleteDNS;
+
+ private:
+  void PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,
+               uint16_t buffer_size);
+  void PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts);
+  void FinishDnsTest();
+
+  adapter::AdapterPage& adapter_;
+  DnsCheckGroup& check_;
+};
+
+}  // namespace dnstest

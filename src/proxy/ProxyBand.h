@@ -1,0 +1,66 @@
+// The proxy band at the bottom of the adapter page: the per-user fixed proxy server
+// and automatic configuration script as the system's internet functions keep them in
+// the user's registry.
+//
+// Owns: TabControlNetwork with GroupBoxProxy (CheckBoxScript, LBScriptAddress,
+// EditScriptAddress, ButtonChangeProxy) and GroupBoxProxy1 (CheckBoxProxyServer,
+// LBProxyAdress, EditProxyAdress, LBProxyPort, EditProxyPort, ButtonChangeProxyAddress).
+// May call: the shell (navigation back to the adapter page), the adapter page's
+// refresh of the selected card (UpdateNETOption refreshes both).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Page.h"
+
+namespace adapter {
+class AdapterPage;
+}
+
+namespace proxy {
+
+// The fixed proxy the program's own requests use: true only when it is switched on
+// and a usable address and port were found (8080 when the stored port is not a
+// number). Touches no component, so workers may call it.
+bool GetSystemProxy(platform::Registry& registry, std::string& address, int& port, bool& enabled);
+
+class ProxyBand : public app::Page {
+ public:
+  ProxyBand(app::Shell& shell, ui::TabSheet& page);
+  void Connect(adapter::AdapterPage& adapter) { adapter_ = &adapter; }
+
+  std::string detectIEProxyServer();
+  std::string detectIEProxyServerProxyAdress();
+  std::string detectIEProxyServerProxyPort();
+  uint32_t detectIEProxyServerEnabled();
+  void SetProxy();
+  void ButtonChangeProxyClick();
+  void ButtonChangeProxyAddressClick() { ButtonChangeProxyClick(); }
+  void CheckBoxProxyServerClick();
+  void CheckBoxScriptClick();
+  // Refreshes the adapter page and this band; reports nothing.
+  void UpdateNETOption();
+  // The boxes as a change of card empties and refills them.
+  void ClearProxyBoxes();
+  void FillProxyBoxes();
+
+  ui::Panel* TabControlNetwork;
+  ui::GroupBox* GroupBoxProxy;
+  ui::CheckBox* CheckBoxScript;
+  ui::Label* LBScriptAddress;
+  ui::Edit* EditScriptAddress;
+  ui::Button* ButtonChangeProxy;
+  ui::GroupBox* GroupBoxProxy1;
+  ui::CheckBox* CheckBoxProxyServer;
+  ui::Label* LBProxyAdress;
+  ui::Edit* EditProxyAdress;
+  ui::Label* LBProxyPort;
+  ui::Edit* EditProxyPort;
+  ui::Button* ButtonChangeProxyAddress;
+
+ private:
+  adapter::AdapterPage* adapter_ = nullptr;
+};
+
+}  // namespace proxy
