@@ -7,16 +7,17 @@ cd "$root"
 bash scripts/setup.sh
 
 jobs=${JOBS:-2}
+# Both builds treat compiler warnings as errors.
 # Test builds send the public-address lookup to the loopback echo server of the tests.
 echo_host=127.0.0.1:47443
 echo "== native build"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DVELMORA_IP_ECHO_HOST=$echo_host >/dev/null
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DVELMORA_IP_ECHO_HOST=$echo_host -DVELMORA_WERROR=ON >/dev/null
 cmake --build build/native -j"$jobs"
 echo "== native tests"
 (cd build/native && ctest --output-on-failure --timeout 300)
 
 echo "== win64 build"
-cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DVELMORA_IP_ECHO_HOST=$echo_host \
+cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DVELMORA_IP_ECHO_HOST=$echo_host -DVELMORA_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/win64 -j"$jobs"
 echo "== win64 tests (Wine, loopback only)"

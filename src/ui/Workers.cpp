@@ -72,7 +72,12 @@ void Workers::Start(const std::string& name, std::function<void(const WorkerLink
   }).detach();
 }
 
-int Workers::Running(const std::string& name) const {
+int Workers::Waiting() const {
+  std::lock_guard lock(hub_->mutex);
+  return static_cast<int>(hub_->pending.size());
+}
+
+int WorkerLink::Running(const std::string& name) const {
   std::lock_guard lock(hub_->mutex);
   if (!name.empty()) {
     auto it = hub_->running.find(name);

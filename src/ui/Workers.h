@@ -24,6 +24,9 @@ class WorkerLink {
   bool Synchronize(std::function<void()> fn) const;
   // True once the windows are gone: a worker may end early.
   bool Closed() const;
+  // Workers of that name (all when empty) that have not ended yet; also known after
+  // the application is gone.
+  int Running(const std::string& name = {}) const;
 
  private:
   friend class Workers;
@@ -44,7 +47,9 @@ class Workers {
   // Starts a worker named after its job; it ends by itself.
   void Start(const std::string& name, std::function<void(const WorkerLink&)> body);
   // Workers of that name (all when empty) that have not ended yet.
-  int Running(const std::string& name = {}) const;
+  int Running(const std::string& name = {}) const { return Link().Running(name); }
+  // Hand-overs waiting for the UI thread.
+  int Waiting() const;
   WorkerLink Link() const { return WorkerLink(hub_); }
 
   // On the UI thread: runs the hand-overs waiting, in the order they were made.

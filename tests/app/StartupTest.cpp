@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <optional>
+#include <thread>
 
 #include "app/Catalogue.h"
 #include "app/MainForm.h"
@@ -18,9 +22,11 @@ using testing_support::RecordingMainForm;
 struct StartupFixture : ::testing::Test, fakes::FakePlatform {
   std::shared_ptr<fakes::HeadlessHost> host;
   std::function<void(fakes::HeadlessHost&)> configure_host;
+  int process_ended_at_once = 0;
 
   int Start() {
     app::StartupHooks hooks;
+    hooks.end_process_now = [this] { ++process_ended_at_once; };
     hooks.make_host = [this] {
       log.push_back("MakeHost");
       auto made = std::make_shared<fakes::HeadlessHost>();
@@ -53,6 +59,32 @@ TEST_F(StartupFixture, RunsEveryStepInOrderOnASupportedSystem) {
       "globload", "Run Form1", "SaveNastr"};
   EXPECT_EQ(log, expected);
   EXPECT_EQ(windows_at_run, (std::vector<std::string>{"Form1", "Form10", "Form8"}));
+}
+
+TEST_F(StartupFixture, AWorkerStillRunningAtCloseIsNotWaitedForTheProcessEndsAtOnce) {
+  system.os = {10, 0, 19045};
+  for (bool worker_still_running : {false, true}) {
+    SCOPED_TRACE(worker_still_running);
+    process_ended_at_once = 0;
+    system.mutexes.clear();  // each start is the only copy
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::optional<ui::WorkerLink> link;
+    configure_host = [&](fakes::HeadlessHost& h) {
+      h.run_action = [&](ui::Form& main) {
+        link = main.App().GetWorkers().Link();
+        if (worker_still_running)
+          main.App().GetWorkers().Start("CheckThread", [released](const ui::WorkerLink&) { released.wait(); });
+      };
+    };
+    EXPECT_EQ(Start(), 0);
+    EXPECT_EQ(process_ended_at_once, worker_still_running ? 1 : 0);
+    release.set_value();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (link->Running() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    EXPECT_EQ(link->Running(), 0);
+    EXPECT_TRUE(link->Closed());
+  }
 }
 
 TEST_F(StartupFixture, SecondCopyLeavesAtOnceWithoutAnyWindow) {

@@ -1,3 +1,5 @@
+#include <atomic>
+#include <future>
 #include <chrono>
 #include <thread>
 
@@ -183,6 +185,27 @@ TEST_F(RealIpThread, WithoutAnyAddressTheBoxKeepsLoopback) {
   form->DnsCheck().LabelGetIPClick();
   WaitForLookups();
   EXPECT_EQ(form->DnsCheck().EditNetIP->Text(), "127.0.0.1");
+}
+
+TEST_F(RealIpThread, ClosingTheWindowDuringALookupDropsItsAnswer) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> asking{false};
+  http.handler = [&](const fakes::FakeHttp::Request&) {
+    asking = true;
+    released.wait();
+    return fakes::FakeHttp::Ok("198.51.100.4");
+  };
+  form->DnsCheck().LabelGetIP->Click();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!asking && std::chrono::steady_clock::now() < deadline) application->ProcessMessages();
+  ASSERT_TRUE(asking);
+  ui::WorkerLink link = application->GetWorkers().Link();
+  application.reset();  // the window and its box are gone
+  form = nullptr;
+  release.set_value();
+  while (link.Running() > 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  EXPECT_EQ(link.Running(), 0) << "the worker ends although its answer has nowhere to go";
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
   auto* again = application.CreateForm<app::TForm1>(services);
   EXPECT_TRUE(again->ThemeDark->Checked());
   EXPECT_FALSE(again->ThemeAuto->Checked());
-  EXPECT_TRUE(again->CheckBoxRebuildWMI->Checked());
-  EXPECT_FALSE(again->CheckBoxFlushDNS->Checked());
+  EXPECT_TRUE(again->Commands().CheckBoxRebuildWMI->Checked());
+  EXPECT_FALSE(again->Commands().CheckBoxFlushDNS->Checked());
   files.RemoveFile(path);
 }
 
