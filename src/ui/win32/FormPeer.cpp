@@ -58,9 +58,20 @@ void FormPeer::RegisterClasses() {
   RegisterClassExW(&container);
 }
 
-FormPeer::FormPeer(Win32Host& host, Form& form) : host_(host), form_(form) {
+FormPeer::FormPeer(Win32Host& host, Form& form, bool make_windows) : host_(host), form_(form) {
   RegisterClasses();
   dpi_ = ScreenDpi();
+  // Components whose windows come later (on pages not shown yet, or all of them) are
+  // observed from now on too: until their window exists a change has nothing to update.
+  form.SetObserver(this);
+  for (Component* c : form.Components()) c->SetObserver(this);
+  if (make_windows) MakeWindows();
+}
+
+void FormPeer::MakeWindows() {
+  if (windows_made_) return;
+  windows_made_ = true;
+  Form& form = form_;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   if (form.MinimizeBox()) style |= WS_MINIMIZEBOX;
   if (form.MaximizeBox()) style |= WS_MAXIMIZEBOX;
@@ -74,12 +85,8 @@ FormPeer::FormPeer(Win32Host& host, Form& form) : host_(host), form_(form) {
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.GetFont())), FALSE);
   Name(hwnd_, form);
-  form.SetObserver(this);
   CreateChildren(form, hwnd_);
   pages_open_ = true;
-  // Components whose windows come later (on pages not shown yet) are observed from
-  // now on too: until their window exists a change has nothing to update.
-  for (Component* c : form.Components()) c->SetObserver(this);
 }
 
 FormPeer::~FormPeer() {
@@ -249,6 +256,7 @@ void FormPeer::SyncForm(Change change) {
 }
 
 void FormPeer::Show() {
+  MakeWindows();
   if (!hwnd_) return;
   if (!shown_once_ && form_.GetPosition() == Position::DesktopCenter) {
     RECT r;

@@ -1,7 +1,8 @@
 // The windows of one form: makes the form's window, walks the component tree to make
 // a control peer (and its window) per visual component, and hands each model change
 // and each notification to the peer of the component it concerns. The windows of a
-// page of a page control are made when that page is first shown.
+// page of a page control are made when that page is first shown, and those of a form
+// made without them when the form is first shown.
 #pragma once
 
 #include <windows.h>
@@ -26,11 +27,13 @@ class FormPeer : public ComponentObserver {
   // Window class of the panels and pages: their messages reach the form peer.
   static constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
 
-  FormPeer(Win32Host& host, Form& form);
+  // `make_windows`: make the windows now, else when the form is first shown.
+  FormPeer(Win32Host& host, Form& form, bool make_windows = true);
   ~FormPeer() override;
   FormPeer(const FormPeer&) = delete;
   FormPeer& operator=(const FormPeer&) = delete;
 
+  // Null until the windows are made.
   HWND Window() const { return hwnd_; }
   // The window of a component; null while it has none (a page not shown yet).
   HWND WindowOf(const Component& component) const;
@@ -79,6 +82,7 @@ class FormPeer : public ComponentObserver {
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   static void RegisterClasses();
+  void MakeWindows();
   void Name(HWND hwnd, const Component& component);
   void SyncForm(Change change);
   void EndHeldChanges();
@@ -95,6 +99,7 @@ class FormPeer : public ComponentObserver {
   std::vector<ControlPeer*> held_;
   bool held_posted_ = false;
   int next_id_ = 1;
+  bool windows_made_ = false;
   bool pages_open_ = false;
   bool closed_ = false;
   bool modal_ = false;

@@ -1,5 +1,6 @@
-// The windows of a page are made the first time the page is shown, and then they
-// show the model as it is at that moment.
+// The windows of a page are made the first time the page is shown, those of a
+// window other than the main one when it is first shown; they then show the model
+// as it is at that moment.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -291,6 +292,59 @@ TEST(LatePageWin32, ControlsMadeWhenThePageIsFirstShownAgreeWithTheModelAsItIsTh
   EXPECT_EQ(Text(FindControl(late, L"MemoLate")), L"line 1\r\nline 2\r\nline 3\r\nline 4");
   EXPECT_TRUE(ListView_GetCheckState(list, 0));
   win32_test::SaveScreenshot(window, L"late-page");
+}
+
+struct MainOfTwo : ui::Form {
+  explicit MainOfTwo(ui::Application& app) : ui::Form(app, "FormMain") {
+    SetClientSize(300, 100);
+    Create<ui::Label>(this, "LabelMain")->SetBounds({10, 10, 100, 16});
+  }
+};
+
+struct SecondWindow : ui::Form {
+  explicit SecondWindow(ui::Application& app) : ui::Form(app, "FormSecond") {
+    SetCaption("Second");
+    SetClientSize(200, 100);
+    edit = Create<ui::Edit>(this, "EditSecond");
+    edit->SetBounds({10, 10, 150, 21});
+  }
+  ui::Edit* edit;
+};
+
+TEST(LateFormWin32, AWindowOtherThanTheMainOneIsMadeWhenFirstShown) {
+  ASSERT_TRUE(win32_test::HaveDisplay());
+  ui::win32::Win32Host host;
+  ui::Application app(host);
+  auto* main = app.CreateForm<MainOfTwo>();
+  auto* second = app.CreateForm<SecondWindow>();
+  ASSERT_NE(host.WindowOf(*main), nullptr);
+  EXPECT_NE(FindControl(host.WindowOf(*main), L"LabelMain"), nullptr);
+  EXPECT_EQ(host.WindowOf(*second), nullptr);
+  EXPECT_EQ(host.WindowOf(*second->edit), nullptr);
+
+  second->SetCaption("Second window");
+  second->SetClientSize(240, 120);
+  second->edit->SetText("typed before");
+  host.PeerOf(*second)->Show();
+  win32_test::Pump();
+  HWND window = host.WindowOf(*second);
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(Text(window), L"Second window");
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 240);
+  EXPECT_EQ(client.bottom, 120);
+  HWND edit = FindControl(window, L"EditSecond");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(Text(edit), L"typed before");
+
+  // Hidden and shown again: the same window.
+  host.PeerOf(*second)->Hide();
+  EXPECT_FALSE(IsWindowVisible(window));
+  host.PeerOf(*second)->Show();
+  EXPECT_EQ(host.WindowOf(*second), window);
+  EXPECT_EQ(FindControl(window, L"EditSecond"), edit);
 }
 
 }  // namespace
