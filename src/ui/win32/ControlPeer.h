@@ -43,11 +43,11 @@ class ControlPeer {
   virtual void Sync(Change change);
 
   // Notifications of the window, sent to its parent and passed on by the form peer.
-  virtual void OnCommand(int code) {}
-  virtual LRESULT OnNotify(NMHDR& header) { return 0; }
+  virtual void OnCommand(int /*code*/) {}
+  virtual LRESULT OnNotify(NMHDR& /*header*/) { return 0; }
   // A right click or the menu key over the window; true when a menu opened.
-  virtual bool OnContextMenu(POINT screen) { return false; }
-  virtual void OnDrawItem(const DRAWITEMSTRUCT& item) {}
+  virtual bool OnContextMenu(POINT /*screen*/) { return false; }
+  virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
   // Changes held back until pending messages run (see FormPeer::HoldUntilIdle).
   virtual void EndHeldChanges() {}
