@@ -1,7 +1,11 @@
 // Start-up benchmark: time from process creation to a visible, answering main window,
 // for Velmora.exe and for an empty Win32 window made by this program itself. Prints
-// the minimum, median and maximum of several runs. Not a test: nothing here passes or
-// fails; scripts/bench.sh runs it under Wine.
+// the minimum, median and maximum of several runs, the ratio of the medians, and how
+// many windows the main window holds once it answers. Not a test: nothing here passes
+// or fails; scripts/bench.sh runs it under Wine.
+//
+// Usage: velmora_bench [runs] [program.exe ...] — further programs (another build of
+// Velmora.exe, say) are timed in the same rounds, each against the same empty window.
 #include <windows.h>
 
 #include <algorithm>
@@ -54,8 +58,23 @@ HWND VisibleWindowOf(DWORD pid, const wchar_t* cls) {
   return found.hwnd;
 }
 
+// Windows inside the main window, counted once it answers.
+int CountChildWindows(HWND window) {
+  int count = 0;
+  EnumChildWindows(
+      window,
+      [](HWND, LPARAM lparam) -> BOOL {
+        ++*reinterpret_cast<int*>(lparam);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
 // One start: milliseconds until the window shows and answers a message; -1 on failure.
-double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wchar_t* cls) {
+// `windows` receives the number of windows inside it.
+double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wchar_t* cls,
+                    int* windows = nullptr) {
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -71,6 +90,7 @@ double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wch
       DWORD_PTR result;
       // The window answers once its creation and first refresh are over.
       if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &result)) elapsed = Now() - start;
+      if (windows) *windows = CountChildWindows(window);
       break;
     }
     if (WaitForSingleObject(pi.hProcess, 1) != WAIT_TIMEOUT) break;
@@ -82,15 +102,28 @@ double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wch
   return elapsed;
 }
 
-void Report(const char* what, std::vector<double> times) {
+double Median(std::vector<double> times) {
+  times.erase(std::remove(times.begin(), times.end(), -1.0), times.end());
+  if (times.empty()) return -1;
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+void Report(const std::string& what, std::vector<double> times) {
   times.erase(std::remove(times.begin(), times.end(), -1.0), times.end());
   if (times.empty()) {
-    std::printf("%-28s no window appeared\n", what);
+    std::printf("%-28s no window appeared\n", what.c_str());
     return;
   }
   std::sort(times.begin(), times.end());
-  std::printf("%-28s runs %zu  min %7.1f ms  median %7.1f ms  max %7.1f ms\n", what, times.size(), times.front(),
-              times[times.size() / 2], times.back());
+  std::printf("%-28s runs %zu  min %7.1f ms  median %7.1f ms  max %7.1f ms\n", what.c_str(), times.size(),
+              times.front(), times[times.size() / 2], times.back());
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+  return out;
 }
 
 LRESULT CALLBACK EmptyProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -123,15 +156,29 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 1 && std::wstring(argv[1]) == L"--empty-window") return EmptyWindow();
   int runs = argc > 1 ? _wtoi(argv[1]) : 7;
   if (runs < 1) runs = 7;
+  std::vector<std::wstring> programs;
+  for (int i = 2; i < argc; ++i) programs.push_back(argv[i]);
+  if (programs.empty()) programs.push_back(Folder() + L"Velmora.exe");
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::vector<double> empty, program;
-  TimeOneStart(Folder() + L"Velmora.exe", L"", L"VelmoraForm");  // warm the file cache
+  std::vector<double> empty;
+  std::vector<std::vector<double>> times(programs.size());
+  std::vector<int> windows(programs.size(), -1);
+  for (const std::wstring& program : programs) TimeOneStart(program, L"", L"VelmoraForm");  // warm the file cache
   for (int i = 0; i < runs; ++i) {
     empty.push_back(TimeOneStart(self, L"--empty-window", L"VelmoraBenchEmpty"));
-    program.push_back(TimeOneStart(Folder() + L"Velmora.exe", L"", L"VelmoraForm"));
+    for (size_t p = 0; p < programs.size(); ++p)
+      times[p].push_back(TimeOneStart(programs[p], L"", L"VelmoraForm", &windows[p]));
   }
   Report("empty Win32 window", empty);
-  Report("Velmora.exe main window", program);
+  const double empty_median = Median(empty);
+  for (size_t p = 0; p < programs.size(); ++p) {
+    std::string name = programs.size() == 1 ? std::string("Velmora.exe main window") : Narrow(programs[p]);
+    Report(name, times[p]);
+    const double median = Median(times[p]);
+    if (median > 0 && empty_median > 0)
+      std::printf("%-28s ratio of medians %.2f x the empty window; %d windows inside the main window\n", "",
+                  median / empty_median, windows[p]);
+  }
   return 0;
 }

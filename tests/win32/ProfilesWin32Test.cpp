@@ -109,12 +109,13 @@ struct ProfilesWin32 : ::testing::Test {
     form = application->CreateForm<app::TForm1>(real.services);
     window = host->WindowOf(*form);
     ASSERT_NE(window, nullptr);
-    list = FindControl(window, L"ListViewNetworkProfiles");
-    ASSERT_NE(list, nullptr);
     host->PeerOf(*form)->Show();
     win32_test::Pump();
     SendMessageW(FindControl(window, L"ButtonNetworkProfiles"), BM_CLICK, 0, 0);
     win32_test::Pump();
+    // The page's controls have windows once it has been shown.
+    list = FindControl(window, L"ListViewNetworkProfiles");
+    ASSERT_NE(list, nullptr);
   }
   void TearDown() override {
     application.reset();

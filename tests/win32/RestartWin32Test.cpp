@@ -44,6 +44,9 @@ TEST(RestartWin32, RepairChoicesAndCaptionAcrossARestart) {
   ProgramProcess second(exe);
   window = second.WaitForMainWindow();
   ASSERT_NE(window, nullptr);
+  page_button = win32_test::FindControl(window, L"ButtonUsefulCommands");
+  ASSERT_NE(page_button, nullptr);
+  SendMessageW(page_button, BM_CLICK, 0, 0);  // the page's controls are made when it is first shown
   flush = win32_test::FindControl(window, L"CheckBoxFlushDNS");
   wmi = win32_test::FindControl(window, L"CheckBoxRebuildWMI");
   EXPECT_EQ(SendMessageW(flush, BM_GETCHECK, 0, 0) == BST_CHECKED, !flush_before);

@@ -1,17 +1,22 @@
-// The windows of one form: creates an HWND per visual component, mirrors model
-// changes onto them and turns notifications into model changes and handler calls.
+// The windows of one form: makes the form's window, walks the component tree to make
+// a control peer (and its window) per visual component, and hands each model change
+// and each notification to the peer of the component it concerns. The windows of a
+// page of a page control are made when that page is first shown, and those of a form
+// made without them when the form is first shown.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <map>
-#include <set>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ui/Controls.h"
 #include "ui/Form.h"
+#include "ui/win32/ControlPeer.h"
 
 namespace ui::win32 {
 
@@ -19,13 +24,22 @@ class Win32Host;
 
 class FormPeer : public ComponentObserver {
  public:
-  FormPeer(Win32Host& host, Form& form);
-  ~FormPeer() override;
+  // Window class of the panels and pages: their messages reach the form peer.
+  static constexpr wchar_t kContainerClass[] = L"VelmoraContainer";
 
+  // `make_windows`: make the windows now, else when the form is first shown.
+  FormPeer(Win32Host& host, Form& form, bool make_windows = true);
+  ~FormPeer() override;
+  FormPeer(const FormPeer&) = delete;
+  FormPeer& operator=(const FormPeer&) = delete;
+
+  // Null until the windows are made.
   HWND Window() const { return hwnd_; }
+  // The window of a component; null while it has none (a page not shown yet).
   HWND WindowOf(const Component& component) const;
   Component* ComponentOf(HWND hwnd) const;
   Form& GetForm() const { return form_; }
+  Win32Host& Host() const { return host_; }
 
   void ComponentChanged(Component& component, Change change) override;
 
@@ -40,64 +54,56 @@ class FormPeer : public ComponentObserver {
   // Messages of the form and of every container inside it.
   LRESULT HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool* handled);
 
+  // What the control peers share.
+  int Scale(int value) const { return MulDiv(value, dpi_, 96); }
+  HFONT FontFor(const Font& font);
+  // Makes the windows of the children of `parent` (and of theirs) inside parent_hwnd.
+  void CreateChildren(Component& parent, HWND parent_hwnd);
+  // Records a window that a control peer made: its name property and control id,
+  // and the peer that answers for it.
+  void AddWindow(HWND hwnd, ControlPeer& peer);
+  // A further window of a peer (a page control's tab row): its notifications go to
+  // the peer.
+  void AddHelperWindow(HWND hwnd, ControlPeer& peer) { by_window_[hwnd] = &peer; }
+  ControlPeer* PeerOf(const Component& component) const;
+  // The component's hint as a tooltip over its window.
+  void SyncHint(Component& component, HWND hwnd);
+  // The font of a component and of every child without a font of its own.
+  void ApplyFont(Component& component);
+  // The enabled state of a component and of every window inside it.
+  void SyncEnabled(Component& component);
+  // Runs peer.EndHeldChanges() when pending messages next run.
+  void HoldUntilIdle(ControlPeer& peer);
+  // False while the form's first windows are made: no page counts as shown before
+  // the form itself is shown or a page is chosen.
+  bool PagesOpen() const { return pages_open_; }
+
  private:
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK EditSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
-                                       UINT_PTR id, DWORD_PTR data);
-  static LRESULT CALLBACK GroupBoxSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
-                                           UINT_PTR id, DWORD_PTR data);
-  static LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam,
-                                           UINT_PTR id, DWORD_PTR data);
   static void RegisterClasses();
-  bool ColumnWidthAllowed(const ListView& list, int column, int width) const;
-
-  void CreateChildren(Component& parent, HWND parent_hwnd);
-  HWND CreateControl(Component& component, HWND parent_hwnd);
+  void MakeWindows();
   void Name(HWND hwnd, const Component& component);
-  HFONT FontFor(const Font& font);
-  void ApplyFont(Component& component);
-  void SyncText(Component& component);
-  // The component's hint as a tooltip over its window.
-  void SyncHint(Component& component, HWND hwnd);
-  void SyncPages(PageControl& pages);
-  void SyncMemo(Memo& memo);
-  void SyncComboItems(ComboBox& combo);
-  void SyncComboSelection(ComboBox& combo);
-  void SyncListColumns(ListView& list);
-  void SyncListRows(ListView& list);
-  void SetListRow(HWND hwnd, const ListView& list, int index, bool insert);
-  void SyncListSelection(ListView& list);
-  void BeginListBatch(HWND list);
-  void EndListBatches();
-  void PostBatchEnd();
-  void SetNavigationPicture(Button& button, HWND hwnd);
-  void OnCommand(HWND control, int code);
-  void OnNotify(NMHDR* header);
-  void DrawSpeedButton(const DRAWITEMSTRUCT& item);
-  Rect ScaledBounds(const Component& component) const;
+  void SyncForm(Change change);
+  void EndHeldChanges();
 
   Win32Host& host_;
   Form& form_;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  std::map<const Component*, HWND> windows_;
-  std::map<HWND, Component*> components_;
-  std::map<HWND, HWND> tab_rows_;  // page control window -> its tab row
+  std::unordered_map<const Component*, std::unique_ptr<ControlPeer>> peers_;
+  std::unordered_map<HWND, ControlPeer*> by_window_;
   std::map<std::string, HFONT> fonts_;
-  std::vector<HIMAGELIST> image_lists_;
   std::vector<ATOM> atoms_;
-  std::map<const Memo*, size_t> memo_lines_;
-  // List views whose row changes are not painted yet, with the row to scroll into
-  // view when they are (-1: none).
-  std::map<HWND, int> list_batches_;
-  // Status bars whose new text is not shown yet.
-  std::set<StatusBar*> status_texts_;
-  bool batch_end_posted_ = false;
+  // Peers with changes held until pending messages run, in the order they asked.
+  std::vector<ControlPeer*> held_;
+  bool held_posted_ = false;
+  int next_id_ = 1;
+  bool windows_made_ = false;
+  bool pages_open_ = false;
   bool closed_ = false;
   bool modal_ = false;
   bool shown_once_ = false;
-  bool syncing_ = false;
   int dpi_ = 96;
 };
 

@@ -112,7 +112,9 @@ Win32Host::~Win32Host() {
 }
 
 void Win32Host::FormCreated(Form& form) {
-  peers_[&form] = std::make_unique<FormPeer>(*this, form);
+  // The main window is made at once; the others (about, update) when first shown.
+  const bool main = !app_ || !app_->MainForm() || app_->MainForm() == &form;
+  peers_[&form] = std::make_unique<FormPeer>(*this, form, main);
 }
 
 void Win32Host::FormDestroyed(Form& form) { peers_.erase(&form); }

@@ -1,0 +1,76 @@
+// Drop-down lists: the model's items and chosen item; the user's choice goes back.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/win32/Wide.h"
+#include "ui/win32/ControlPeer.h"
+
+namespace ui::win32 {
+
+using platform::win32::Widen;
+
+namespace {
+
+// Height of the open list below the box.
+constexpr int kDropHeight = 200;
+
+class ComboBoxPeer : public ControlPeer {
+ public:
+  using ControlPeer::ControlPeer;
+
+  void Sync(Change change) override {
+    switch (change) {
+      case Change::Items:
+        SyncItems();
+        break;
+      case Change::Selection:
+        SyncSelection();
+        break;
+      default:
+        ControlPeer::Sync(change);
+        break;
+    }
+  }
+
+  void OnCommand(int code) override {
+    if (code != CBN_SELCHANGE || Echoing()) return;
+    int index = static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0));
+    Guard([combo = &Combo(), index] { combo->UserSelected(index); });
+  }
+
+ protected:
+  void Describe(CreateParams& params) override {
+    params.window_class = WC_COMBOBOXW;
+    params.style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+  }
+  void Fill() override { SyncItems(); }
+  // A drop-down list's window height includes its open list.
+  Rect WindowBounds() const override {
+    Rect b = ControlPeer::WindowBounds();
+    b.height = Scale(kDropHeight);
+    return b;
+  }
+
+ private:
+  ComboBox& Combo() const { return static_cast<ComboBox&>(component_); }
+
+  void SyncItems() {
+    Echo echo(*this);
+    SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : Combo().Items())
+      SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    SendMessageW(hwnd_, CB_SETCURSEL, Combo().ItemIndex(), 0);
+  }
+  void SyncSelection() {
+    Echo echo(*this);
+    SendMessageW(hwnd_, CB_SETCURSEL, Combo().ItemIndex(), 0);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ControlPeer> MakeComboBoxPeer(FormPeer& form, Component& component) {
+  return std::make_unique<ComboBoxPeer>(form, component);
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,109 @@
+#include "ui/win32/ControlPeer.h"
+
+#include "platform/win32/Wide.h"
+#include "ui/win32/FormPeer.h"
+#include "ui/win32/Win32Host.h"
+
+namespace ui::win32 {
+
+using platform::win32::Widen;
+
+namespace {
+
+using Maker = std::unique_ptr<ControlPeer> (*)(FormPeer&, Component&);
+
+struct KindPeer {
+  Kind kind;
+  Maker make;
+};
+
+// Which peer serves which kind. Menus and image lists have no window.
+constexpr KindPeer kPeers[] = {
+    {Kind::Panel, MakePanelPeer},
+    {Kind::GroupBox, MakeGroupBoxPeer},
+    {Kind::Button, MakeButtonPeer},
+    {Kind::SpeedButton, MakeSpeedButtonPeer},
+    {Kind::CheckBox, MakeCheckBoxPeer},
+    {Kind::Label, MakeLabelPeer},
+    {Kind::Image, MakeImagePeer},
+    {Kind::Edit, MakeEditPeer},
+    {Kind::Memo, MakeMemoPeer},
+    {Kind::ComboBox, MakeComboBoxPeer},
+    {Kind::ListView, MakeListViewPeer},
+    {Kind::StatusBar, MakeStatusBarPeer},
+    {Kind::PageControl, MakePageControlPeer},
+    {Kind::TabSheet, MakeTabSheetPeer},
+    {Kind::ProgressBar, MakeProgressBarPeer},
+    {Kind::ActivityIndicator, MakeActivityIndicatorPeer},
+};
+
+}  // namespace
+
+std::unique_ptr<ControlPeer> MakeControlPeer(FormPeer& form, Component& component) {
+  for (const KindPeer& entry : kPeers)
+    if (entry.kind == component.GetKind()) return entry.make(form, component);
+  return nullptr;
+}
+
+bool ControlPeer::Create(HWND parent) {
+  CreateParams params;
+  Describe(params);
+  DWORD style = params.style;
+  if (ShownNow()) style |= WS_VISIBLE;
+  if (!component_.EffectivelyEnabled()) style |= WS_DISABLED;
+  Rect b = WindowBounds();
+  hwnd_ = CreateWindowExW(params.ex_style, params.window_class, params.text.c_str(), style, b.left, b.top,
+                          b.width, b.height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd_) return false;
+  form_.AddWindow(hwnd_, *this);
+  form_.SyncHint(component_, hwnd_);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(component_.GetFont())), FALSE);
+  Fill();
+  return true;
+}
+
+Rect ControlPeer::WindowBounds() const {
+  const Rect& b = component_.Bounds();
+  return {Scale(b.left), Scale(b.top), Scale(b.width), Scale(b.height)};
+}
+
+int ControlPeer::Scale(int value) const { return form_.Scale(value); }
+
+void ControlPeer::Guard(const std::function<void()>& handler) const { form_.Host().Guard(handler); }
+
+void ControlPeer::Sync(Change change) {
+  switch (change) {
+    case Change::Text:
+      SyncText();
+      form_.SyncHint(component_, hwnd_);
+      break;
+    case Change::Enabled:
+      form_.SyncEnabled(component_);
+      break;
+    case Change::Visible:
+      SyncVisible();
+      break;
+    case Change::Font:
+      form_.ApplyFont(component_);
+      break;
+    case Change::Bounds:
+      SyncBounds();
+      break;
+    default:
+      break;
+  }
+}
+
+void ControlPeer::SyncText() {
+  Echo echo(*this);
+  SetWindowTextW(hwnd_, Widen(component_.Caption()).c_str());
+}
+
+void ControlPeer::SyncVisible() { ShowWindow(hwnd_, ShownNow() ? SW_SHOWNA : SW_HIDE); }
+
+void ControlPeer::SyncBounds() {
+  Rect b = WindowBounds();
+  MoveWindow(hwnd_, b.left, b.top, b.width, b.height, TRUE);
+}
+
+}  // namespace ui::win32

@@ -1,0 +1,53 @@
+// Labels and pictures: static windows. A click on a label runs its click.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "platform/win32/Wide.h"
+#include "ui/win32/ControlPeer.h"
+
+namespace ui::win32 {
+
+using platform::win32::Widen;
+
+namespace {
+
+class LabelPeer : public ControlPeer {
+ public:
+  using ControlPeer::ControlPeer;
+  void OnCommand(int code) override {
+    if (code == STN_CLICKED) Guard([c = &component_] { c->Click(); });
+  }
+
+ protected:
+  void Describe(CreateParams& params) override {
+    auto& label = static_cast<Label&>(component_);
+    params.window_class = WC_STATICW;
+    // SS_NOTIFY: a click reaches the label's OnClick.
+    params.style |= (label.Centered() ? SS_CENTER : label.RightJustified() ? SS_RIGHT : SS_LEFT) | SS_NOPREFIX |
+                    SS_NOTIFY;
+    params.text = Widen(label.Caption());
+  }
+};
+
+class ImagePeer : public ControlPeer {
+ public:
+  using ControlPeer::ControlPeer;
+
+ protected:
+  void Describe(CreateParams& params) override {
+    params.window_class = WC_STATICW;
+    params.style |= SS_ICON | SS_CENTERIMAGE;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<ControlPeer> MakeLabelPeer(FormPeer& form, Component& component) {
+  return std::make_unique<LabelPeer>(form, component);
+}
+
+std::unique_ptr<ControlPeer> MakeImagePeer(FormPeer& form, Component& component) {
+  return std::make_unique<ImagePeer>(form, component);
+}
+
+}  // namespace ui::win32
