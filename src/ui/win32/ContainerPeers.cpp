@@ -12,20 +12,15 @@ namespace ui::win32 {
 
 using platform::win32::Widen;
 
+void ContainerWindowPeer::Describe(CreateParams& params) {
+  params.window_class = FormPeer::kContainerClass;
+  params.style |= WS_CLIPCHILDREN;
+  params.ex_style |= WS_EX_CONTROLPARENT;
+}
+
+void ContainerWindowPeer::Fill() { SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form_)); }
+
 namespace {
-
-class PanelPeer : public ControlPeer {
- public:
-  using ControlPeer::ControlPeer;
-
- protected:
-  void Describe(CreateParams& params) override {
-    params.window_class = FormPeer::kContainerClass;
-    params.style |= WS_CLIPCHILDREN;
-    params.ex_style |= WS_EX_CONTROLPARENT;
-  }
-  void Fill() override { SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form_)); }
-};
 
 class GroupBoxPeer : public ControlPeer {
  public:
@@ -70,7 +65,7 @@ class GroupBoxPeer : public ControlPeer {
 }  // namespace
 
 std::unique_ptr<ControlPeer> MakePanelPeer(FormPeer& form, Component& component) {
-  return std::make_unique<PanelPeer>(form, component);
+  return std::make_unique<ContainerWindowPeer>(form, component);
 }
 
 std::unique_ptr<ControlPeer> MakeGroupBoxPeer(FormPeer& form, Component& component) {

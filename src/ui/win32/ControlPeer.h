@@ -104,6 +104,17 @@ class ControlPeer {
   bool echo_ = false;
 };
 
+// A window of the program's own container class (panels, pages, page controls): it
+// hands its children's notifications to the form peer.
+class ContainerWindowPeer : public ControlPeer {
+ public:
+  using ControlPeer::ControlPeer;
+
+ protected:
+  void Describe(CreateParams& params) override;
+  void Fill() override;
+};
+
 // The peer for a component's kind; null for kinds without a window.
 std::unique_ptr<ControlPeer> MakeControlPeer(FormPeer& form, Component& component);
 

@@ -17,19 +17,6 @@ namespace {
 
 constexpr int kTabRowHeight = 24;
 
-class ContainerWindowPeer : public ControlPeer {
- public:
-  using ControlPeer::ControlPeer;
-
- protected:
-  void Describe(CreateParams& params) override {
-    params.window_class = FormPeer::kContainerClass;
-    params.style |= WS_CLIPCHILDREN;
-    params.ex_style |= WS_EX_CONTROLPARENT;
-  }
-  void Fill() override { SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&form_)); }
-};
-
 class TabSheetPeer : public ContainerWindowPeer {
  public:
   using ContainerWindowPeer::ContainerWindowPeer;
