@@ -29,8 +29,9 @@ struct WorkerLink::Hub {
 bool WorkerLink::Synchronize(std::function<void()> fn) const {
   Hub& hub = *hub_;
   if (std::this_thread::get_id() == hub.ui_thread) {
-    if (!Closed()) fn();
-    return !Closed();
+    if (Closed()) return false;
+    fn();
+    return true;
   }
   auto handover = std::make_shared<Hub::Handover>();
   handover->fn = std::move(fn);

@@ -397,18 +397,7 @@ TEST_F(DnsTestPageWin32, TheListsMenuShortcutsAndTheIpLabelInTheRealWindow) {
     HWND label = win32_test::FindControl(window, L"LabelGetIP");
     ASSERT_NE(label, nullptr);
     // Its hint shows on hover.
-    HWND tips = nullptr;
-    while ((tips = FindWindowExW(nullptr, tips, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tips, GW_OWNER) != window) {
-    }
-    ASSERT_NE(tips, nullptr);
-    wchar_t tip[128] = L"";
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof(tool);
-    tool.hwnd = GetParent(label);
-    tool.uId = reinterpret_cast<UINT_PTR>(label);
-    tool.lpszText = tip;
-    SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
-    EXPECT_STREQ(tip, L"Получить внешний публичный IP");
+    EXPECT_EQ(win32_test::TooltipText(window, label), L"Получить внешний публичный IP");
     SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     DWORD start = GetTickCount();

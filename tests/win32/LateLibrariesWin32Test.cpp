@@ -14,20 +14,11 @@ namespace {
 
 using win32_test::ProgramProcess;
 
-// The text of a control of another process (GetWindowText reads only captions there).
-std::wstring Text(HWND hwnd) {
-  auto length = static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
-  std::wstring text(length + 1, L'\0');
-  length = static_cast<int>(SendMessageW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
-  text.resize(length);
-  return text;
-}
-
 // Waits up to ten seconds for the window's text to satisfy `ok`.
 template <class Ok>
 bool WaitForText(HWND hwnd, Ok ok) {
   DWORD start = GetTickCount();
-  while (!ok(Text(hwnd))) {
+  while (!ok(win32_test::ControlText(hwnd))) {
     if (GetTickCount() - start > 10000) return false;
     Sleep(20);
   }
@@ -51,7 +42,7 @@ TEST(LateLibrariesWin32, TheProgramReachesItsNetworkLibrariesWhenFirstNeeded) {
   SendMessageW(mac, BM_CLICK, 0, 0);
   const std::wregex hardware_address(L"([0-9A-F]{2}-){5}[0-9A-F]{2}");
   EXPECT_TRUE(WaitForText(log, [&](const std::wstring& text) { return std::regex_search(text, hardware_address); }))
-      << "the report lists no adapter: " << Text(log).size() << " characters";
+      << "the report lists no adapter: " << win32_test::ControlText(log).size() << " characters";
 
   // The public address comes over HTTPS from the loopback echo server.
   if (std::getenv("VELMORA_LOOPBACK_SERVERS")) {
@@ -63,7 +54,7 @@ TEST(LateLibrariesWin32, TheProgramReachesItsNetworkLibrariesWhenFirstNeeded) {
     ASSERT_NE(box, nullptr);
     SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    EXPECT_TRUE(WaitForText(box, [](const std::wstring& text) { return text == L"203.0.113.9"; })) << Text(box).size();
+    EXPECT_TRUE(WaitForText(box, [](const std::wstring& text) { return text == L"203.0.113.9"; })) << win32_test::ControlText(box).size();
   }
 
   PostMessageW(window, WM_CLOSE, 0, 0);

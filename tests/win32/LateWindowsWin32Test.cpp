@@ -52,11 +52,7 @@ std::vector<std::wstring> WindowNames(HWND parent) {
   return names;
 }
 
-std::wstring Text(HWND hwnd) {
-  wchar_t text[256] = L"";
-  GetWindowTextW(hwnd, text, 256);
-  return text;
-}
+std::wstring Text(HWND hwnd) { return win32_test::ControlText(hwnd); }
 
 struct MainWindowPages : ::testing::Test {
   win32_test::RealPlatform real;
@@ -242,18 +238,7 @@ TEST(LatePageWin32, ControlsMadeWhenThePageIsFirstShownAgreeWithTheModelAsItIsTh
   EXPECT_GE(lf.lfWeight, FW_BOLD);
   EXPECT_TRUE(lf.lfItalic);
   EXPECT_EQ(lf.lfHeight, -13);
-  HWND tips = nullptr;
-  while ((tips = FindWindowExW(nullptr, tips, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tips, GW_OWNER) != window) {
-  }
-  ASSERT_NE(tips, nullptr);
-  wchar_t tip[64] = L"";
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.hwnd = GetParent(edit);
-  tool.uId = reinterpret_cast<UINT_PTR>(edit);
-  tool.lpszText = tip;
-  SendMessageW(tips, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&tool));
-  EXPECT_STREQ(tip, L"the edit's hint");
+  EXPECT_EQ(win32_test::TooltipText(window, edit), L"the edit's hint");
 
   EXPECT_EQ(SendMessageW(FindControl(late, L"CheckLate"), BM_GETCHECK, 0, 0), BST_CHECKED);
   HWND combo = FindControl(late, L"ComboLate");

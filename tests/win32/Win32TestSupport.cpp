@@ -117,6 +117,29 @@ std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name) {
   return path;
 }
 
+std::wstring ControlText(HWND hwnd) {
+  auto length = static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
+  std::wstring text(length + 1, L'\0');
+  length = static_cast<int>(SendMessageW(hwnd, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+  text.resize(length);
+  return text;
+}
+
+std::wstring TooltipText(HWND window, HWND control) {
+  HWND tips = nullptr;
+  while ((tips = FindWindowExW(nullptr, tips, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tips, GW_OWNER) != window) {
+  }
+  if (!tips) return {};
+  wchar_t tip[256] = L"";
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = GetParent(control);
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = tip;
+  SendMessageW(tips, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+  return tip;
+}
+
 std::wstring ListCellText(HWND list, int row, int column) {
   wchar_t text[256] = L"";
   LVITEMW item{};

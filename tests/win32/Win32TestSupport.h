@@ -19,6 +19,11 @@ void Pump();
 // Saves a picture of the window into the screenshots folder (when the test run
 // names one in VELMORA_SCREENSHOTS) as NAME.bmp; returns the path or empty.
 std::wstring SaveScreenshot(HWND hwnd, const std::wstring& name);
+// A control's text, also of a control in another process (where GetWindowText reads
+// only captions).
+std::wstring ControlText(HWND hwnd);
+// The tooltip text of a control of `window`, as the window's tooltip shows it on hover.
+std::wstring TooltipText(HWND window, HWND control);
 // The text of one cell of a report list view (column 0 is the row's caption).
 std::wstring ListCellText(HWND list, int row, int column);
 // Whether windows can be created here (a display is present).

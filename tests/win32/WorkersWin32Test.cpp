@@ -26,12 +26,6 @@ struct TestWindow : ui::Form {
   ui::Label* label;
 };
 
-std::wstring WindowText(HWND hwnd) {
-  wchar_t text[64] = {};
-  GetWindowTextW(hwnd, text, 64);
-  return text;
-}
-
 // Pumps this thread's messages until `done` holds or ten seconds have passed.
 template <class Done>
 bool PumpUntil(Done done) {
@@ -63,7 +57,7 @@ TEST(WorkersWin32, AHandOverReachesTheWindowThroughTheMessageQueue) {
   ASSERT_TRUE(PumpUntil([&] { return app.GetWorkers().Running() == 0; }));
   EXPECT_TRUE(answered);
   EXPECT_EQ(ran_on.load(), ui_thread);
-  EXPECT_EQ(WindowText(label), L"12 ms");
+  EXPECT_EQ(win32_test::ControlText(label), L"12 ms");
 }
 
 TEST(WorkersWin32, AHandOverForADestroyedWindowIsDroppedAndTheProcessGoesOn) {
