@@ -155,3 +155,20 @@ TEST(IniDifferentialWin32, ShapesAtTheEdgesOfTheFormat) {
 }
 
 }  // namespace
+
+namespace {
+
+// The one place where the program reads differently on purpose: the settings file joins
+// the lines under a repeated header to the first section of that name (so a hand edit
+// is neither lost nor ignored), where the system stops at the first section. Once the
+// program has saved the file, the joined lines stand in the first section and the two
+// readers agree again.
+TEST(IniDifferentialWin32, SettingsJoinARepeatedSectionWhereTheSystemReadsOnlyTheFirst) {
+  const std::string text = "[Option]\r\nA=1\r\n[option]\r\nB=2\r\nA=3\r\n";
+  EXPECT_EQ(Differences(Bytes(text), common::IniOptions::Settings()),
+            (std::vector<std::string>{"[Option] B: system \"<absent>\", ours \"2\""}));
+  const std::string saved = common::IniFile::Parse(text, common::IniOptions::Settings()).Serialize();
+  EXPECT_TRUE(Differences(Bytes(saved), common::IniOptions::Settings()).empty()) << saved;
+}
+
+}  // namespace
