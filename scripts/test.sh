@@ -23,3 +23,6 @@ cmake --build build/win64 -j"$jobs"
 echo "== win64 tests (Wine, loopback only)"
 unshare -n bash scripts/wine-ctest.sh build/win64
 echo "Screenshots: $root/build/screenshots/"
+
+echo "== fuzz targets (a few seconds each, so the harnesses keep building and running)"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-3}"
