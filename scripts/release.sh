@@ -70,7 +70,8 @@ if [ -z "$version" ]; then
   version=$(python3 - "$work/zip/Velmora.exe" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
-at = data.find(struct.pack("<I", 0xFEEF04BD))
+# VS_FIXEDFILEINFO: the signature, the structure version 1.0, then the file version.
+at = data.find(struct.pack("<II", 0xFEEF04BD, 0x00010000))
 if at < 0:
     sys.exit("release.sh: Velmora.exe has no version resource")
 ms, ls = struct.unpack_from("<II", data, at + 8)

@@ -370,10 +370,10 @@ void TForm10::QuickStartUpdate() {
 
 // ---- download and install ----------------------------------------------------------
 
-void TForm10::ReturnToIdle() {
+void TForm10::ReturnToIdle(bool clear_progress) {
   ButtonDownload->SetTag(0);
   ButtonDownload->SetCaption(Msg("LangDownload"));
-  ProgressBarUpdate->SetPosition(0);
+  if (clear_progress) ProgressBarUpdate->SetPosition(0);
   ProgressBarUpdate->SetVisible(false);
   ButtonClose->SetEnabled(true);
   GroupBoxOption->SetEnabled(true);
@@ -383,7 +383,7 @@ void TForm10::ButtonDownloadClick() {
   if (ButtonDownload->Tag() == 1) {
     // Cancel, also while the first click's transfer is still running below us.
     try {
-      ReturnToIdle();
+      ReturnToIdle(true);
       AbortUpdate = true;
       ProgressBarUpdate->SetPosition(0);
       LabelUpDate->SetCaption(Msg("LangNoDownload"));
@@ -415,7 +415,7 @@ void TForm10::ButtonDownloadClick() {
   if (!downloaded) {
     // A failed, refused or cancelled download leaves the window ready for another try
     // and says that nothing was downloaded.
-    ReturnToIdle();
+    ReturnToIdle(true);
     LabelUpDate->SetCaption(Msg("LangNoDownload"));
     App().ProcessMessages();
     return;
@@ -433,7 +433,8 @@ void TForm10::ButtonDownloadClick() {
     platform_->desktop.ShellOpen(target, "", false);
     App().ProcessMessages();
   }
-  ReturnToIdle();
+  // The hidden bar keeps showing how far the download came.
+  ReturnToIdle(false);
   App().ProcessMessages();
 }
 

@@ -123,8 +123,9 @@ class TForm10 : public ui::Form {
   // The servers, the key and a signature check that workers can take with them.
   SignatureCheck MakeSignatureCheck();
   // The window after a download that did not end in an installation: the button
-  // reads "download" again, the bar is hidden, the options and Close work again.
-  void ReturnToIdle();
+  // reads "download" again, the bar is hidden (and emptied when asked), the options and
+  // Close work again.
+  void ReturnToIdle(bool clear_progress);
 
   app::Services& services_;
   UpdaterPlatform* platform_;

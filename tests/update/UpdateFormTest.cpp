@@ -275,6 +275,7 @@ TEST_F(UpdateWindow, InstalledCopyWithoutQuickOpensTheInstallerAndStays) {
   EXPECT_EQ(desktop.opened[0].parameters, "");
   EXPECT_EQ(desktop.exits, 0);
   EXPECT_EQ(form->GetTaskbarProgress().state, ui::Form::TaskbarState::None);
+  EXPECT_EQ(form->ProgressBarUpdate->Position(), 0);  // too small a file to count percents
 }
 
 TEST_F(UpdateWindow, ACancelClickDuringTheTransferResetsTheWindowAndRemovesTheFile) {

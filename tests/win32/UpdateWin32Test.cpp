@@ -120,8 +120,10 @@ struct UpdateWin32 : ::testing::Test {
     application = std::make_unique<ui::Application>(*host);
     application->SetTitle("Velmora");
     auto* main = application->CreateForm<app::TForm1>(real.services);
-    settings_path = main->PortablePath();
-    saved_settings = real.files.ReadFile(settings_path);
+    if (settings_path.empty()) {
+      settings_path = main->PortablePath();
+      saved_settings = real.files.ReadFile(settings_path);
+    }
     auto document = common::IniDocument::Load(real.files, settings_path, real.system.AnsiCodePage(),
                                               common::IniOptions::Settings());
     ASSERT_TRUE(document);
