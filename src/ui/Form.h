@@ -61,6 +61,12 @@ class Form : public Component {
   void SetMinimizeBox(bool box) { minimize_box_ = box; }
   Position GetPosition() const { return position_; }
   void SetPosition(Position position) { position_ = position; }
+  // A taskbar button of its own, the desktop as owner.
+  bool AppWindow() const { return app_window_; }
+  void SetAppWindow(bool app_window) { app_window_ = app_window; }
+  // Asks the system for rounded window corners where it draws them.
+  bool RoundedCorners() const { return rounded_corners_; }
+  void SetRoundedCorners(bool rounded) { rounded_corners_ = rounded; }
   bool DoubleBuffered() const { return double_buffered_; }
   void SetDoubleBuffered(bool buffered) { double_buffered_ = buffered; }
 
@@ -70,6 +76,10 @@ class Form : public Component {
 
   // Creation handler, run once by Application::CreateForm.
   virtual void FormCreate() {}
+  // Show handler, run each time the form is about to be shown modally.
+  virtual void FormShow() {}
+  // A system setting changed (the settings-change broadcast reached the window).
+  virtual void SettingChange() {}
   // Close handler, run before the window goes away.
   virtual void FormClose() {}
   // The mouse moved over the window's own client surface (not over a child).
@@ -92,6 +102,8 @@ class Form : public Component {
   bool minimize_box_ = true;
   Position position_ = Position::Designed;
   bool double_buffered_ = false;
+  bool app_window_ = false;
+  bool rounded_corners_ = false;
   void* peer_data_ = nullptr;
 };
 
