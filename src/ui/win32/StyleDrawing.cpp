@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "ui/Controls.h"
+#include "ui/Form.h"
 #include "ui/win32/Palette.h"
 
 namespace ui::win32 {
