@@ -49,7 +49,8 @@ class ImagePeer : public ControlPeer {
     icon_ = static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), Widen(name).c_str(), IMAGE_ICON, b.width, b.height, 0));
     if (icon_) SendMessageW(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    MoveWindow(hwnd_, b.left, b.top, b.width, b.height, FALSE);
+    // Above the labels it shares its place with, which are made before it.
+    SetWindowPos(hwnd_, HWND_TOP, b.left, b.top, b.width, b.height, SWP_NOACTIVATE);
   }
 
  private:

@@ -55,6 +55,9 @@ struct Entry {
   const Component* component = nullptr;
   bool hot = false;
   bool tracking = false;
+  // The system theme class last given to the window (-1: none yet, 0 light, 1 dark):
+  // setting it again would only make the control recompute itself.
+  int themed = -1;
 };
 
 // Every attached window, removed when it is destroyed.
@@ -93,11 +96,15 @@ Role RoleOf(const Component& c) {
 
 const StylePalette& P() { return *g_active; }
 
-int Dpi(HWND hwnd) {
-  HDC dc = GetDC(hwnd);
-  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(hwnd, dc);
-  return dpi > 0 ? dpi : 96;
+// The screen's dots per inch, as the peers scale with them (read once).
+int Dpi(HWND) {
+  static const int dpi = [] {
+    HDC dc = GetDC(nullptr);
+    int value = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return value > 0 ? value : 96;
+  }();
+  return dpi;
 }
 
 int Scaled(HWND hwnd, int value) { return MulDiv(value, Dpi(hwnd), 96); }
@@ -587,8 +594,15 @@ HIMAGELIST CheckImages(int size) {
   return list;
 }
 
+// Gives a control the system's dark or light theme class (seen on Windows 10 and 11).
+void SetSystemTheme(HWND hwnd, Entry& entry) {
+  if (entry.themed == static_cast<int>(P().dark)) return;
+  entry.themed = P().dark;
+  SetWindowTheme(hwnd, P().dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
+}
+
 // Puts the style's colours onto a window that keeps colours of its own.
-void ApplyColours(HWND hwnd, const Entry& entry) {
+void ApplyColours(HWND hwnd, Entry& entry) {
   if (!g_active) return;
   switch (entry.role) {
     case Role::Form: {
@@ -598,7 +612,7 @@ void ApplyColours(HWND hwnd, const Entry& entry) {
       break;
     }
     case Role::ListView: {
-      SetWindowTheme(hwnd, P().dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
+      SetSystemTheme(hwnd, entry);
       SendMessageW(hwnd, LVM_SETBKCOLOR, 0, Rgb(P().edit));
       SendMessageW(hwnd, LVM_SETTEXTBKCOLOR, 0, Rgb(P().edit));
       SendMessageW(hwnd, LVM_SETTEXTCOLOR, 0, Rgb(P().edit_text));
@@ -613,10 +627,11 @@ void ApplyColours(HWND hwnd, const Entry& entry) {
     case Role::Memo:
     case Role::Edit:
     case Role::ComboBox:
-      SetWindowTheme(hwnd, P().dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
+      SetSystemTheme(hwnd, entry);
       break;
     case Role::Progress:
-      SetWindowTheme(hwnd, L"", L"");  // the bar's own colours count only without visual styles
+      if (entry.themed < 0) SetWindowTheme(hwnd, L"", L"");  // the bar's own colours count only without visual styles
+      entry.themed = 0;
       SendMessageW(hwnd, PBM_SETBKCOLOR, 0, Rgb(P().edit));
       SendMessageW(hwnd, PBM_SETBARCOLOR, 0, Rgb(P().accent));
       break;
@@ -644,6 +659,9 @@ LRESULT ControlColour(UINT msg, HDC dc, HWND child) {
   COLORREF text = Rgb(enabled ? P().text : P().disabled_text);
   if (msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX) {
     back = Rgb(P().edit);
+    text = Rgb(P().edit_text);
+  } else if (entry && entry->role == Role::Memo && enabled) {
+    back = Rgb(P().edit);  // a read-only log reads like any other text box
     text = Rgb(P().edit_text);
   } else if (entry && (entry->role == Role::Edit || entry->role == Role::Memo)) {
     back = Rgb(P().panel);  // read-only or disabled boxes
@@ -845,7 +863,7 @@ void Attach(HWND hwnd, const Component& component) {
       DwmSetWindowAttribute(hwnd, kWindowCornerPreference, &round, sizeof(round));
     }
   }
-  ApplyColours(hwnd, entry);
+  ApplyColours(hwnd, Windows()[hwnd]);
 }
 
 void SetActive(const StylePalette* style) {
