@@ -264,7 +264,8 @@ void PaintButton(HWND hwnd, const Entry& entry) {
     ImageList_DrawEx(images.himl, 0, dc, x, y, cx, cy, CLR_NONE, CLR_NONE,
                      enabled ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
     text_rect.top = y + cy + Scaled(hwnd, 2);
-    InflateRect(&text_rect, -Scaled(hwnd, 2), 0);
+    // Clear of the frame: a caption too wide for the button wraps instead.
+    InflateRect(&text_rect, -Scaled(hwnd, 5), 0);
     DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
   } else {
     InflateRect(&text_rect, -Scaled(hwnd, 4), -Scaled(hwnd, 2));
