@@ -58,6 +58,7 @@ struct Entry {
   // The system theme class last given to the window (-1: none yet, 0 light, 1 dark):
   // setting it again would only make the control recompute itself.
   int themed = -1;
+  bool subclassed = false;
 };
 
 // Every attached window, removed when it is destroyed.
@@ -643,13 +644,27 @@ void ApplyColours(HWND hwnd, Entry& entry) {
 
 LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR);
 
+// Whether the window paints or answers something itself while a style is chosen.
+// Labels, pictures and progress bars are coloured by their parent or by messages.
+bool PaintsWithStyle(Role role) {
+  return role != Role::Label && role != Role::Image && role != Role::Progress && role != Role::Other;
+}
+
+// Subclassing costs every message of the window a look-up of its subclass list (a
+// server round trip under Wine), so windows get it only once they need it: when a
+// style is chosen, or as the parent of a link label.
+void Hook(HWND hwnd, Entry& entry) {
+  if (entry.subclassed) return;
+  entry.subclassed = SetWindowSubclass(hwnd, Subclass, kSubclassId, 0);
+}
+
 // A further window inside a control (a list view's header).
 void AttachHelper(HWND hwnd, Role role) {
-  if (!hwnd || Find(hwnd)) return;
-  Entry entry;
+  if (!hwnd) return;
+  Entry& entry = Windows()[hwnd];
+  entry = Entry{};
   entry.role = role;
-  Windows()[hwnd] = entry;
-  SetWindowSubclass(hwnd, Subclass, kSubclassId, 0);
+  if (g_active) Hook(hwnd, entry);
 }
 
 // The colours of a child's text and background, asked of its parent.
@@ -849,12 +864,16 @@ LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UIN
 }  // namespace
 
 void Attach(HWND hwnd, const Component& component) {
-  if (!hwnd || Find(hwnd)) return;
-  Entry entry;
+  if (!hwnd) return;
+  // A window handle of a window gone before may come back for a new window.
+  Entry& entry = Windows()[hwnd];
+  if (entry.subclassed) RemoveWindowSubclass(hwnd, Subclass, kSubclassId);
+  entry = Entry{};
   entry.role = RoleOf(component);
   entry.component = &component;
-  Windows()[hwnd] = entry;
-  SetWindowSubclass(hwnd, Subclass, kSubclassId, 0);
+  if (g_active && PaintsWithStyle(entry.role)) Hook(hwnd, entry);
+  if (IsLink(&entry))
+    if (Entry* parent = Find(GetParent(hwnd))) Hook(GetParent(hwnd), *parent);
   if (entry.role == Role::ListView)
     AttachHelper(reinterpret_cast<HWND>(SendMessageW(hwnd, LVM_GETHEADER, 0, 0)), Role::Header);
   if (entry.role == Role::Form) {
@@ -864,14 +883,21 @@ void Attach(HWND hwnd, const Component& component) {
       DwmSetWindowAttribute(hwnd, kWindowCornerPreference, &round, sizeof(round));
     }
   }
-  ApplyColours(hwnd, Windows()[hwnd]);
+  ApplyColours(hwnd, entry);
 }
 
 void SetActive(const StylePalette* style) {
   if (style == g_active) return;
   g_active = style;
   std::vector<HWND> forms;
+  for (auto it = Windows().begin(); it != Windows().end();) {
+    if (!IsWindow(it->first))
+      it = Windows().erase(it);
+    else
+      ++it;
+  }
   for (auto& [hwnd, entry] : Windows()) {
+    if (g_active && PaintsWithStyle(entry.role)) Hook(hwnd, entry);
     ApplyColours(hwnd, entry);
     if (entry.role == Role::Form) forms.push_back(hwnd);
   }
