@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "common/FileInfoUtils.h"
+#include "theme/WindowsDarkMode.h"
 
 namespace app {
 
@@ -22,6 +23,7 @@ ui::Font NavFont(bool small) {
 
 TForm1::TForm1(ui::Application& app, Services& services) : ui::Form(app, "Form1"), services_(services) {
   time_separator_ = services.system.TimeSeparator();
+  theme::RegisterStyles(app.Styles());
   CreateComponents();
 }
 
@@ -235,12 +237,6 @@ void TForm1::SpeedButton_GeneralMenuClick() {
   App().Host().Popup(*PopupMenu_General, corner);
 }
 
-// The theme styles themselves are applied by the theme module; here the items
-// close the general-menu mark like every menu command.
-void TForm1::ThemeAutoClick() { general_menu_open_ = false; }
-void TForm1::ThemeLightClick() { general_menu_open_ = false; }
-void TForm1::ThemeDarkClick() { general_menu_open_ = false; }
-
 void TForm1::CheckUpdateMenuClick() {
   general_menu_open_ = false;
   if (ui::Form* form = App().FindForm("Form10")) App().ShowModal(*form);
@@ -254,15 +250,6 @@ void TForm1::AboutMenuClick() {
 bool TForm1::IsWindows10Or11() {
   platform::OsVersion v = services_.system.GetOsVersion();
   return v.major == 10 && v.build > 10239;
-}
-
-TForm8::TForm8(ui::Application& app, Services&) : ui::Form(app, "Form8") {
-  SetCaption("О программе");
-  SetClientSize(360, 220);
-  SetResizable(false);
-  SetMaximizeBox(false);
-  SetMinimizeBox(false);
-  SetPosition(ui::Position::DesktopCenter);
 }
 
 }  // namespace app

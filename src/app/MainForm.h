@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "about/AboutForm.h"
 #include "adapter/AdapterPage.h"
 #include "app/Page.h"
 #include "app/Services.h"
@@ -50,9 +51,14 @@ class TForm1 : public ui::Form, public Shell {
   void SpeedButton_GeneralMenuClick();
   void WMMouseMove() { general_menu_open_ = false; }
   bool GeneralMenuOpen() const { return general_menu_open_; }
+  // The theme items (theme/ThemeMenu.cpp).
   void ThemeAutoClick();
   void ThemeLightClick();
   void ThemeDarkClick();
+  void UnCheckTheme();
+  // The system's settings-change broadcast.
+  void WMWinIniChange();
+  void SettingChange() override { WMWinIniChange(); }
   void CheckUpdateMenuClick();
   void AboutMenuClick();
 
@@ -136,6 +142,9 @@ class TForm1 : public ui::Form, public Shell {
   void CreateComponents();
   std::string SettingsFolderPath(const char* file_name);
   void Navigate(ui::Button* selected, int page_index);
+  void FollowSystemTheme();
+  // Checks `item` alone and applies `style` (null: the system's mode).
+  void ChooseTheme(ui::MenuItem* item, const char* style);
 
   std::unique_ptr<repair::UsefulCommandsPage> commands_;
   std::unique_ptr<profiles::ProfilesPage> profiles_;
@@ -151,11 +160,5 @@ class TForm1 : public ui::Form, public Shell {
 
 // The update window lives with the updater.
 using TForm10 = update::TForm10;
-
-// The about window.
-class TForm8 : public ui::Form {
- public:
-  TForm8(ui::Application& app, Services& services);
-};
 
 }  // namespace app

@@ -4,7 +4,8 @@
 
 namespace ui {
 
-Application::Application(UiHost& host) : host_(host), workers_([&host] { host.WakeUiThread(); }) {
+Application::Application(UiHost& host) : host_(host), workers_([&host] { host.WakeUiThread(); }),
+      styles_([&host](const StylePalette* palette) { host.StyleChanged(palette); }) {
   host_.AttachApplication(this);
 }
 

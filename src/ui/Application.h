@@ -11,6 +11,7 @@
 
 #include "ui/Component.h"
 #include "ui/Form.h"
+#include "ui/Style.h"
 #include "ui/Workers.h"
 
 namespace ui {
@@ -66,6 +67,12 @@ class UiHost {
   virtual Point ClientToScreen(const Component& component, Point client) = 0;
   // Shows the main form and runs until it closes.
   virtual void Run(Form& main) = 0;
+  // The chosen visual style changed (null: the system's standard look): every
+  // window shows it at once.
+  virtual void StyleChanged(const StylePalette* palette) {}
+  // Opens a document or link with the shell's "open" verb, the form's window as
+  // owner; the outcome is not reported.
+  virtual void ShellOpen(Form* owner, const std::string& target) {}
 };
 
 class Application {
@@ -110,7 +117,10 @@ class Application {
   bool InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
     return host_.InputQuery(title, prompt, value);
   }
+  // Shows the form modally; the host runs its show handler first.
   void ShowModal(Form& form) { host_.ShowModal(form); }
+  // The visual styles and the one chosen.
+  StyleManager& Styles() { return styles_; }
   // Shows the main form and runs until it closes; then hand-overs of workers still
   // running are dropped.
   void Run();
@@ -128,6 +138,7 @@ class Application {
   std::vector<std::unique_ptr<Form>> forms_;
   std::vector<Form*> form_order_;
   Workers workers_;
+  StyleManager styles_;
 };
 
 // The text of the default error report: "." is appended when the last character's

@@ -60,6 +60,7 @@ struct Font {
   int height = -11;  // negative: character height in pixels at 96 dpi, as LOGFONT
   bool bold = false;
   bool italic = false;
+  bool underline = false;
   bool operator==(const Font&) const = default;
 };
 

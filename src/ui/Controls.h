@@ -371,6 +371,13 @@ class Image : public Component {
  public:
   Image(Form* owner, Component* parent, std::string name)
       : Component(owner, parent, std::move(name), Kind::Image) {}
+  // Name of the icon resource of the executable shown, centred and scaled to fit;
+  // empty, or a resource that does not exist, shows nothing.
+  const std::string& IconResource() const { return icon_resource_; }
+  void SetIconResource(std::string name) { icon_resource_ = std::move(name); }
+
+ private:
+  std::string icon_resource_;
 };
 
 }  // namespace ui

@@ -74,6 +74,9 @@ class Form : public Component {
   };
   const TaskbarProgress& GetTaskbarProgress() const { return taskbar_progress_; }
   void SetTaskbarProgress(const TaskbarProgress& progress);
+  // Asks the system for rounded window corners where it draws them.
+  bool RoundedCorners() const { return rounded_corners_; }
+  void SetRoundedCorners(bool rounded) { rounded_corners_ = rounded; }
   bool DoubleBuffered() const { return double_buffered_; }
   void SetDoubleBuffered(bool buffered) { double_buffered_ = buffered; }
 
@@ -83,6 +86,8 @@ class Form : public Component {
 
   // Creation handler, run once by Application::CreateForm.
   virtual void FormCreate() {}
+  // A system setting changed (the settings-change broadcast reached the window).
+  virtual void SettingChange() {}
   // Close handler, run before the window goes away (or, for a modal window, hides).
   virtual void FormClose() {}
   // Show handler, run each time the window is about to be shown modally.
@@ -111,6 +116,7 @@ class Form : public Component {
   bool double_buffered_ = false;
   bool own_taskbar_button_ = false;
   TaskbarProgress taskbar_progress_;
+  bool rounded_corners_ = false;
   void* peer_data_ = nullptr;
 };
 

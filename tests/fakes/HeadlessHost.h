@@ -51,6 +51,8 @@ class HeadlessHost : public ui::UiHost {
   std::vector<std::string> inputs;
   std::vector<std::string> modals;
   std::vector<std::string> created_forms;
+  // Targets handed to the shell's "open" verb, each as "owner form|target".
+  std::vector<std::string> shell_opens;
   std::vector<std::string> shown_forms;
   int process_messages_calls = 0;
   int end_menu_calls = 0;
@@ -75,6 +77,9 @@ class HeadlessHost : public ui::UiHost {
   void EndMenu() override { ++end_menu_calls; }
   ui::Point ClientToScreen(const ui::Component& component, ui::Point client) override;
   void Run(ui::Form& main) override;
+  void ShellOpen(ui::Form* owner, const std::string& target) override {
+    shell_opens.push_back((owner ? owner->Name() : std::string()) + "|" + target);
+  }
 
  private:
   ui::Application* app_ = nullptr;

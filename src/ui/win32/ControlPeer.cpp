@@ -2,6 +2,7 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/win32/FormPeer.h"
+#include "ui/win32/StyleDrawing.h"
 #include "ui/win32/Win32Host.h"
 
 namespace ui::win32 {
@@ -59,6 +60,7 @@ bool ControlPeer::Create(HWND parent) {
   form_.SyncHint(component_, hwnd_);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(component_.GetFont())), FALSE);
   Fill();
+  styling::Attach(hwnd_, component_);
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/win32/Wide.h"
 #include "ui/win32/Palette.h"
+#include "ui/win32/StyleDrawing.h"
 #include "ui/win32/Win32Host.h"
 
 namespace ui::win32 {
@@ -91,6 +92,7 @@ void FormPeer::MakeWindows() {
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.GetFont())), FALSE);
   Name(hwnd_, form);
+  styling::Attach(hwnd_, form);
   CreateChildren(form, hwnd_);
   pages_open_ = true;
 }
@@ -146,11 +148,11 @@ Component* FormPeer::ComponentOf(HWND hwnd) const {
 
 HFONT FormPeer::FontFor(const Font& font) {
   std::string key = font.name + "|" + std::to_string(font.height) + (font.bold ? "b" : "") +
-                    (font.italic ? "i" : "");
+                    (font.italic ? "i" : "") + (font.underline ? "u" : "");
   if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
   // The design asks for the OEM character set; with Unicode window texts that only
   // risks a raster substitute, so the default set is asked for instead.
-  HFONT handle = CreateFontW(Scale(font.height), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, FALSE,
+  HFONT handle = CreateFontW(Scale(font.height), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, font.italic, font.underline,
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
   fonts_[key] = handle;
@@ -362,6 +364,9 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
     case WM_MOUSEMOVE:
       peer->host_.Guard([peer] { peer->form_.MouseMove(); });
       return 0;
+    case WM_SETTINGCHANGE:
+      peer->host_.Guard([peer] { peer->form_.SettingChange(); });
+      break;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
       if (peer->form_.MinWidth()) info->ptMinTrackSize.x = peer->Scale(peer->form_.MinWidth());

@@ -32,12 +32,29 @@ class LabelPeer : public ControlPeer {
 class ImagePeer : public ControlPeer {
  public:
   using ControlPeer::ControlPeer;
+  ~ImagePeer() override {
+    if (icon_) DestroyIcon(icon_);
+  }
 
  protected:
   void Describe(CreateParams& params) override {
     params.window_class = WC_STATICW;
-    params.style |= SS_ICON | SS_CENTERIMAGE;
+    params.style |= SS_ICON | SS_CENTERIMAGE | SS_REALSIZECONTROL;
   }
+  // The icon at the picture's size; a missing resource leaves it empty.
+  void Fill() override {
+    const std::string& name = static_cast<Image&>(component_).IconResource();
+    if (name.empty()) return;
+    const Rect b = WindowBounds();
+    icon_ = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), Widen(name).c_str(), IMAGE_ICON, b.width, b.height, 0));
+    if (icon_) SendMessageW(hwnd_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    // Above the labels it shares its place with, which are made before it.
+    SetWindowPos(hwnd_, HWND_TOP, b.left, b.top, b.width, b.height, SWP_NOACTIVATE);
+  }
+
+ private:
+  HICON icon_ = nullptr;
 };
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <exception>
 
 #include "platform/win32/Wide.h"
 #include "ui/Controls.h"
 #include "ui/win32/FormPeer.h"
+#include "ui/win32/StyleDrawing.h"
 
 namespace ui::win32 {
 
@@ -335,13 +337,17 @@ void Win32Host::ShowModal(Form& form) {
 
 void Win32Host::CloseForm(Form& form) {
   FormPeer* peer = PeerOf(form);
-  if (peer && peer->Window()) SendMessageW(peer->Window(), WM_CLOSE, 0, 0);
+  if (peer && peer->Window())
+    SendMessageW(peer->Window(), WM_CLOSE, 0, 0);
+  else
+    UiHost::CloseForm(form);  // no window yet: the handler runs and the form stays hidden
 }
 
 void Win32Host::Popup(PopupMenu& menu, Point screen) {
   HWND owner = app_ && app_->MainForm() ? WindowOf(*app_->MainForm()) : nullptr;
   MenuBuild build;
   HMENU hmenu = BuildMenu(menu.Items(), build);
+  styling::PrepareMenu(hmenu);
   OpenMenu open{&build, nullptr, nullptr};
   OpenMenu* outer = g_open_menu;
   g_open_menu = &open;
@@ -374,6 +380,13 @@ void Win32Host::Run(Form& main) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
   peer->Hide();
+}
+
+void Win32Host::StyleChanged(const StylePalette* palette) { styling::SetActive(palette); }
+
+void Win32Host::ShellOpen(Form* owner, const std::string& target) {
+  HWND owner_hwnd = owner ? WindowOf(*owner) : nullptr;
+  ShellExecuteW(owner_hwnd, L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace ui::win32

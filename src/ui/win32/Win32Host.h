@@ -37,6 +37,8 @@ class Win32Host : public UiHost {
   void EndMenu() override;
   Point ClientToScreen(const Component& component, Point client) override;
   void Run(Form& main) override;
+  void StyleChanged(const StylePalette* palette) override;
+  void ShellOpen(Form* owner, const std::string& target) override;
 
   // The window of a component (null when it has none).
   HWND WindowOf(const Component& component) const;

@@ -1,0 +1,29 @@
+// The drawing of the program's own styles. Every window the peers make is attached
+// here once; while no style is chosen the windows keep the system's look (only link
+// labels get their link colour). With a style chosen, this module colours and paints
+// what the system would draw in its own colours: backgrounds, labels, push buttons
+// with their pictures, check boxes, group boxes, edits, memos, drop-down lists, list
+// views and their headers, status bars, progress bars, tooltips, popup menus and,
+// where the system offers it, the title bar.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/Component.h"
+#include "ui/Style.h"
+
+namespace ui::win32::styling {
+
+// Switches every attached window to the style (null: the system's look) and repaints
+// them all at once.
+void SetActive(const StylePalette* palette);
+
+// A window of the program has been made for `component` (a form, a container or a
+// control).
+void Attach(HWND hwnd, const Component& component);
+
+// A popup menu about to open: while a style is chosen its items are drawn by the
+// program (through the owner window, which is attached).
+void PrepareMenu(HMENU menu);
+
+}  // namespace ui::win32::styling
