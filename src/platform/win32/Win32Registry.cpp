@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32Processes.h"
 
 namespace platform::win32 {
 namespace {
@@ -105,6 +106,12 @@ class Win32Key : public RegistryKey {
 
 std::unique_ptr<RegistryKey> Win32Registry::Open(RegRoot root, const std::string& path,
                                                  uint32_t access, bool create) {
+  return OpenExplained(root, path, access, create).key;
+}
+
+KeyOpening Win32Registry::OpenExplained(RegRoot root, const std::string& path, uint32_t access,
+                                        bool create) {
+  KeyOpening opening;
   HKEY key = nullptr;
   LONG rc;
   if (create) {
@@ -113,8 +120,13 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RegRoot root, const std::string
   } else {
     rc = RegOpenKeyExW(RootKey(root), Widen(path).c_str(), 0, access, &key);
   }
-  if (rc != ERROR_SUCCESS) return nullptr;
-  return std::make_unique<Win32Key>(key);
+  if (rc != ERROR_SUCCESS) {
+    opening.missing = rc == ERROR_FILE_NOT_FOUND;
+    opening.error = SystemErrorText(static_cast<uint32_t>(rc));
+    return opening;
+  }
+  opening.key = std::make_unique<Win32Key>(key);
+  return opening;
 }
 
 bool Win32Registry::DeleteKey(RegRoot root, const std::string& path, uint32_t view) {
