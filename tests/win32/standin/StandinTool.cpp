@@ -10,7 +10,6 @@
 #include <shellapi.h>
 
 #include <cwctype>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -76,7 +75,17 @@ int wmain() {
 
   std::wstring rules = Env(L"VELMORA_STANDIN_RULES");
   std::string subject = Utf8(name + L" " + params);
-  std::ifstream in(rules.empty() ? std::wstring(L"NUL") : rules);
+  std::string rules_text;
+  HANDLE rules_file = rules.empty() ? INVALID_HANDLE_VALUE
+                                    : CreateFileW(rules.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (rules_file != INVALID_HANDLE_VALUE) {
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(rules_file, chunk, sizeof chunk, &got, nullptr) && got) rules_text.append(chunk, got);
+    CloseHandle(rules_file);
+  }
+  std::istringstream in(rules_text);
   std::string rule;
   while (std::getline(in, rule)) {
     std::istringstream fields(rule);
