@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -275,7 +276,7 @@ TEST_F(RepairWin32, ARunStartsTheToolsAsWrittenReportsTheirFailuresAndWritesTheP
 TEST_F(RepairWin32, TheWindowAnswersAtOnceWhileTheRunIsInAPause) {
   Tick({L"CheckBoxFlushDNS"});
   std::atomic<bool> stop{false};
-  std::atomic<long> slowest_ms{-1};
+  std::atomic<long> slowest_ms{-1}, median_ms{-1};
   std::atomic<int> samples{0};
   std::atomic<bool> still_pausing{false};
   // Measured from another thread while this one pumps, as the system would ask.
@@ -286,20 +287,24 @@ TEST_F(RepairWin32, TheWindowAnswersAtOnceWhileTheRunIsInAPause) {
       return !lines.empty() && lines.back() == "net stop dnscache /y";
     };
     while (!stop && !paused() && GetTickCount() - start < 20000) Sleep(5);
-    long slowest = 0;
+    std::vector<long> times;
     for (int i = 0; i < 10 && !stop; ++i) {
       LARGE_INTEGER f, a, b;
       QueryPerformanceFrequency(&f);
       QueryPerformanceCounter(&a);
       DWORD_PTR result = 0;
-      if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) slowest = 1000;
+      bool answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
       QueryPerformanceCounter(&b);
-      slowest = std::max<long>(slowest, static_cast<long>((b.QuadPart - a.QuadPart) * 1000 / f.QuadPart));
+      times.push_back(answered ? static_cast<long>((b.QuadPart - a.QuadPart) * 1000 / f.QuadPart) : 1000);
       ++samples;
       Sleep(100);
     }
     still_pausing = paused();
-    slowest_ms = slowest;
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) {
+      median_ms = times[times.size() / 2];
+      slowest_ms = times.back();
+    }
   });
   Press(L"ButtonApplay");
   bool ended = WaitForWorkers();
@@ -308,8 +313,12 @@ TEST_F(RepairWin32, TheWindowAnswersAtOnceWhileTheRunIsInAPause) {
   ASSERT_TRUE(ended);
   EXPECT_EQ(samples, 10);
   EXPECT_TRUE(still_pausing) << "all answers came during the 2-second pause";
-  EXPECT_GE(slowest_ms, 0);
-  EXPECT_LT(slowest_ms, 100);
+  std::printf("answers during the pause: median %ld ms, slowest %ld ms\n", median_ms.load(), slowest_ms.load());
+  // A UI thread held by the pause would not answer before the pause ends (up to 2 s);
+  // the median keeps one scheduling hiccup of a busy machine from deciding.
+  EXPECT_GE(median_ms, 0);
+  EXPECT_LT(median_ms, 100);
+  EXPECT_LT(slowest_ms, 1000);
 }
 
 // This Wine's shell finds its own powershell.exe (a stub that exits with 0) before any
