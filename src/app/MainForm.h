@@ -76,7 +76,7 @@ class TForm1 : public ui::Form, public Shell {
   // Log for a worker thread: each line is stamped when it is made and appended on
   // the UI thread in order; lines made after the window is gone are dropped. The
   // function holds nothing of the window that it uses outside a hand-over.
-  std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread);
+  std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread) override;
   bool GetSystemProxy(std::string& address, int& port, bool& enabled) override;
 
   // Start-up steps that belong to the language files.

@@ -5,6 +5,7 @@
 // the few named operations of other pages that its own header lists.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -34,6 +35,9 @@ class Shell {
   // A report line without a time stamp; the separator closes a report block.
   virtual void LogRaw(const std::string& line) = 0;
   void LogSeparator() { LogRaw(std::string(40, '-')); }
+  // Log for a worker thread: each line is stamped when it is made and appended on the
+  // UI thread in order; lines made after the window is gone are dropped.
+  virtual std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread) = 0;
   // The fixed proxy the program's own requests use: true only with a usable address
   // and port.
   virtual bool GetSystemProxy(std::string& address, int& port, bool& enabled) = 0;

@@ -56,6 +56,15 @@ class RegistryKey {
   virtual std::vector<std::string> ValueNames() = 0;
 };
 
+// An open that says why it failed.
+struct KeyOpening {
+  std::unique_ptr<RegistryKey> key;
+  // The key does not exist (an open without `create`).
+  bool missing = false;
+  // Why the key could not be opened, in the system's words.
+  std::string error;
+};
+
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -63,6 +72,13 @@ class Registry {
   // missing keys are made. Null when the key is absent or the access is refused.
   virtual std::unique_ptr<RegistryKey> Open(RegRoot root, const std::string& path,
                                             uint32_t access, bool create) = 0;
+  // As Open, and when the key cannot be opened, says why.
+  virtual KeyOpening OpenExplained(RegRoot root, const std::string& path, uint32_t access, bool create) {
+    KeyOpening opening;
+    opening.key = Open(root, path, access, create);
+    if (!opening.key) opening.error = "the key cannot be opened";
+    return opening;
+  }
   // Deletes a key that has no subkeys.
   virtual bool DeleteKey(RegRoot root, const std::string& path, uint32_t view) = 0;
 };

@@ -54,6 +54,10 @@ class System {
   // Tells running programs that the per-user internet settings changed.
   // The result says whether the system took the notice.
   virtual bool InternetSettingsChanged() = 0;
+  // Tells every top-level window that system settings changed (WM_WININICHANGE),
+  // waiting at most `per_window_timeout_ms` for each window; a thread whose window did
+  // not answer in time is skipped from then on. False when some window did not answer.
+  virtual bool BroadcastSettingChange(uint32_t per_window_timeout_ms) = 0;
 };
 
 }  // namespace platform

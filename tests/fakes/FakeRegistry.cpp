@@ -136,13 +136,30 @@ FakeRegistry::Node* FakeRegistry::Lookup(platform::RegRoot root, const std::stri
 std::unique_ptr<platform::RegistryKey> FakeRegistry::Open(platform::RegRoot root,
                                                           const std::string& path,
                                                           uint32_t access, bool create) {
-  if (fail_open.count(std::string(RootName(root)) + "\\" + path)) return nullptr;
+  return OpenExplained(root, path, access, create).key;
+}
+
+platform::KeyOpening FakeRegistry::OpenExplained(platform::RegRoot root, const std::string& path,
+                                                 uint32_t access, bool create) {
+  platform::KeyOpening opening;
+  const char* denied = "Access is denied.";
+  if (fail_open.count(std::string(RootName(root)) + "\\" + path)) {
+    opening.error = denied;
+    return opening;
+  }
   bool wants_write = (access & platform::reg_access::kWriteRights) != 0;
-  if (root == platform::RegRoot::LocalMachine && wants_write && !elevated) return nullptr;
-  if (create && root == platform::RegRoot::LocalMachine && !elevated) return nullptr;
+  if (root == platform::RegRoot::LocalMachine && !elevated && (wants_write || create)) {
+    opening.error = denied;
+    return opening;
+  }
   Node* node = Lookup(root, MapView(root, path, access), create);
-  if (!node) return nullptr;
-  return std::make_unique<FakeKey>(*this, *node, wants_write);
+  if (!node) {
+    opening.missing = true;
+    opening.error = "The system cannot find the file specified.";
+    return opening;
+  }
+  opening.key = std::make_unique<FakeKey>(*this, *node, wants_write);
+  return opening;
 }
 
 bool FakeRegistry::DeleteKey(platform::RegRoot root, const std::string& path, uint32_t view) {

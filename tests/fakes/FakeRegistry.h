@@ -40,6 +40,9 @@ class FakeRegistry : public platform::Registry {
 
   std::unique_ptr<platform::RegistryKey> Open(platform::RegRoot root, const std::string& path,
                                               uint32_t access, bool create) override;
+  // Failures in the system's words: access refused, or the key not found.
+  platform::KeyOpening OpenExplained(platform::RegRoot root, const std::string& path,
+                                     uint32_t access, bool create) override;
   bool DeleteKey(platform::RegRoot root, const std::string& path, uint32_t view) override;
 
   // Direct set-up and inspection for tests (no rights checked).

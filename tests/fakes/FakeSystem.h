@@ -60,6 +60,13 @@ class FakeSystem : public platform::System {
     return true;
   }
 
+  std::vector<uint32_t> broadcasts;  // the per-window bound of each broadcast
+  bool BroadcastSettingChange(uint32_t per_window_timeout_ms) override {
+    events.push_back("BroadcastSettingChange");
+    broadcasts.push_back(per_window_timeout_ms);
+    return true;
+  }
+
   std::string app_data = "C:\\Users\\user\\AppData\\Roaming";
   unsigned code_page = 1251;
 };
@@ -75,7 +82,8 @@ class FakeVersionResources : public platform::VersionResources {
   }
 };
 
-// Records the command lines it is asked to start.
+// Records the command lines it is asked to start and the shell requests; exit codes,
+// missing tools, refused shell requests and time-outs are set by the test.
 class FakeProcesses : public platform::Processes {
  public:
   struct Started {
@@ -84,11 +92,54 @@ class FakeProcesses : public platform::Processes {
   };
   std::vector<Started> started;
   std::set<std::string> missing_tools;  // first words that cannot be started
-  bool Run(const std::string& command_line, bool wait) override {
+  std::map<std::string, uint32_t> exit_codes;  // by command line; 0 otherwise
+  bool Run(const std::string& command_line, bool wait) override { return Execute(command_line, wait).started; }
+  platform::ProcessOutcome Execute(const std::string& command_line, bool wait) override {
+    platform::ProcessOutcome outcome;
     std::string tool = command_line.substr(0, command_line.find(' '));
-    if (missing_tools.count(tool)) return false;
+    if (missing_tools.count(tool)) {
+      outcome.error = "The system cannot find the file specified.";
+      return outcome;
+    }
     started.push_back({command_line, wait});
-    return true;
+    outcome.started = true;
+    if (wait) {
+      auto code = exit_codes.find(command_line);
+      outcome.exit_code = code == exit_codes.end() ? 0u : code->second;
+    }
+    return outcome;
+  }
+
+  struct ShellRequest {
+    std::string file, params;
+    bool waited;
+    uint32_t timeout_ms;
+  };
+  std::vector<ShellRequest> shell_requests;
+  std::map<std::string, int> shell_results;  // by file; 42 (accepted) otherwise
+  std::map<std::string, uint32_t> shell_exit_codes;  // by parameters; 0 otherwise
+  std::set<std::string> shell_time_outs;  // parameters whose process outlasts the wait
+  int ShellOpen(const std::string& file, const std::string& params) override {
+    shell_requests.push_back({file, params, false, 0});
+    auto result = shell_results.find(file);
+    return result == shell_results.end() ? 42 : result->second;
+  }
+  platform::ProcessOutcome ShellOpenAndWait(const std::string& file, const std::string& params,
+                                            uint32_t timeout_ms) override {
+    shell_requests.push_back({file, params, true, timeout_ms});
+    platform::ProcessOutcome outcome;
+    if (auto result = shell_results.find(file); result != shell_results.end() && result->second <= 32) {
+      outcome.error = "The system cannot find the file specified.";
+      return outcome;
+    }
+    outcome.started = true;
+    if (shell_time_outs.count(params)) {
+      outcome.timed_out = true;
+      return outcome;
+    }
+    auto code = shell_exit_codes.find(params);
+    outcome.exit_code = code == shell_exit_codes.end() ? 0u : code->second;
+    return outcome;
   }
 };
 

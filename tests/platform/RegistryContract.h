@@ -18,8 +18,15 @@ inline void CheckRegistryContract(platform::Registry& registry, const std::strin
 
   EXPECT_FALSE(registry.Open(RegRoot::CurrentUser, scratch + "\\Missing", acc::kRead, false))
       << "a missing key does not open";
+  platform::KeyOpening missing = registry.OpenExplained(RegRoot::CurrentUser, scratch + "\\Missing", all, false);
+  EXPECT_FALSE(missing.key);
+  EXPECT_TRUE(missing.missing) << "a missing key says so, apart from other failures";
+  EXPECT_FALSE(missing.error.empty()) << "and why, in words";
   auto key = registry.Open(RegRoot::CurrentUser, scratch, all, true);
   ASSERT_TRUE(key) << "create makes the key and its parents";
+  platform::KeyOpening present = registry.OpenExplained(RegRoot::CurrentUser, scratch, all, false);
+  EXPECT_TRUE(present.key);
+  EXPECT_FALSE(present.missing);
 
   EXPECT_TRUE(key->WriteString("ProfileName", "Сеть 2"));
   EXPECT_TRUE(key->WriteDWord("Category", 2));

@@ -1,12 +1,58 @@
 #include "platform/win32/Win32Processes.h"
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
 
 #include "platform/win32/Wide.h"
 
 namespace platform::win32 {
 
+std::string SystemErrorText(uint32_t code) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
+  if (text.empty()) {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "error 0x%08lX", static_cast<unsigned long>(code));
+    return hex;
+  }
+  return Narrow(text);
+}
+
+namespace {
+
+// Waits for a started process and fills in how it ended; closes the handle.
+void WaitAndClose(HANDLE process, DWORD timeout_ms, ProcessOutcome& outcome) {
+  DWORD waited = WaitForSingleObject(process, timeout_ms);
+  if (waited == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    if (GetExitCodeProcess(process, &code))
+      outcome.exit_code = code;
+    else
+      outcome.error = SystemErrorText(GetLastError());
+  } else if (waited == WAIT_TIMEOUT) {
+    outcome.timed_out = true;
+  } else {
+    outcome.error = SystemErrorText(GetLastError());
+  }
+  CloseHandle(process);
+}
+
+}  // namespace
+
 bool Win32Processes::Run(const std::string& command_line, bool wait) {
+  return Execute(command_line, wait).started;
+}
+
+ProcessOutcome Win32Processes::Execute(const std::string& command_line, bool wait) {
+  ProcessOutcome outcome;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -14,12 +60,48 @@ bool Win32Processes::Run(const std::string& command_line, bool wait) {
   PROCESS_INFORMATION process{};
   std::wstring line = Widen(command_line);  // CreateProcessW may write into it
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
-                      CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process))
-    return false;
-  if (wait) WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hProcess);
+                      CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
+    outcome.error = SystemErrorText(GetLastError());
+    return outcome;
+  }
+  outcome.started = true;
   CloseHandle(process.hThread);
-  return true;
+  if (wait)
+    WaitAndClose(process.hProcess, INFINITE, outcome);
+  else
+    CloseHandle(process.hProcess);
+  return outcome;
+}
+
+int Win32Processes::ShellOpen(const std::string& file, const std::string& params) {
+  std::wstring wfile = Widen(file), wparams = Widen(params);
+  HINSTANCE result = ShellExecuteW(nullptr, L"open", wfile.c_str(), wparams.c_str(), nullptr, SW_HIDE);
+  return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+}
+
+ProcessOutcome Win32Processes::ShellOpenAndWait(const std::string& file, const std::string& params,
+                                                uint32_t timeout_ms) {
+  ProcessOutcome outcome;
+  std::wstring wfile = Widen(file), wparams = Widen(params);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  info.lpVerb = L"open";
+  info.lpFile = wfile.c_str();
+  info.lpParameters = wparams.c_str();
+  info.nShow = SW_HIDE;
+  if (!ShellExecuteExW(&info)) {
+    outcome.error = SystemErrorText(GetLastError());
+    return outcome;
+  }
+  outcome.started = true;
+  if (!info.hProcess) {
+    // The shell handed the request on without a process of its own to wait for.
+    outcome.error = "the shell gave no process to wait for";
+    return outcome;
+  }
+  WaitAndClose(info.hProcess, timeout_ms, outcome);
+  return outcome;
 }
 
 LocalTime Win32Clock::Now() {

@@ -1,13 +1,24 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "platform/Clock.h"
 #include "platform/Processes.h"
 
 namespace platform::win32 {
 
+// The system's text for an error code, without the trailing line break; the code in
+// hex when the system has none.
+std::string SystemErrorText(uint32_t code);
+
 class Win32Processes : public platform::Processes {
  public:
   bool Run(const std::string& command_line, bool wait) override;
+  ProcessOutcome Execute(const std::string& command_line, bool wait) override;
+  int ShellOpen(const std::string& file, const std::string& params) override;
+  ProcessOutcome ShellOpenAndWait(const std::string& file, const std::string& params,
+                                  uint32_t timeout_ms) override;
 };
 
 class Win32Clock : public platform::Clock {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32Processes.h"
 
 namespace platform::win32 {
 namespace {
@@ -103,18 +104,37 @@ class Win32Key : public RegistryKey {
 
 }  // namespace
 
+namespace {
+
+LONG OpenKey(RegRoot root, const std::string& path, uint32_t access, bool create, HKEY* key) {
+  if (create)
+    return RegCreateKeyExW(RootKey(root), Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                           key, nullptr);
+  return RegOpenKeyExW(RootKey(root), Widen(path).c_str(), 0, access, key);
+}
+
+}  // namespace
+
 std::unique_ptr<RegistryKey> Win32Registry::Open(RegRoot root, const std::string& path,
                                                  uint32_t access, bool create) {
+  // Most callers only ask whether the key is there: no error text is made for them.
   HKEY key = nullptr;
-  LONG rc;
-  if (create) {
-    rc = RegCreateKeyExW(RootKey(root), Widen(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                         access, nullptr, &key, nullptr);
-  } else {
-    rc = RegOpenKeyExW(RootKey(root), Widen(path).c_str(), 0, access, &key);
-  }
-  if (rc != ERROR_SUCCESS) return nullptr;
+  if (OpenKey(root, path, access, create, &key) != ERROR_SUCCESS) return nullptr;
   return std::make_unique<Win32Key>(key);
+}
+
+KeyOpening Win32Registry::OpenExplained(RegRoot root, const std::string& path, uint32_t access,
+                                        bool create) {
+  KeyOpening opening;
+  HKEY key = nullptr;
+  LONG rc = OpenKey(root, path, access, create, &key);
+  if (rc != ERROR_SUCCESS) {
+    opening.missing = rc == ERROR_FILE_NOT_FOUND;
+    opening.error = SystemErrorText(static_cast<uint32_t>(rc));
+    return opening;
+  }
+  opening.key = std::make_unique<Win32Key>(key);
+  return opening;
 }
 
 bool Win32Registry::DeleteKey(RegRoot root, const std::string& path, uint32_t view) {

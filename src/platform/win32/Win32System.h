@@ -20,6 +20,7 @@ class Win32System : public platform::System {
   std::optional<std::string> ComputerDnsHostName() override;
   std::string HostAddress() override;
   bool InternetSettingsChanged() override;
+  bool BroadcastSettingChange(uint32_t per_window_timeout_ms) override;
 
   // The version record as the process start fills it: the version call, then the
   // registry's numbers above Windows 7.

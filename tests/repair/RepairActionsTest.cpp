@@ -1,0 +1,168 @@
+// Every repair action against the list of what it must do, step by step: commands
+// with their exact parameters and wait flags, pauses, and registry blocks with the key,
+// its access and view, whether it may be created, and each value with its type.
+#include <gtest/gtest.h>
+
+#include "repair/RepairActions.h"
+#include "repair/RepairFixture.h"
+
+namespace {
+
+using repair_support::RepairFixture;
+
+const char* const kHklmKey = " 0xF013F";  // full access, 64-bit view
+const char* const kHkcuKey = " 0xF003F";  // full access, default view
+
+std::string Machine(const char* path) { return std::string("create HKLM\\") + path + kHklmKey; }
+
+struct Expected {
+  const char* action;
+  std::vector<std::string> trace;
+};
+
+std::vector<Expected> ExpectedActions() {
+  const std::string lanman = "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters";
+  const std::string netbt = "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces";
+  const std::string internet = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  const std::string policy = "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\";
+  std::vector<std::string> visibility = {
+      Machine("SYSTEM\\CurrentControlSet\\Services\\FDResPub"), "  Start = dword 2",
+      Machine("SYSTEM\\CurrentControlSet\\Services\\SSDPSRV"), "  Start = dword 2",
+      Machine("SYSTEM\\CurrentControlSet\\Services\\upnphost"), "  Start = dword 2",
+      Machine("SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters"), "  EnableICMPRedirect = dword 1",
+      Machine("SYSTEM\\CurrentControlSet\\Services\\LanmanWorkstation\\Parameters"),
+      "  UseCachedCredentials = dword 1", "  EnablePlainTextPassword = dword 1",
+      "open HKLM\\" + netbt + kHklmKey, "  NetbiosOptions = dword 2",
+      "create HKLM\\" + lanman + kHklmKey, "  restrictnullsessaccess = dword 0", "  EnableSecuritySignature = dword 0",
+      "  requiresecuritysignature = dword 0",
+      Machine("SYSTEM\\CurrentControlSet\\Services\\Browser\\Parameters"), "  MaintainServerList = dword 1",
+      "  IsDomainMaster = dword 1",
+      "create HKLM\\" + policy + "DomainProfile" + kHklmKey, "  EnableFirewall = dword 0", "  DisableNotifications = dword 1",
+      "create HKLM\\" + policy + "StandardProfile" + kHklmKey, "  EnableFirewall = dword 0", "  DisableNotifications = dword 1"};
+  for (const char* service : {"Browser", "FDResPub", "SSDPSRV", "upnphost", "Dnscache", "FDHost", "LanmanServer",
+                              "LanmanWorkstation"}) {
+    visibility.push_back(std::string("shell net start \"") + service + "\"");
+    visibility.push_back("pause 2000");
+  }
+  for (const char* step : {
+           "run nbtstat -RR",
+           "BroadcastSettingChange",
+           "run net start FDResPub",
+           "run net start SSDPSRV",
+           "run net start upnphost",
+           "run netsh advfirewall firewall add rule name=\"NetBIOS Name Service\" dir=in action=allow protocol=UDP localport=137",
+           "run netsh advfirewall firewall add rule name=\"NetBIOS Datagram Service\" dir=in action=allow protocol=UDP localport=138",
+           "run netsh advfirewall firewall add rule name=\"NetBIOS Session Service\" dir=in action=allow protocol=TCP localport=139",
+           "run sc config FDResPub start= auto",
+           "run sc start FDResPub",
+           "run net stop WlanSvc",
+           "pause 3000",
+           "run net start WlanSvc",
+           "run net start Wcmsvc",
+       })
+    visibility.push_back(step);
+
+  return {
+      {"FlushDNS",
+       {"run+wait ipconfig /flushdns", "run+wait ipconfig /registerdns", "run+wait net stop dnscache /y", "pause 2000",
+        "run+wait net start dnscache"}},
+      {"ClearARPcache", {"run+wait netsh interface IP delete arpcache", "run+wait arp -d"}},
+      {"ResetTCPIP", {"run+wait netsh int ip reset", "run+wait netsh int ipv4 reset", "run+wait netsh int ipv6 reset"}},
+      {"RenewIP", {"run+wait ipconfig /release", "pause 3000", "run+wait ipconfig /renew", "run+wait ipconfig /all"}},
+      {"ResetFirewall",
+       {"run+wait netsh advfirewall reset", "run+wait netsh advfirewall set allprofiles state on",
+        "run+wait netsh advfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes",
+        "run+wait netsh advfirewall firewall set rule group=\"Network Discovery\" new enable=Yes"}},
+      {"ResetProxy",
+       {"create HKCU\\" + internet + kHkcuKey, "  ProxyEnable = dword 0", "  ProxyServer = sz \"\"",
+        "  ProxyOverride = sz \"<local>\"", "  AutoConfigURL = sz \"\"", "create HKLM\\" + internet + kHklmKey,
+        "  ProxyEnable = dword 0", "  ProxyServer = sz \"\""}},
+      {"RepairWorkgroup",
+       {"create HKLM\\" + lanman + kHklmKey, "  restrictnullsessaccess = dword 0", "  AutoShareServer = dword 1",
+        "  AutoShareWks = dword 1", "create HKLM\\" + netbt + kHklmKey, "  NetbiosOptions = dword 2"}},
+      {"RepairNetworkVisibility", visibility},
+      {"RebuildWMI",
+       {"run+wait net stop winmgmt /y", "pause 3000", "run+wait winmgmt /resetrepository", "pause 2000",
+        "run+wait net start winmgmt"}},
+      {"RestoreNetworkAdapters",
+       {"run devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*", "pause 3000",
+        "run devcon enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"}},
+  };
+}
+
+TEST_F(RepairFixture, EveryActionDoesExactlyItsStepsInOrderAndAllSucceedOnAWillingMachine) {
+  // The NetBT key exists, so the visibility repair writes it too.
+  registry.CreateKey(platform::RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces");
+  std::vector<Expected> expected = ExpectedActions();
+  ASSERT_EQ(repair::RepairActions().size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(expected[i].action);
+    EXPECT_EQ(repair::RepairActions()[i].name, expected[i].action) << "the run's order";
+    trace.lines.clear();
+    std::vector<std::string> failures = repair::RunSteps(traced, repair::FindRepairAction(expected[i].action).steps);
+    EXPECT_EQ(trace.lines, expected[i].trace);
+    EXPECT_EQ(failures, std::vector<std::string>{});
+  }
+  // The broadcast bounds its wait for each window.
+  EXPECT_EQ(traced_system.broadcasts, std::vector<uint32_t>{repair::kBroadcastTimeoutMs});
+}
+
+TEST_F(RepairFixture, RegistryBlocksLandInThe64BitViewWithTheirTypesAndRepeatTheSame) {
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("ResetProxy").steps).empty());
+    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("RepairWorkgroup").steps).empty());
+  }
+  using platform::RegRoot;
+  using platform::RegType;
+  const char* internet = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  struct Case {
+    RegRoot root;
+    std::string key, name;
+    RegType type;
+    std::string text;
+    uint32_t number;
+  } cases[] = {
+      {RegRoot::CurrentUser, internet, "ProxyEnable", RegType::DWord, "", 0},
+      {RegRoot::CurrentUser, internet, "ProxyOverride", RegType::String, "<local>", 0},
+      // An empty string value, not a missing one.
+      {RegRoot::CurrentUser, internet, "AutoConfigURL", RegType::String, "", 0},
+      {RegRoot::LocalMachine, internet, "ProxyServer", RegType::String, "", 0},
+      {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters", "AutoShareWks",
+       RegType::DWord, "", 1},
+      // Created on the Interfaces key itself where it was missing.
+      {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces",
+       "NetbiosOptions", RegType::DWord, "", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fakes::FakeRegistry::Value* value = registry.Find(c.root, c.key, c.name);
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->type, c.type);
+    if (c.type == RegType::String) EXPECT_EQ(value->text, c.text);
+    else EXPECT_EQ(value->number, c.number);
+  }
+  std::string in_32bit_view = registry.MapView(RegRoot::LocalMachine, internet, platform::reg_access::kAllAccess);
+  ASSERT_NE(in_32bit_view, internet);
+  EXPECT_FALSE(registry.KeyExists(RegRoot::LocalMachine, in_32bit_view)) << "nothing went to the 32-bit view";
+}
+
+TEST_F(RepairFixture, TheVisibilityRepairSkipsAMissingNetBtKeyWithoutCreatingItOrCallingItAFailure) {
+  std::vector<std::string> failures =
+      repair::RunSteps(traced, repair::FindRepairAction("RepairNetworkVisibility").steps);
+  EXPECT_EQ(failures, std::vector<std::string>{});
+  EXPECT_FALSE(registry.KeyExists(platform::RegRoot::LocalMachine,
+                                  "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces"));
+}
+
+TEST_F(RepairFixture, ARefusedServiceStartIsAFailureAndSkipsItsPause) {
+  processes.shell_results["net"] = 2;
+  std::vector<std::string> failures = repair::StartNetworkServices(traced);
+  ASSERT_EQ(failures.size(), 8u);
+  EXPECT_EQ(failures[0], "net start \"Browser\": the shell refused the request");
+  EXPECT_TRUE(clock.sleeps.empty());
+  processes.shell_results.clear();
+  EXPECT_TRUE(repair::NetStartService(traced, "FDHost"));
+  EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{2000});
+}
+
+}  // namespace
