@@ -175,6 +175,7 @@ void ProfilesPage::LetProfilesRepaint(bool first) {
 }
 
 void ProfilesPage::LoadNet() {
+  if (App().Terminated()) return;  // the window is closing: nothing to show
   if (profiles_busy_) {
     // A refresh during a load or a delete walk: rebuild once the list is complete,
     // never two lists into one.
@@ -185,7 +186,7 @@ void ProfilesPage::LoadNet() {
   do {
     profiles_reload_pending_ = false;
     LoadNetOnce();
-  } while (profiles_reload_pending_);
+  } while (profiles_reload_pending_ && !App().Terminated());
 }
 
 void ProfilesPage::LoadNetOnce() {
@@ -197,6 +198,8 @@ void ProfilesPage::LoadNetOnce() {
     if (auto profiles = services_.registry.Open(RegRoot::LocalMachine, kProfiles, kFullAccess64, false))
       names = profiles->SubKeys();
     for (const std::string& name : names) {
+      // A close request ends the load at once.
+      if (App().Terminated()) return;
       const std::string path = std::string(kProfiles) + "\\" + name;
       auto key = services_.registry.Open(RegRoot::LocalMachine, path, kFullAccess64, false);
       if (!key) continue;  // left out; the numbers of the other rows stay consecutive
@@ -283,7 +286,7 @@ void ProfilesPage::DeleteNetAllClick() {
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // The rows go one by one from the top, so the user sees them disappear.
-      for (bool first = true; !list.Rows().empty(); first = false) {
+      for (bool first = true; !list.Rows().empty() && !App().Terminated(); first = false) {
         DeleteProfileKey(0);
         list.DeleteRow(0);
         LetProfilesRepaint(first);
@@ -303,7 +306,7 @@ void ProfilesPage::DelSelectedProfilesMenuClick() {
     try {
       // From the end, so removing a row never moves one still to be visited.
       bool first = true;
-      for (int i = static_cast<int>(list.Rows().size()) - 1; i >= 0; --i) {
+      for (int i = static_cast<int>(list.Rows().size()) - 1; i >= 0 && !App().Terminated(); --i) {
         if (i >= static_cast<int>(list.Rows().size()) || !list.Rows()[i].checked) continue;
         DeleteProfileKey(i);
         list.DeleteRow(i);

@@ -379,4 +379,18 @@ TEST_F(DnsList, RequestsDuringALoadRunOnceItHasFinished) {
   }
 }
 
+// Closing the window during a load ends it at the next row; what waited is dropped.
+TEST_F(DnsList, AClosingWindowEndsALoadAtTheNextRow) {
+  std::string file = "[Ipv4_Default]\r\n";
+  for (int i = 0; i < 40; ++i) file += "Server " + std::to_string(i) + "=10.0.0." + std::to_string(i) + ",\r\n";
+  WriteList(file);
+  host.Post([&] {
+    form->DnsTest().MenuRefreshDNS->Click();
+    application->Terminate();
+  });
+  form->DnsTest().MenuRefreshDNS->Click();
+  // Messages first run after the first row.
+  EXPECT_EQ(Names(), Strings{"Server 0"});
+}
+
 }  // namespace
