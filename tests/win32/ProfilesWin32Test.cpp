@@ -249,8 +249,8 @@ TEST_F(ProfilesWin32, MarksSetFromTheMenuReachTheControlAndDeleteMarkedUsesThem)
   for (int i = 0; i < count; ++i) EXPECT_TRUE(ListView_GetCheckState(list, i)) << i;
   form->Profiles().ProfilesUnCheclAllMenu->Click();
   // The user ticks the first and the last seeded profile in the control.
-  ListView_SetCheckState(list, RowOf(kSeeded[0].guid), TRUE);
-  ListView_SetCheckState(list, RowOf(kSeeded[2].guid), TRUE);
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, RowOf(kSeeded[0].guid)));
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, RowOf(kSeeded[2].guid)));
   win32_test::Pump();
   host->box_answers = {ui::kIdYes};
   form->Profiles().DelSelectedProfilesMenu->Click();
