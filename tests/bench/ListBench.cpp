@@ -76,6 +76,7 @@ std::string DnsPath() {
   Platform probe;
   fakes::HeadlessHost host;
   ui::Application application(host);
+  application.SetTitle("Velmora");
   auto* form = application.CreateForm<app::TForm1>(probe.services);
   return form->PortablePathDNS();
 }
