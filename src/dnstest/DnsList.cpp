@@ -147,22 +147,43 @@ DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::Adapter
 }
 
 std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path) {
-  auto document = common::IniDocument::Load(services.files, path, services.system.AnsiCodePage(),
-                                            common::IniOptions::DnsList());
-  if (!document) throw std::runtime_error("Cannot read file \"" + path + "\"");
+  auto text = common::LoadTextFile(services.files, path, services.system.AnsiCodePage());
+  if (!text) {
+    if (services.files.FileExists(path)) throw std::runtime_error("Cannot read file \"" + path + "\"");
+    return {};
+  }
+  // One pass over the lines, read as the INI reader reads them (common::ClassifyIniLine):
+  // only the first section of that name counts, a repeated header's lines are skipped.
+  struct Found {
+    std::string_view name;
+    std::string_view value;
+  };
+  std::vector<Found> found;
+  const std::string_view all(text->utf8);
+  bool in_section = false, section_seen = false;
+  for (size_t pos = 0; pos < all.size();) {
+    size_t end = all.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = all.size();
+    const common::IniLine line = common::ClassifyIniLine(all.substr(pos, end - pos));
+    pos = end + (end < all.size() && all[end] == '\r' && end + 1 < all.size() && all[end + 1] == '\n' ? 2 : 1);
+    if (line.kind == common::IniLine::Kind::Header) {
+      const bool ours = common::EqualsTextNoCase(line.name, kSection);
+      in_section = ours && !section_seen;
+      section_seen = section_seen || ours;
+    } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
+      found.push_back({line.name, line.value.value_or(std::string_view())});
+    }
+  }
   // Names are looked up without case and the first entry of a name gives the value,
   // as the system's profile functions read: one pass builds that lookup.
-  std::vector<common::IniEntry> entries = document->ini.Entries(kSection);
-  std::unordered_map<std::string, const std::string*> first_value;
-  first_value.reserve(entries.size());
-  static const std::string kNoValue;
-  for (const common::IniEntry& entry : entries)
-    first_value.emplace(common::ToLowerText(entry.key), entry.value ? &*entry.value : &kNoValue);
+  std::unordered_map<std::string, size_t> first_of;
+  first_of.reserve(found.size());
   std::vector<DnsEntry> list;
-  list.reserve(entries.size());
-  for (const common::IniEntry& entry : entries) {
-    DnsEntry server{entry.key, {}, {}};
-    SplitServers(*first_value[common::ToLowerText(entry.key)], server.dns1, server.dns2);
+  list.reserve(found.size());
+  for (size_t i = 0; i < found.size(); ++i) {
+    const size_t first = first_of.emplace(common::ToLowerText(found[i].name), i).first->second;
+    DnsEntry server{std::string(found[i].name), {}, {}};
+    SplitServers(std::string(found[first].value), server.dns1, server.dns2);
     list.push_back(std::move(server));
   }
   return list;

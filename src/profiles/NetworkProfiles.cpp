@@ -167,8 +167,9 @@ void ProfilesPage::ShowProfileCount() {
                                   std::to_string(ListViewNetworkProfiles->Rows().size()));
 }
 
-void ProfilesPage::LetProfilesRepaint(bool first) {
+void ProfilesPage::LetProfilesRepaint(bool first, bool show_count) {
   if (!first && services_.clock.TickCount() - profiles_last_repaint_ < kRepaintInterval) return;
+  if (show_count) ShowProfileCount();
   App().ProcessMessages();
   // Counted from the end of the repaint, so a slow repaint cannot take all the time.
   profiles_last_repaint_ = services_.clock.TickCount();
@@ -216,8 +217,8 @@ void ProfilesPage::LoadNetOnce() {
       row.sub_items[kKeyPath] = "\\" + path;
       key.reset();
       list.AddRow(std::move(row));
-      ShowProfileCount();
-      LetProfilesRepaint(list.Rows().size() == 1);
+      // The count shows whenever the window repaints, and at the end.
+      LetProfilesRepaint(list.Rows().size() == 1, true);
     }
     if (!list.Rows().empty()) list.SetSelected(0);
     ShowProfileCount();
