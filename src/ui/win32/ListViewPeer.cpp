@@ -135,6 +135,9 @@ class ListViewPeer : public ControlPeer {
     // The check marks live in the component: the control asks for them with the cells.
     if (List().CheckBoxes()) SendMessageW(hwnd_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
     SyncColumns();
+    // A window made after the rows: all of them at once, and the component's selection.
+    FlushCount();
+    SyncSelection();
   }
 
  private:
