@@ -159,8 +159,17 @@ void TForm1::FormCreate() {
   SetCaption(caption);
 
   ClearPingLabels();
-  // A DNS list that cannot be read is reported; the window opens regardless.
-  App().Guard([this] { LoadFiltersReload(); });
+  // A DNS list that cannot be read is reported, once for both views; the window
+  // opens regardless.
+  bool list_reported = false;
+  App().Guard([this, &list_reported] {
+    try {
+      LoadFiltersReload();
+    } catch (...) {
+      list_reported = true;
+      throw;
+    }
+  });
   App().ProcessMessages();
   LoadNastr();
   App().ProcessMessages();
@@ -168,9 +177,13 @@ void TForm1::FormCreate() {
   App().ProcessMessages();
   UpdateNETOption();
   App().ProcessMessages();
-  App().Guard([this] {
-    LoadDNS(PortablePathDNS());
-    ComboBoxDNSChange();
+  App().Guard([this, list_reported] {
+    try {
+      LoadDNS(PortablePathDNS());
+      ComboBoxDNSChange();
+    } catch (...) {
+      if (!list_reported) throw;
+    }
   });
   App().ProcessMessages();
 

@@ -26,6 +26,35 @@ std::string OneLine(std::string_view s) {
 
 }  // namespace
 
+std::string_view TrimIniBlanks(std::string_view text) { return Trim(text); }
+
+IniLine ClassifyIniLine(std::string_view raw) {
+  IniLine line;
+  const std::string_view trimmed = Trim(raw);
+  if (trimmed.empty()) return line;
+  if (trimmed.front() == ';') {
+    line.kind = IniLine::Kind::Comment;
+    return line;
+  }
+  if (trimmed.front() == '[') {
+    const size_t close = trimmed.rfind(']');
+    if (close != std::string_view::npos) {
+      line.kind = IniLine::Kind::Header;
+      line.name = Trim(trimmed.substr(1, close - 1));
+      return line;
+    }
+  }
+  line.kind = IniLine::Kind::Entry;
+  const size_t eq = trimmed.find('=');
+  if (eq == std::string_view::npos) {
+    line.name = trimmed;
+  } else {
+    line.name = Trim(trimmed.substr(0, eq));
+    line.value = Trim(trimmed.substr(eq + 1));
+  }
+  return line;
+}
+
 std::optional<int> ParseIniInteger(std::string_view text) {
   std::string_view t = Trim(text);
   if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
@@ -69,30 +98,27 @@ IniFile IniFile::Parse(std::string_view utf8_text, IniOptions options) {
   bool skipping = false;
 
   for (std::string& raw : SplitLines(utf8_text)) {
-    const std::string_view trimmed = Trim(raw);
-    if (trimmed.empty()) continue;
+    const IniLine kind = ClassifyIniLine(raw);
+    if (kind.kind == IniLine::Kind::Blank) continue;
 
-    if (trimmed.front() == '[') {
-      const size_t close = trimmed.rfind(']');
-      if (close != std::string_view::npos) {
-        Section section;
-        section.name = std::string(Trim(trimmed.substr(1, close - 1)));
-        section.folded_name = ToLowerText(section.name);
-        const auto found = index_of.find(section.folded_name);
-        if (found == index_of.end()) {
-          section.header = std::move(raw);
-          current = file.sections_.size();
-          index_of.emplace(section.folded_name, current);
-          file.sections_.push_back(std::move(section));
-          skipping = false;
-        } else if (options.repeated_section == IniOptions::RepeatedSection::Join) {
-          current = found->second;
-          skipping = false;
-        } else {
-          skipping = true;
-        }
-        continue;
+    if (kind.kind == IniLine::Kind::Header) {
+      Section section;
+      section.name = std::string(kind.name);
+      section.folded_name = ToLowerText(section.name);
+      const auto found = index_of.find(section.folded_name);
+      if (found == index_of.end()) {
+        section.header = std::move(raw);
+        current = file.sections_.size();
+        index_of.emplace(section.folded_name, current);
+        file.sections_.push_back(std::move(section));
+        skipping = false;
+      } else if (options.repeated_section == IniOptions::RepeatedSection::Join) {
+        current = found->second;
+        skipping = false;
+      } else {
+        skipping = true;
       }
+      continue;
     }
     if (skipping) continue;
     if (current == kNone) {
@@ -101,15 +127,10 @@ IniFile IniFile::Parse(std::string_view utf8_text, IniOptions options) {
     }
 
     Line line;
-    if (trimmed.front() != ';') {
+    if (kind.kind == IniLine::Kind::Entry) {
       line.is_entry = true;
-      const size_t eq = trimmed.find('=');
-      if (eq == std::string_view::npos) {
-        line.key = std::string(trimmed);
-      } else {
-        line.key = std::string(Trim(trimmed.substr(0, eq)));
-        line.value = std::string(Trim(trimmed.substr(eq + 1)));
-      }
+      line.key = std::string(kind.name);
+      if (kind.value) line.value = std::string(*kind.value);
       line.folded_key = ToLowerText(line.key);
     }
     line.text = std::move(raw);

@@ -49,6 +49,22 @@ struct IniEntry {
   bool operator==(const IniEntry&) const = default;
 };
 
+// One line as every reader of these files sees it. Blanks (space, tab, vertical tab,
+// form feed) around the line, names and values do not count. After trimming, an empty
+// line is blank; a line starting with ";" is a comment; one starting with "[" and
+// holding a "]" is a section header named by what lies between the "[" and the last
+// "]"; any other line is an entry whose key is the text before its first "=" (the
+// whole line without one). The reader and anything that walks a file's lines itself
+// (a one-line delete, say) classify lines with this, so they count the same entries.
+struct IniLine {
+  enum class Kind { Blank, Comment, Header, Entry };
+  Kind kind = Kind::Blank;
+  std::string_view name;  // section name of a header, key of an entry
+  std::optional<std::string_view> value;  // entries: the text after "=", if any
+};
+IniLine ClassifyIniLine(std::string_view line);
+std::string_view TrimIniBlanks(std::string_view text);
+
 // Decimal with an optional sign, or hexadecimal after "0x"/"0X" (up to eight digits,
 // taken as a 32-bit pattern: "0xFFFFFFFF" is -1). Blanks around the number are
 // allowed; anything else, or a number out of the 32-bit range, gives nullopt.

@@ -400,7 +400,14 @@ DecodedText DecodeFile(const std::vector<uint8_t>& bytes, unsigned ansi_code_pag
     return {Encoding::Utf8Bom, SanitizeUtf8(all.substr(3))};
   if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return {Encoding::Utf16LeBom, utf16(true)};
   if (n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) return {Encoding::Utf16BeBom, utf16(false)};
+  if (ansi_code_page != kCodePageUtf8 && IsUtf8WithoutMark(all)) return {Encoding::Utf8, std::string(all)};
   return {Encoding::Ansi, AnsiToUtf8(all, ansi_code_page)};
+}
+
+bool IsUtf8WithoutMark(std::string_view bytes) {
+  const bool beyond_ascii =
+      std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return beyond_ascii && IsValidUtf8(bytes);
 }
 
 std::vector<uint8_t> EncodeFile(std::string_view utf8, Encoding encoding, unsigned ansi_code_page) {
@@ -409,6 +416,11 @@ std::vector<uint8_t> EncodeFile(std::string_view utf8, Encoding encoding, unsign
     case Encoding::Ansi: {
       const std::string bytes = Utf8ToAnsi(utf8, ansi_code_page);
       out.assign(bytes.begin(), bytes.end());
+      break;
+    }
+    case Encoding::Utf8: {
+      const std::string text = SanitizeUtf8(utf8);
+      out.assign(text.begin(), text.end());
       break;
     }
     case Encoding::Utf8Bom: {

@@ -1,9 +1,9 @@
 // Text encodings and case-insensitive comparison of names.
 //
-// The program holds text as UTF-8. Files arrive in one of four encodings: the
-// system's ANSI code page (no byte-order mark), UTF-8, UTF-16 little-endian or
-// UTF-16 big-endian, each of the last three recognised by its byte-order mark.
-// A file is written back in the encoding it was read in.
+// The program holds text as UTF-8. Files arrive in one of five encodings: the
+// system's ANSI code page, UTF-8 without a byte-order mark (what plain text editors
+// save by default), UTF-8, UTF-16 little-endian or UTF-16 big-endian with their
+// byte-order marks. A file is written back in the encoding it was read in.
 #pragma once
 
 #include <cstdint>
@@ -41,16 +41,22 @@ std::string Utf8ToAnsi(std::string_view utf8, unsigned code_page);
 
 // ---- Files -------------------------------------------------------------------
 
-enum class Encoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom };
+enum class Encoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom, Utf8 };
 
 struct DecodedText {
   Encoding encoding = Encoding::Ansi;
   std::string utf8;  // without the byte-order mark
 };
 
-// Recognises the byte-order mark (EF BB BF, FF FE, FE FF); without one the bytes are
-// read in `ansi_code_page`. A trailing odd byte of UTF-16 text is dropped.
+// Recognises the byte-order mark (EF BB BF, FF FE, FE FF). Without one, text that
+// IsUtf8WithoutMark accepts is UTF-8 (Encoding::Utf8), other bytes are read in
+// `ansi_code_page`. A trailing odd byte of UTF-16 text is dropped.
 DecodedText DecodeFile(const std::vector<uint8_t>& bytes, unsigned ansi_code_page);
+// Text without a byte-order mark that is UTF-8 rather than the ANSI code page: valid
+// UTF-8 holding at least one byte beyond ASCII. (Cyrillic or Western text in a
+// single-byte code page is almost never valid UTF-8; pure ASCII reads the same
+// either way and stays with the code page.)
+bool IsUtf8WithoutMark(std::string_view bytes);
 // The bytes of `utf8` in `encoding`, the byte-order mark first for the BOM encodings.
 std::vector<uint8_t> EncodeFile(std::string_view utf8, Encoding encoding, unsigned ansi_code_page);
 

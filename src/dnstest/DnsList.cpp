@@ -53,24 +53,18 @@ const char* const kDefaultList[] = {
 };
 
 // DNS 1 is the text before the first ",", empty without one; DNS 2 the text after it.
+// Blanks around each address are not part of it.
 void SplitServers(const std::string& value, std::string& dns1, std::string& dns2) {
   auto comma = value.find(',');
-  dns1 = comma == std::string::npos ? std::string() : value.substr(0, comma);
-  dns2 = comma == std::string::npos ? std::string() : value.substr(comma + 1);
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+  std::string_view text(value);
+  dns1 = comma == std::string::npos ? std::string() : std::string(common::TrimIniBlanks(text.substr(0, comma)));
+  dns2 = comma == std::string::npos ? std::string() : std::string(common::TrimIniBlanks(text.substr(comma + 1)));
 }
 
 // Where the index-th entry line of the server section lies in `text` (its line break
-// included), counted as the list's readers count entries: only the first section of
-// that name, neither comments nor empty lines nor other sections. Nullopt when the
-// section has fewer entries.
+// included), counted as the list's readers count entries (common::ClassifyIniLine):
+// only the first section of that name, neither comments nor blank lines nor other
+// sections. Nullopt when the section has fewer entries.
 std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, int index) {
   bool in_section = false, section_seen = false;
   int counter = 0;
@@ -79,22 +73,23 @@ std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, 
     size_t end = text.find_first_of("\r\n", pos);
     size_t next = end == std::string::npos ? text.size() : end + 1;
     if (end != std::string::npos && text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
-    std::string_view line = Trimmed(std::string_view(text).substr(pos, (end == std::string::npos ? text.size() : end) - pos));
-    if (!line.empty()) {
-      size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
-      if (close != std::string_view::npos) {
-        bool ours = common::EqualsTextNoCase(Trimmed(line.substr(1, close - 1)), kSection);
-        in_section = ours && !section_seen;
-        section_seen = section_seen || ours;
-      } else if (in_section && line.front() != ';') {
-        if (counter == index) return std::pair{pos, next};
-        ++counter;
-      }
+    const common::IniLine line =
+        common::ClassifyIniLine(std::string_view(text).substr(pos, (end == std::string::npos ? text.size() : end) - pos));
+    if (line.kind == common::IniLine::Kind::Header) {
+      bool ours = common::EqualsTextNoCase(line.name, kSection);
+      in_section = ours && !section_seen;
+      section_seen = section_seen || ours;
+    } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
+      if (counter == index) return std::pair{pos, next};
+      ++counter;
     }
     pos = next;
   }
   return std::nullopt;
 }
+
+// How often a long load lets messages run, in milliseconds.
+constexpr uint32_t kRepaintInterval = 25;
 
 }  // namespace
 
@@ -152,41 +147,100 @@ DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::Adapter
 }
 
 std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path) {
-  auto document = common::IniDocument::Load(services.files, path, services.system.AnsiCodePage(),
-                                            common::IniOptions::DnsList());
-  if (!document) throw std::runtime_error("Cannot read file \"" + path + "\"");
+  auto text = common::LoadTextFile(services.files, path, services.system.AnsiCodePage());
+  if (!text) {
+    if (services.files.FileExists(path)) throw std::runtime_error("Cannot read file \"" + path + "\"");
+    return {};
+  }
+  // One pass over the lines, read as the INI reader reads them (common::ClassifyIniLine):
+  // only the first section of that name counts, a repeated header's lines are skipped.
+  struct Found {
+    std::string_view name;
+    std::string_view value;
+  };
+  std::vector<Found> found;
+  const std::string_view all(text->utf8);
+  bool in_section = false, section_seen = false;
+  for (size_t pos = 0; pos < all.size();) {
+    size_t end = all.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) end = all.size();
+    const common::IniLine line = common::ClassifyIniLine(all.substr(pos, end - pos));
+    pos = end + (end < all.size() && all[end] == '\r' && end + 1 < all.size() && all[end + 1] == '\n' ? 2 : 1);
+    if (line.kind == common::IniLine::Kind::Header) {
+      const bool ours = common::EqualsTextNoCase(line.name, kSection);
+      in_section = ours && !section_seen;
+      section_seen = section_seen || ours;
+    } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
+      found.push_back({line.name, line.value.value_or(std::string_view())});
+    }
+  }
   // Names are looked up without case and the first entry of a name gives the value,
   // as the system's profile functions read: one pass builds that lookup.
-  std::vector<common::IniEntry> entries = document->ini.Entries(kSection);
-  std::unordered_map<std::string, const std::string*> first_value;
-  first_value.reserve(entries.size());
-  static const std::string kNoValue;
-  for (const common::IniEntry& entry : entries)
-    first_value.emplace(common::ToLowerText(entry.key), entry.value ? &*entry.value : &kNoValue);
+  std::unordered_map<std::string, size_t> first_of;
+  first_of.reserve(found.size());
   std::vector<DnsEntry> list;
-  list.reserve(entries.size());
-  for (const common::IniEntry& entry : entries) {
-    DnsEntry server{entry.key, {}, {}};
-    SplitServers(*first_value[common::ToLowerText(entry.key)], server.dns1, server.dns2);
+  list.reserve(found.size());
+  for (size_t i = 0; i < found.size(); ++i) {
+    const size_t first = first_of.emplace(common::ToLowerText(found[i].name), i).first->second;
+    DnsEntry server{std::string(found[i].name), {}, {}};
+    SplitServers(std::string(found[first].value), server.dns1, server.dns2);
     list.push_back(std::move(server));
   }
   return list;
 }
 
+void DnsTestPage::LetTableRepaint(bool first) {
+  if (!first && services_.clock.TickCount() - last_repaint_ < kRepaintInterval) return;
+  App().ProcessMessages();
+  // Counted from the end of the repaint, so a slow repaint cannot take all the time.
+  last_repaint_ = services_.clock.TickCount();
+}
+
 void DnsTestPage::LoadDNSTest(const std::string& path) {
+  bool first = true;
   for (DnsEntry& entry : ReadDnsList(services_, path)) {
+    // A close request ends the load at once.
+    if (App().Terminated()) return;
     ListViewDNS->AddRow({std::move(entry.name), {std::move(entry.dns1), std::move(entry.dns2), "0", "0"}, false});
-    App().ProcessMessages();
+    LetTableRepaint(first);
+    first = false;
+  }
+}
+
+bool DnsTestPage::WaitForLoad(std::function<void()> request, bool is_reload) {
+  if (!loading_) return false;
+  if (!(is_reload && !waiting_.empty() && waiting_.back().is_reload))
+    waiting_.push_back({std::move(request), is_reload});
+  return true;
+}
+
+void DnsTestPage::RunWaitingRequests() {
+  while (!waiting_.empty() && !loading_) {
+    Waiting next = std::move(waiting_.front());
+    waiting_.erase(waiting_.begin());
+    if (App().Terminated()) continue;
+    // Each waiting request reports its own failure, as its click would have.
+    App().Guard(next.run);
   }
 }
 
 void DnsTestPage::LoadFiltersReload() {
-  ListViewDNS->Clear();
-  std::string path = shell_.PortablePathDNS();
-  if (services_.files.FileExists(path)) {
-    LoadDNSTest(path);
-    App().ProcessMessages();
+  if (WaitForLoad([this] { LoadFiltersReload(); }, true)) return;
+  struct Loading {
+    bool& flag;
+    explicit Loading(bool& f) : flag(f) { flag = true; }
+    ~Loading() { flag = false; }
+  };
+  {
+    Loading loading(loading_);
+    ListViewDNS->Clear();
+    std::string path = shell_.PortablePathDNS();
+    if (services_.files.FileExists(path)) {
+      LoadDNSTest(path);
+      if (!App().Terminated()) App().ProcessMessages();
+    }
   }
+  RunWaitingRequests();
 }
 
 void DnsTestPage::MenuCopyDNS1Click() {
@@ -205,6 +259,7 @@ void DnsTestPage::MenuCopyDNS1DNS2Click() {
 }
 
 void DnsTestPage::MenuListDefaultClick() {
+  if (WaitForLoad([this] { MenuListDefaultClick(); })) return;
   std::string path = shell_.PortablePathDNS();
   if (!common::SaveTextFile(services_.files, path, common::JoinLines(MemoDNS->Lines()),
                             common::Encoding::Utf16LeBom, services_.system.AnsiCodePage()))
@@ -217,6 +272,13 @@ void DnsTestPage::MenuListDefaultClick() {
 void DnsTestPage::MenuDeleteDNSClick() {
   int index = ListViewDNS->Selected();
   if (index < 0) return;
+  // The row chosen now is the one deleted once the table is complete.
+  if (WaitForLoad([this, index] {
+        if (index >= static_cast<int>(ListViewDNS->Rows().size())) return;
+        ListViewDNS->SetSelected(index);
+        MenuDeleteDNSClick();
+      }))
+    return;
   ListViewDNS->DeleteRow(index);
   DeleteFromIniFile(index);
   int rows = static_cast<int>(ListViewDNS->Rows().size());

@@ -82,6 +82,8 @@ void DnsTestPage::ButtonTestDNSClick() {
     return;
   }
   if (ButtonTestDNS->Tag() != kIdle) return;
+  // A run asked for while the table loads starts over the complete table.
+  if (WaitForLoad([this] { ButtonTestDNSClick(); })) return;
 
   ButtonTestDNS->SetTag(kRunning);
   ButtonTestDNS->SetCaption(Msg("LangStop"));

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "app/Page.h"
 
@@ -26,6 +28,8 @@ class DnsTestPage : public app::Page {
   DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter, DnsCheckGroup& check);
 
   void LoadDNSTest(const std::string& path);
+  // Rebuilds the table from the file. Asked for while the table loads, it runs once
+  // the load has finished.
   void LoadFiltersReload();
   // Removes the index-th entry of the server section, as the views count them.
   void DeleteFromIniFile(int index);
@@ -67,9 +71,24 @@ class DnsTestPage : public app::Page {
                uint16_t buffer_size);
   void PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts);
   void FinishDnsTest();
+  // While the table loads, a request that would change it (reload, restore, delete,
+  // a test run) waits and runs, in order, once the load has finished; two reloads in
+  // a row run as one. False when nothing is loading and the request may run now.
+  bool WaitForLoad(std::function<void()> request, bool is_reload = false);
+  void RunWaitingRequests();
+  // Lets pending messages run during a load: after the first row, then whenever a
+  // short interval has passed.
+  void LetTableRepaint(bool first);
 
   adapter::AdapterPage& adapter_;
   DnsCheckGroup& check_;
+  bool loading_ = false;
+  uint32_t last_repaint_ = 0;
+  struct Waiting {
+    std::function<void()> run;
+    bool is_reload;
+  };
+  std::vector<Waiting> waiting_;
 };
 
 }  // namespace dnstest

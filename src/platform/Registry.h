@@ -54,6 +54,9 @@ class RegistryKey {
   // Names of the direct subkeys, in the registry's own order.
   virtual std::vector<std::string> SubKeys() = 0;
   virtual std::vector<std::string> ValueNames() = 0;
+  // The stored bytes of a value of any type (text as UTF-16 with its terminator, a
+  // REG_DWORD as four little-endian bytes); nullopt when absent.
+  virtual std::optional<std::vector<uint8_t>> ReadBytes(const std::string& name) = 0;
 };
 
 // An open that says why it failed.

@@ -167,14 +167,16 @@ void ProfilesPage::ShowProfileCount() {
                                   std::to_string(ListViewNetworkProfiles->Rows().size()));
 }
 
-void ProfilesPage::LetProfilesRepaint(bool first) {
+void ProfilesPage::LetProfilesRepaint(bool first, bool show_count) {
   if (!first && services_.clock.TickCount() - profiles_last_repaint_ < kRepaintInterval) return;
+  if (show_count) ShowProfileCount();
   App().ProcessMessages();
   // Counted from the end of the repaint, so a slow repaint cannot take all the time.
   profiles_last_repaint_ = services_.clock.TickCount();
 }
 
 void ProfilesPage::LoadNet() {
+  if (App().Terminated()) return;  // the window is closing: nothing to show
   if (profiles_busy_) {
     // A refresh during a load or a delete walk: rebuild once the list is complete,
     // never two lists into one.
@@ -185,7 +187,7 @@ void ProfilesPage::LoadNet() {
   do {
     profiles_reload_pending_ = false;
     LoadNetOnce();
-  } while (profiles_reload_pending_);
+  } while (profiles_reload_pending_ && !App().Terminated());
 }
 
 void ProfilesPage::LoadNetOnce() {
@@ -197,6 +199,8 @@ void ProfilesPage::LoadNetOnce() {
     if (auto profiles = services_.registry.Open(RegRoot::LocalMachine, kProfiles, kFullAccess64, false))
       names = profiles->SubKeys();
     for (const std::string& name : names) {
+      // A close request ends the load at once.
+      if (App().Terminated()) return;
       const std::string path = std::string(kProfiles) + "\\" + name;
       auto key = services_.registry.Open(RegRoot::LocalMachine, path, kFullAccess64, false);
       if (!key) continue;  // left out; the numbers of the other rows stay consecutive
@@ -213,8 +217,8 @@ void ProfilesPage::LoadNetOnce() {
       row.sub_items[kKeyPath] = "\\" + path;
       key.reset();
       list.AddRow(std::move(row));
-      ShowProfileCount();
-      LetProfilesRepaint(list.Rows().size() == 1);
+      // The count shows whenever the window repaints, and at the end.
+      LetProfilesRepaint(list.Rows().size() == 1, true);
     }
     if (!list.Rows().empty()) list.SetSelected(0);
     ShowProfileCount();
@@ -283,7 +287,7 @@ void ProfilesPage::DeleteNetAllClick() {
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // The rows go one by one from the top, so the user sees them disappear.
-      for (bool first = true; !list.Rows().empty(); first = false) {
+      for (bool first = true; !list.Rows().empty() && !App().Terminated(); first = false) {
         DeleteProfileKey(0);
         list.DeleteRow(0);
         LetProfilesRepaint(first);
@@ -303,7 +307,7 @@ void ProfilesPage::DelSelectedProfilesMenuClick() {
     try {
       // From the end, so removing a row never moves one still to be visited.
       bool first = true;
-      for (int i = static_cast<int>(list.Rows().size()) - 1; i >= 0; --i) {
+      for (int i = static_cast<int>(list.Rows().size()) - 1; i >= 0 && !App().Terminated(); --i) {
         if (i >= static_cast<int>(list.Rows().size()) || !list.Rows()[i].checked) continue;
         DeleteProfileKey(i);
         list.DeleteRow(i);

@@ -70,7 +70,8 @@ class ProfilesPage : public app::Page {
   // Lets pending messages run between rows: after the first row of an operation and
   // then whenever a short interval has passed, so the list visibly grows or shrinks
   // and the window stays responsive without a repaint per row.
-  void LetProfilesRepaint(bool first);
+  // With `show_count` the status bar's count is brought up to date first.
+  void LetProfilesRepaint(bool first, bool show_count = false);
   uint32_t profiles_last_repaint_ = 0;
   // A load or a delete walk is running: handlers that would change the list wait
   // for it, and a reload asked for meanwhile runs once the list is complete.

@@ -3,8 +3,11 @@
 // registry, and the proxy the program's own requests go through.
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "adapter/AdapterPage.h"
 #include "proxy/ProxyBand.h"
@@ -22,13 +25,11 @@ std::unique_ptr<platform::RegistryKey> OpenInternetSettings(platform::Registry& 
   return registry.Open(platform::RegRoot::CurrentUser, kInternetSettings, access, false);
 }
 
-// ProxyServer as stored; a value of another type is an error the caller reports.
+// ProxyServer as stored; a value of another type than text counts as absent.
 std::string ReadProxyServer(platform::Registry& registry) {
   auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
-  if (!key || !key->ValueExists("ProxyServer")) return {};
-  auto text = key->ReadString("ProxyServer");
-  if (!text) throw std::runtime_error("Invalid data type for 'ProxyServer'");
-  return *text;
+  if (!key) return {};
+  return key->ReadString("ProxyServer").value_or("");
 }
 
 // A whole decimal number that fits an int, with an optional sign.
@@ -42,6 +43,37 @@ std::optional<int> ParseInt(const std::string& text) {
   long long value = std::strtoll(text.c_str(), nullptr, 10);
   if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
   return static_cast<int>(value);
+}
+
+// ProxyEnable as the system's internet functions take it: a 32-bit number, text
+// holding a number ("1"), or binary or 64-bit data read as a little-endian number.
+// Anything else (a list of texts, text that is no number, more than eight bytes, a
+// number past 32 bits) counts as absent.
+std::optional<uint32_t> ReadProxyEnable(platform::RegistryKey& key) {
+  std::optional<platform::RegType> type = key.ValueType("ProxyEnable");
+  if (!type) return std::nullopt;
+  switch (*type) {
+    case platform::RegType::DWord:
+      return key.ReadDWord("ProxyEnable");
+    case platform::RegType::String:
+    case platform::RegType::ExpandString: {
+      std::optional<std::string> text = key.ReadString("ProxyEnable");
+      std::optional<int> number = text ? ParseInt(*text) : std::nullopt;
+      if (!number || *number < 0) return std::nullopt;
+      return static_cast<uint32_t>(*number);
+    }
+    case platform::RegType::Binary:
+    case platform::RegType::QWord: {
+      std::optional<std::vector<uint8_t>> bytes = key.ReadBytes("ProxyEnable");
+      if (!bytes || bytes->empty() || bytes->size() > 8) return std::nullopt;
+      uint64_t value = 0;
+      for (size_t i = bytes->size(); i-- > 0;) value = (value << 8) | (*bytes)[i];
+      if (value > UINT32_MAX) return std::nullopt;
+      return static_cast<uint32_t>(value);
+    }
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -116,10 +148,8 @@ std::string ProxyBand::detectIEProxyServerProxyPort() {
 
 uint32_t ProxyBand::detectIEProxyServerEnabled() {
   auto key = OpenInternetSettings(services_.registry, platform::reg_access::kAllAccess);
-  if (!key || !key->ValueExists("ProxyEnable")) return 0;
-  auto value = key->ReadDWord("ProxyEnable");
-  if (!value) throw std::runtime_error("Invalid data type for 'ProxyEnable'");
-  return *value;
+  if (!key) return 0;
+  return ReadProxyEnable(*key).value_or(0);
 }
 
 void ProxyBand::ClearProxyBoxes() {
@@ -164,6 +194,10 @@ void ProxyBand::UpdateNETOption() {
   } catch (...) {
     // A refresh never reports: the controls keep what they held.
   }
+  // Whatever the refresh got to, each group's boxes are enabled exactly when its
+  // check box is ticked.
+  CheckBoxScriptClick();
+  CheckBoxProxyServerClick();
 }
 
 void ProxyBand::CheckBoxProxyServerClick() {
@@ -219,7 +253,7 @@ bool GetSystemProxy(platform::Registry& registry, std::string& address, int& por
   try {
     auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
     if (!key) return false;
-    enabled = key->ReadDWord("ProxyEnable").value_or(0) == 1;
+    enabled = ReadProxyEnable(*key).value_or(0) == 1;
     if (!enabled) return false;
     std::string server = key->ReadString("ProxyServer").value_or("");
     auto colon = server.find(':');

@@ -99,6 +99,10 @@ class Application {
   Form* FindForm(std::string_view name) const;
 
   void ProcessMessages() { host_.ProcessMessages(); }
+  // The main window has been asked to close. Long operations that let messages run
+  // stop at their next step, so the window closes at once.
+  bool Terminated() const { return terminated_; }
+  void Terminate() { terminated_ = true; }
   // Runs fn on the UI thread and waits for it; on the UI thread it runs at once.
   // Dropped once the windows are gone. A worker started with StartWorker should use
   // its own link instead, which stays valid after the application is gone.
@@ -139,6 +143,7 @@ class Application {
   std::vector<Form*> form_order_;
   Workers workers_;
   StyleManager styles_;
+  bool terminated_ = false;
 };
 
 // The text of the default error report: "." is appended when the last character's

@@ -115,6 +115,12 @@ TEST(TextFile, RecognisesByteOrderMarks) {
   } cases[] = {
       {"empty", "", Encoding::Ansi, ""},
       {"no mark, 1251", "\xC4\xE0=1", Encoding::Ansi, "Да=1"},
+      // Without a mark, text that is valid UTF-8 and holds more than ASCII is UTF-8:
+      // Cyrillic in an ANSI code page almost never forms valid UTF-8.
+      {"no mark, UTF-8", "\xD0\x94\xD0\xB0=1", Encoding::Utf8, "Да=1"},
+      {"no mark, ASCII only", "A=1\r\n", Encoding::Ansi, "A=1\r\n"},
+      {"no mark, UTF-8 cut off at the end", "\xD0\x94\xD0", Encoding::Ansi, "Р”Р"},
+      {"no mark, 1251 letter then UTF-8", "\xE6\xD0\x94", Encoding::Ansi, "жР”"},
       {"UTF-8", "\xEF\xBB\xBF\xD0\x94\xD0\xB0=1", Encoding::Utf8Bom, "Да=1"},
       {"UTF-8 mark only", "\xEF\xBB\xBF", Encoding::Utf8Bom, ""},
       {"UTF-8 mark cut short", "\xEF\xBB", Encoding::Ansi, "\xD0\xBF\xC2\xBB"},  // "п»"
@@ -135,12 +141,13 @@ TEST(TextFile, EncodesWithTheMarkOfEachEncoding) {
   EXPECT_EQ(common::EncodeFile(text, Encoding::Ansi, 1251), Bytes("A\xE6\r\n"));
   EXPECT_EQ(common::EncodeFile(text, Encoding::Utf8Bom, 1251),
             Bytes("\xEF\xBB\xBF" "A\xD0\xB6\r\n"));
+  EXPECT_EQ(common::EncodeFile(text, Encoding::Utf8, 1251), Bytes("A\xD0\xB6\r\n"));
   EXPECT_EQ(common::EncodeFile(text, Encoding::Utf16LeBom, 1251),
             Bytes(std::string("\xFF\xFE" "A\0\x36\x04\r\0\n\0", 10)));
   EXPECT_EQ(common::EncodeFile(text, Encoding::Utf16BeBom, 1251),
             Bytes(std::string("\xFE\xFF\0A\x04\x36\0\r\0\n", 10)));
   for (Encoding e :
-       {Encoding::Ansi, Encoding::Utf8Bom, Encoding::Utf16LeBom, Encoding::Utf16BeBom}) {
+       {Encoding::Ansi, Encoding::Utf8Bom, Encoding::Utf8, Encoding::Utf16LeBom, Encoding::Utf16BeBom}) {
     const auto decoded = common::DecodeFile(common::EncodeFile(text, e, 1251), 1251);
     EXPECT_EQ(decoded.encoding, e);
     EXPECT_EQ(decoded.utf8, text);

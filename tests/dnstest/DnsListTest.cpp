@@ -2,6 +2,8 @@
 
 #include "common/IniFile.h"
 
+#include <functional>
+
 namespace {
 
 using dnstest_support::DnsFixture;
@@ -46,10 +48,11 @@ TEST_F(DnsList, BothViewsReadTheSectionWithTheProfileRules) {
 }
 
 TEST_F(DnsList, AnsiAndUtf8FilesReadAsWell) {
-  for (auto encoding : {common::Encoding::Ansi, common::Encoding::Utf8Bom}) {
+  // UTF-8 without a byte-order mark is what a plain text editor saves by default.
+  for (auto encoding : {common::Encoding::Ansi, common::Encoding::Utf8Bom, common::Encoding::Utf8}) {
     WriteList("[Ipv4_Default]\r\nRU - Сервер=77.88.8.1,77.88.8.8\r\n", encoding);
     Reload();
-    EXPECT_EQ(Names(), Strings{"RU - Сервер"});
+    EXPECT_EQ(Names(), Strings{"RU - Сервер"}) << static_cast<int>(encoding);
     EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "77.88.8.8");
   }
 }
@@ -66,11 +69,11 @@ TEST_F(DnsList, AMissingFileGivesEmptyViewsWithoutAMessage) {
   EXPECT_FALSE(files.Contents(dns_path).has_value());  // nothing creates the file
 }
 
-TEST_F(DnsList, AnUnreadableFileIsReportedAndTheWindowStillOpens) {
+TEST_F(DnsList, AnUnreadableFileIsReportedOnceAndTheWindowStillOpens) {
   WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
   files.SetUnreadable(dns_path);
   form->FormCreate();
-  ASSERT_EQ(host.boxes.size(), 2u);  // the table and the drop-down
+  ASSERT_EQ(host.boxes.size(), 1u);  // one report for the table and the drop-down
   EXPECT_NE(host.boxes[0].text.find("dns.ini"), std::string::npos);
   EXPECT_TRUE(form->DnsTest().ListViewDNS->Rows().empty());
   EXPECT_TRUE(form->DnsCheck().ComboBoxDNS->Items().empty());
@@ -230,7 +233,8 @@ TEST_F(DnsList, DeleteRemovesTheSelectedServerAndKeepsTheRestOfAHandEditedFile) 
 }
 
 TEST_F(DnsList, DeleteWritesBackInTheEncodingItRead) {
-  for (auto encoding : {common::Encoding::Utf16LeBom, common::Encoding::Utf16BeBom, common::Encoding::Utf8Bom}) {
+  for (auto encoding : {common::Encoding::Utf16LeBom, common::Encoding::Utf16BeBom, common::Encoding::Utf8Bom,
+                        common::Encoding::Utf8, common::Encoding::Ansi}) {
     WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nБ=2.2.2.2,2.0.0.2\r\n", encoding);
     Reload();
     form->DnsTest().ListViewDNS->SetSelected(0);
@@ -270,6 +274,123 @@ TEST_F(DnsList, RefreshResetsTheTimeColumns) {
   form->DnsTest().ListViewDNS->SetRow(0, {"A", {"1.1.1.1", "1.0.0.1", "12 ms", "13 ms"}, false});
   form->DnsTest().MenuRefreshDNS->Click();
   EXPECT_EQ(form->DnsTest().ListViewDNS->Rows()[0].sub_items, (Strings{"1.1.1.1", "1.0.0.1", "0", "0"}));
+}
+
+// Blanks around each address are not part of it, in both views and in what the
+// copy commands put into the adapter's boxes.
+TEST_F(DnsList, BlanksAroundEachAddressAreDropped) {
+  WriteList("[Ipv4_Default]\r\nSpaces= 1.1.1.1 , 1.0.0.1 \r\nTabs=\t8.8.8.8\t,\t8.8.4.4\t\r\nOne= 9.9.9.9 , \r\n");
+  Reload();
+  EXPECT_EQ(Column(0), (Strings{"1.1.1.1", "8.8.8.8", "9.9.9.9"}));
+  EXPECT_EQ(Column(1), (Strings{"1.0.0.1", "8.8.4.4", ""}));
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "1.1.1.1");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "1.0.0.1");
+  form->DnsCheck().ButtonCopyDNS->Click();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "1.1.1.1");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "1.0.0.1");
+  form->DnsTest().ListViewDNS->SetSelected(1);
+  form->DnsTest().MenuCopyDNS1DNS2->Click();
+  EXPECT_EQ(form->Adapter().EditPreferredDNS->Text(), "8.8.8.8");
+  EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "8.8.4.4");
+}
+
+// Whatever a hand edit left between the entries, deleting row i removes the line the
+// table showed as row i and no other: the table and the delete count the same lines.
+TEST_F(DnsList, DeleteRemovesTheLineOfTheChosenRowWhateverSurroundsIt) {
+  struct Case {
+    const char* what;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"form feed before a comment",
+       "[Ipv4_Default]\r\nFirst=1.1.1.1,1.0.0.1\r\n\f;comment\r\nSecond=8.8.8.8,8.8.4.4\r\nThird=9.9.9.9,1.2.3.4\r\n"},
+      {"a line of one vertical tab",
+       "[Ipv4_Default]\r\nFirst=1.1.1.1,1.0.0.1\r\n\v\r\nSecond=8.8.8.8,8.8.4.4\r\nThird=9.9.9.9,1.2.3.4\r\n"},
+      {"blanks of every kind",
+       "[Ipv4_Default]\r\n \t\f\v \r\n\v;note\r\nFirst=1.1.1.1,\r\n\t ; tabbed comment\r\n\fSecond = 2.2.2.2\r\nThird\r\n"},
+      {"a header behind a form feed, other sections around",
+       "[Before]\r\nA=1\r\n\f[Ipv4_Default]\r\nFirst=1.1.1.1,\r\n\v[Other]\r\nB=2\r\n[Ipv4_Default]\r\nIgnored=3.3.3.3,\r\n"},
+      {"lines before any section",
+       "stray\r\n;c\r\n[Ipv4_Default]\r\nFirst=1.1.1.1,\r\nSecond=2.2.2.2,\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteList(c.file);
+    Reload();
+    const Strings names = Names();
+    ASSERT_FALSE(names.empty()) << c.what;
+    const size_t lines = common::SplitLines(c.file).size();
+    for (size_t row = 0; row < names.size(); ++row) {
+      WriteList(c.file);
+      Reload();
+      form->DnsTest().ListViewDNS->SetSelected(static_cast<int>(row));
+      form->DnsTest().MenuDeleteDNS->Click();
+      Strings expected = names;
+      expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(row));
+      EXPECT_EQ(common::SplitLines(FileText()).size(), lines - 1) << c.what << ", row " << row;
+      form->DnsTest().LoadFiltersReload();
+      EXPECT_EQ(Names(), expected) << c.what << ", row " << row;
+    }
+  }
+}
+
+// A request that would change the table while it loads waits for the load: the table
+// then holds exactly what the file holds, never two lists mixed.
+TEST_F(DnsList, RequestsDuringALoadRunOnceItHasFinished) {
+  std::string file = "[Ipv4_Default]\r\n";
+  Strings names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back("Server " + std::to_string(i));
+    file += names.back() + "=10.0.0." + std::to_string(i) + ",10.0.1." + std::to_string(i) + "\r\n";
+  }
+  Strings defaults;
+  for (const std::string& line : form->DnsTest().MemoDNS->Lines())
+    if (line.front() != '[') defaults.push_back(line.substr(0, line.find('=')));
+  ASSERT_EQ(defaults.size(), 32u);
+  ui::ListView& list = *form->DnsTest().ListViewDNS;
+
+  struct Case {
+    const char* what;
+    std::function<void()> first, second;
+    Strings expected;
+  };
+  auto refresh = [&] { form->DnsTest().MenuRefreshDNS->Click(); };
+  auto restore = [&] { form->DnsTest().MenuListDefault->Click(); };
+  Strings without_first(names.begin() + 1, names.end());
+  auto delete_first = [&] {
+    list.SetSelected(0);
+    form->DnsTest().MenuDeleteDNS->Click();
+  };
+  const Case cases[] = {
+      {"refresh twice", refresh, refresh, names},
+      {"refresh, then restore", refresh, restore, defaults},
+      {"restore, then refresh", restore, refresh, defaults},
+      {"refresh, then delete the first row", refresh, delete_first, without_first},
+  };
+  for (const Case& c : cases) {
+    WriteList(file);
+    Reload();
+    host.Post(c.second);  // runs when the load first lets messages run
+    c.first();
+    EXPECT_EQ(Names(), c.expected) << c.what;
+    EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items().size(), c.expected.size()) << c.what;
+    // What the table shows is what the file holds.
+    form->DnsTest().LoadFiltersReload();
+    EXPECT_EQ(Names(), c.expected) << c.what;
+  }
+}
+
+// Closing the window during a load ends it at the next row; what waited is dropped.
+TEST_F(DnsList, AClosingWindowEndsALoadAtTheNextRow) {
+  std::string file = "[Ipv4_Default]\r\n";
+  for (int i = 0; i < 40; ++i) file += "Server " + std::to_string(i) + "=10.0.0." + std::to_string(i) + ",\r\n";
+  WriteList(file);
+  host.Post([&] {
+    form->DnsTest().MenuRefreshDNS->Click();
+    application->Terminate();
+  });
+  form->DnsTest().MenuRefreshDNS->Click();
+  // Messages first run after the first row.
+  EXPECT_EQ(Names(), Strings{"Server 0"});
 }
 
 }  // namespace

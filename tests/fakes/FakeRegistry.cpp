@@ -1,5 +1,7 @@
 #include "fakes/FakeRegistry.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -46,6 +48,27 @@ class FakeKey : public platform::RegistryKey {
       return std::nullopt;
     return v->text;
   }
+  std::optional<std::vector<uint8_t>> ReadBytes(const std::string& name) override {
+    auto* v = FindValue(name);
+    if (!v) return std::nullopt;
+    switch (v->type) {
+      case platform::RegType::String:
+      case platform::RegType::ExpandString: {
+        std::vector<uint8_t> bytes;
+        for (char16_t unit : common::Utf8ToUtf16(v->text) + u'\0') {
+          bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
+          bytes.push_back(static_cast<uint8_t>(unit >> 8));
+        }
+        return bytes;
+      }
+      case platform::RegType::DWord:
+        if (!v->bytes.empty()) return v->bytes;
+        return std::vector<uint8_t>{static_cast<uint8_t>(v->number), static_cast<uint8_t>(v->number >> 8),
+                                    static_cast<uint8_t>(v->number >> 16), static_cast<uint8_t>(v->number >> 24)};
+      default:
+        return v->bytes;
+    }
+  }
   std::optional<uint32_t> ReadDWord(const std::string& name) override {
     auto* v = FindValue(name);
     if (!v || v->type != platform::RegType::DWord) return std::nullopt;
@@ -56,6 +79,7 @@ class FakeKey : public platform::RegistryKey {
     FakeRegistry::Value& v = Slot(name);
     v.type = platform::RegType::String;
     v.text = value;
+    v.bytes.clear();
     return true;
   }
   bool WriteDWord(const std::string& name, uint32_t value) override {
@@ -63,6 +87,7 @@ class FakeKey : public platform::RegistryKey {
     FakeRegistry::Value& v = Slot(name);
     v.type = platform::RegType::DWord;
     v.number = value;
+    v.bytes.clear();
     return true;
   }
   bool DeleteValue(const std::string& name) override {
@@ -93,7 +118,7 @@ class FakeKey : public platform::RegistryKey {
   }
   FakeRegistry::Value& Slot(const std::string& name) {
     if (auto* v = FindValue(name)) return *v;
-    node_.values.push_back({name, platform::RegType::None, {}, 0});
+    node_.values.push_back({name, platform::RegType::None, {}, 0, {}});
     return node_.values.back();
   }
 
@@ -185,10 +210,10 @@ void FakeRegistry::SetString(platform::RegRoot root, const std::string& path,
   Node* node = Lookup(root, path, true);
   for (auto& v : node->values)
     if (Lower(v.name) == Lower(name)) {
-      v.type = type, v.text = value;
+      v.type = type, v.text = value, v.bytes.clear();
       return;
     }
-  node->values.push_back({name, type, value, 0});
+  node->values.push_back({name, type, value, 0, {}});
 }
 
 void FakeRegistry::SetDWord(platform::RegRoot root, const std::string& path,
@@ -196,10 +221,24 @@ void FakeRegistry::SetDWord(platform::RegRoot root, const std::string& path,
   Node* node = Lookup(root, path, true);
   for (auto& v : node->values)
     if (Lower(v.name) == Lower(name)) {
-      v.type = platform::RegType::DWord, v.number = value;
+      v.type = platform::RegType::DWord, v.number = value, v.bytes.clear();
       return;
     }
-  node->values.push_back({name, platform::RegType::DWord, {}, value});
+  node->values.push_back({name, platform::RegType::DWord, {}, value, {}});
+}
+
+void FakeRegistry::SetBytes(platform::RegRoot root, const std::string& path, const std::string& name,
+                            platform::RegType type, std::vector<uint8_t> bytes) {
+  Node* node = Lookup(root, path, true);
+  uint32_t number = 0;
+  if (type == platform::RegType::DWord && bytes.size() == 4)
+    number = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+  for (auto& v : node->values)
+    if (Lower(v.name) == Lower(name)) {
+      v = {v.name, type, {}, number, std::move(bytes)};
+      return;
+    }
+  node->values.push_back({name, type, {}, number, std::move(bytes)});
 }
 
 void FakeRegistry::CreateKey(platform::RegRoot root, const std::string& path) {

@@ -23,6 +23,7 @@ class FakeRegistry : public platform::Registry {
     platform::RegType type;
     std::string text;  // string types
     uint32_t number = 0;  // REG_DWORD
+    std::vector<uint8_t> bytes;  // other types (binary, 64-bit numbers, lists of texts)
   };
   struct Node {
     std::string name;
@@ -50,6 +51,9 @@ class FakeRegistry : public platform::Registry {
                  const std::string& value, platform::RegType type = platform::RegType::String);
   void SetDWord(platform::RegRoot root, const std::string& path, const std::string& name,
                 uint32_t value);
+  // A value of any type given by its stored bytes.
+  void SetBytes(platform::RegRoot root, const std::string& path, const std::string& name,
+                platform::RegType type, std::vector<uint8_t> bytes);
   void CreateKey(platform::RegRoot root, const std::string& path);
   bool KeyExists(platform::RegRoot root, const std::string& path) const;
   const Value* Find(platform::RegRoot root, const std::string& path, const std::string& name) const;

@@ -482,4 +482,17 @@ TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseco
   EXPECT_TRUE(List().Rows().empty());
 }
 
+// Closing the window during a load ends it at the next row, and no reload follows.
+TEST_F(Profiles, AClosingWindowEndsALoadAtTheNextRow) {
+  AddNumbered(30);
+  Open();
+  ASSERT_EQ(List().Rows().size(), 30u);
+  host.Post([&] {
+    form->Profiles().UpdateNetClick();
+    application->Terminate();
+  });
+  form->Profiles().UpdateNetClick();
+  EXPECT_EQ(List().Rows().size(), 1u);
+}
+
 }  // namespace

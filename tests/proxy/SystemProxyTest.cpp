@@ -90,6 +90,9 @@ TEST_F(Proxy, AFailingRefreshStopsSilently) {
   Open();
   EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), "");
   EXPECT_FALSE(form->Proxy().CheckBoxProxyServer->Checked());
+  // The boxes still agree with their check boxes.
+  EXPECT_FALSE(ProxyBoxesEnabled());
+  EXPECT_FALSE(form->Proxy().EditScriptAddress->Enabled());
   EXPECT_TRUE(host.boxes.empty());
 
   wmi.fail_connect = false;
@@ -199,14 +202,80 @@ TEST_F(Proxy, GetSystemProxy) {
     EXPECT_EQ(address, c.address) << c.what;
     EXPECT_EQ(port, c.port) << c.what;
   }
-  registry.Lookup(RegRoot::CurrentUser, kSettings, false)->values.clear();
-  Store("ProxyEnable", "1");  // text, not a number
-  Store("ProxyServer", "10.0.0.1:3128");
-  std::string address;
-  int port;
-  bool enabled;
-  EXPECT_FALSE(form->GetSystemProxy(address, port, enabled));
-  EXPECT_FALSE(enabled);
+}
+
+// Values of another type than the system writes: read the way the system's internet
+// functions read them, or else as absent. Either way the check box and its boxes
+// agree, the program's own requests see the same switch, and an apply without a
+// change switches nothing off.
+TEST_F(Proxy, ValuesOfAnotherTypeAreReadAsTheSystemReadsThemOrAsAbsent) {
+  using platform::RegType;
+  using Bytes = std::vector<uint8_t>;
+  struct Value {
+    RegType type;
+    std::string text;
+    Bytes bytes;
+  };
+  struct Case {
+    const char* what;
+    std::optional<Value> enable, server;
+    bool on;
+    std::string address, port;
+  };
+  const Value server{RegType::String, "10.0.0.1:3128", {}};
+  const Case cases[] = {
+      {"number 1", Value{RegType::DWord, "", {1, 0, 0, 0}}, server, true, "10.0.0.1", "3128"},
+      {"text 1", Value{RegType::String, "1", {}}, server, true, "10.0.0.1", "3128"},
+      {"expandable text 1", Value{RegType::ExpandString, "1", {}}, server, true, "10.0.0.1", "3128"},
+      {"text 0", Value{RegType::String, "0", {}}, server, false, "10.0.0.1", "3128"},
+      {"text, not a number", Value{RegType::String, "yes", {}}, server, false, "10.0.0.1", "3128"},
+      {"binary 01", Value{RegType::Binary, "", {1}}, server, true, "10.0.0.1", "3128"},
+      {"binary 01 00 00 00", Value{RegType::Binary, "", {1, 0, 0, 0}}, server, true, "10.0.0.1", "3128"},
+      {"binary 00", Value{RegType::Binary, "", {0}}, server, false, "10.0.0.1", "3128"},
+      {"binary, empty", Value{RegType::Binary, "", {}}, server, false, "10.0.0.1", "3128"},
+      {"64-bit number 1", Value{RegType::QWord, "", {1, 0, 0, 0, 0, 0, 0, 0}}, server, true, "10.0.0.1", "3128"},
+      {"list of texts", Value{RegType::MultiString, "", {'1', 0, 0, 0, 0, 0}}, server, false, "10.0.0.1", "3128"},
+      {"server as a number", Value{RegType::DWord, "", {1, 0, 0, 0}}, Value{RegType::DWord, "", {7, 0, 0, 0}}, true, "", ""},
+      {"server as binary", Value{RegType::DWord, "", {1, 0, 0, 0}}, Value{RegType::Binary, "", {'a', ':', '1'}}, true, "", ""},
+      {"server as expandable text", Value{RegType::DWord, "", {1, 0, 0, 0}}, Value{RegType::ExpandString, "h:81", {}}, true, "h", "81"},
+  };
+  auto put = [&](const char* name, const Value& v) {
+    if (v.type == RegType::String || v.type == RegType::ExpandString)
+      registry.SetString(RegRoot::CurrentUser, kSettings, name, v.text, v.type);
+    else
+      registry.SetBytes(RegRoot::CurrentUser, kSettings, name, v.type, v.bytes);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    registry.Lookup(RegRoot::CurrentUser, kSettings, false)->values.clear();
+    if (c.enable) put("ProxyEnable", *c.enable);
+    if (c.server) put("ProxyServer", *c.server);
+    Open();
+    EXPECT_EQ(form->Proxy().CheckBoxProxyServer->Checked(), c.on);
+    EXPECT_EQ(ProxyBoxesEnabled(), c.on);
+    EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
+    EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
+    std::string address;
+    int port = 0;
+    bool enabled = !c.on;
+    form->GetSystemProxy(address, port, enabled);
+    EXPECT_EQ(enabled, c.on);
+
+    Click([&] { form->Proxy().ButtonChangeProxyClick(); });
+    EXPECT_TRUE(host.boxes.empty());
+    std::string after_address;
+    bool after_enabled = !c.on;
+    form->GetSystemProxy(after_address, port, after_enabled);
+    EXPECT_EQ(after_enabled, c.on) << "apply changed the switch";
+    EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
+    EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
+    if (c.on && c.address.empty()) {
+      // Nothing usable to store: both values stay as they were.
+      const auto* stored = Stored("ProxyServer");
+      ASSERT_NE(stored, nullptr);
+      EXPECT_EQ(stored->type, c.server->type);
+    }
+  }
 }
 
 }  // namespace

@@ -58,8 +58,9 @@ TEST(ListControlsWin32, ModelAndControlsStayInStep) {
   form->list->SetSelected(1);
   EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
   // The user ticks row 2 and selects row 0.
-  ListView_SetCheckState(list, 2, TRUE);
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, 2));
   EXPECT_TRUE(form->list->Rows()[2].checked);
+  EXPECT_TRUE(ListView_GetCheckState(list, 2));
   ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   EXPECT_EQ(form->list->Selected(), 0);
 

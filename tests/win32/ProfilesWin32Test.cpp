@@ -249,8 +249,8 @@ TEST_F(ProfilesWin32, MarksSetFromTheMenuReachTheControlAndDeleteMarkedUsesThem)
   for (int i = 0; i < count; ++i) EXPECT_TRUE(ListView_GetCheckState(list, i)) << i;
   form->Profiles().ProfilesUnCheclAllMenu->Click();
   // The user ticks the first and the last seeded profile in the control.
-  ListView_SetCheckState(list, RowOf(kSeeded[0].guid), TRUE);
-  ListView_SetCheckState(list, RowOf(kSeeded[2].guid), TRUE);
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, RowOf(kSeeded[0].guid)));
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, RowOf(kSeeded[2].guid)));
   win32_test::Pump();
   host->box_answers = {ui::kIdYes};
   form->Profiles().DelSelectedProfilesMenu->Click();
@@ -334,10 +334,11 @@ TEST_F(ProfilesWin32, TwoThousandProfilesLoadAndGoWithoutQuadraticWork) {
   int foreign = 0;
   for (int i = 0; i < count; ++i) {
     if (form->Profiles().ListViewNetworkProfiles->Rows()[i].sub_items.at(4).find("{5EED") != std::string::npos) continue;
-    ListView_SetCheckState(list, i, FALSE);
+    ASSERT_TRUE(win32_test::ClickListCheckBox(list, i));  // unticks it
     ++foreign;
   }
-  ListView_SetCheckState(list, RowOf(kSeeded[0].guid), FALSE);
+  ASSERT_TRUE(win32_test::ClickListCheckBox(list, RowOf(kSeeded[0].guid)));
+  ASSERT_FALSE(ListView_GetCheckState(list, RowOf(kSeeded[0].guid)));
   win32_test::Pump();
   host->box_answers = {ui::kIdYes};
   auto start = std::chrono::steady_clock::now();

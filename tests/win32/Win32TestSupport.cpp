@@ -150,6 +150,25 @@ std::wstring ListCellText(HWND list, int row, int column) {
   return text;
 }
 
+bool ClickListCheckBox(HWND list, int row) {
+  SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
+  RECT bounds{};
+  bounds.left = LVIR_BOUNDS;
+  if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds))) return false;
+  const int y = (bounds.top + bounds.bottom) / 2;
+  for (int x = bounds.left; x < bounds.left + 40; ++x) {
+    LVHITTESTINFO hit{};
+    hit.pt = {x, y};
+    if (SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) == row &&
+        (hit.flags & LVHT_ONITEMSTATEICON)) {
+      SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+      SendMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+      return true;
+    }
+  }
+  return false;
+}
+
 ProgramProcess::ProgramProcess(const std::wstring& exe) {
   STARTUPINFOW si{};
   si.cb = sizeof(si);

@@ -26,6 +26,9 @@ std::wstring ControlText(HWND hwnd);
 std::wstring TooltipText(HWND window, HWND control);
 // The text of one cell of a report list view (column 0 is the row's caption).
 std::wstring ListCellText(HWND list, int row, int column);
+// Ticks or unticks a row of a list view with check boxes as the user does: a click
+// on the row's check box. False when the row has no check box on screen.
+bool ClickListCheckBox(HWND list, int row);
 // Whether windows can be created here (a display is present).
 bool HaveDisplay();
 

@@ -53,6 +53,26 @@ class Win32Key : public RegistryKey {
     }
     return std::nullopt;
   }
+  std::optional<std::vector<uint8_t>> ReadBytes(const std::string& name) override {
+    std::wstring wname = Widen(name);
+    DWORD size = 0;
+    if (RegQueryValueExW(key_, wname.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+      return std::nullopt;
+    // The value may change between the two calls; retry while it grows.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      std::vector<uint8_t> bytes(size);
+      DWORD got = size;
+      LONG rc = RegQueryValueExW(key_, wname.c_str(), nullptr, nullptr, bytes.empty() ? nullptr : bytes.data(), &got);
+      if (rc == ERROR_MORE_DATA) {
+        size = got;
+        continue;
+      }
+      if (rc != ERROR_SUCCESS) return std::nullopt;
+      bytes.resize(got);
+      return bytes;
+    }
+    return std::nullopt;
+  }
   std::optional<uint32_t> ReadDWord(const std::string& name) override {
     DWORD type = 0, value = 0, size = sizeof(value);
     if (RegQueryValueExW(key_, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),

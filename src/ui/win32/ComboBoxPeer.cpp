@@ -57,6 +57,10 @@ class ComboBoxPeer : public ControlPeer {
   void SyncItems() {
     Echo echo(*this);
     SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+    // Room for every item at once, so a long list does not grow step by step.
+    size_t text = 0;
+    for (const std::string& item : Combo().Items()) text += (item.size() + 1) * sizeof(wchar_t);
+    if (!Combo().Items().empty()) SendMessageW(hwnd_, CB_INITSTORAGE, Combo().Items().size(), text);
     for (const std::string& item : Combo().Items())
       SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
     SendMessageW(hwnd_, CB_SETCURSEL, Combo().ItemIndex(), 0);

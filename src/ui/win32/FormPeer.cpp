@@ -356,7 +356,8 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
         peer->Hide();
       } else {
         // A failing close handler is reported, and the window still closes: the
-        // user must always be able to leave.
+        // user must always be able to leave. Work that lets messages run stops.
+        peer->form_.App().Terminate();
         peer->host_.Guard([peer] { peer->form_.FormClose(); });
         PostQuitMessage(0);
       }

@@ -2,13 +2,17 @@
 // boxes, one selected row, and the list's popup menu (opened by a right click or the
 // menu key; its items' shortcut keys work while the list has the focus).
 //
-// A visible list view lays itself out and repaints its scroll bars on every row
-// change, which makes a long series of changes slow. The changes of a series go in
-// with redrawing off; the list is painted once when pending messages next run.
+// The control is a virtual list: the component holds the rows, their check marks and
+// the selected (focused) row; the control is told only how many rows there are and
+// asks for the cells it paints. So a list of any length costs only the rows on screen.
+// Rows appended in a series reach the control's count when the series pauses (or the
+// moment anything asks the control about its rows), with redrawing off meanwhile; the
+// list is painted once when pending messages next run.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/win32/Wide.h"
 #include "ui/win32/ControlPeer.h"
@@ -45,8 +49,7 @@ class ListViewPeer : public ControlPeer {
   void Sync(Change change) override {
     switch (change) {
       case Change::Items:
-        if (List().LastEdit() == ListView::Edit::Reset &&
-            static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)) == 0)
+        if (List().LastEdit() == ListView::Edit::Reset && shown_count_ == 0)
           SyncColumns();  // columns may have changed too
         else
           SyncRows();
@@ -58,7 +61,9 @@ class ListViewPeer : public ControlPeer {
         SyncSelection();
         break;
       case Change::Scroll:
-        if (List().VisibleRequest() >= 0) SendMessageW(hwnd_, LVM_ENSUREVISIBLE, List().VisibleRequest(), TRUE);
+        FlushCount();
+        if (List().VisibleRequest() >= 0 && List().VisibleRequest() < shown_count_)
+          SendMessageW(hwnd_, LVM_ENSUREVISIBLE, List().VisibleRequest(), TRUE);
         break;
       default:
         ControlPeer::Sync(change);
@@ -67,6 +72,11 @@ class ListViewPeer : public ControlPeer {
   }
 
   LRESULT OnNotify(NMHDR& header) override {
+    if (header.code == LVN_GETDISPINFOW) {
+      Answer(reinterpret_cast<NMLVDISPINFOW&>(header).item);
+      return 0;
+    }
+    if (header.code == LVN_ODFINDITEMW) return -1;
     if (header.code == LVN_KEYDOWN && List().GetPopupMenu()) {
       // The list's popup menu items answer their shortcuts while the list has the focus.
       std::string shortcut = ShortCutText(reinterpret_cast<NMLVKEYDOWN&>(header).wVKey);
@@ -88,9 +98,10 @@ class ListViewPeer : public ControlPeer {
     PopupMenu* menu = List().GetPopupMenu();
     if (!menu || !menu->AutoPopup() || !List().EffectivelyEnabled()) return false;
     if (at.x == -1 && at.y == -1) {
+      FlushCount();
       RECT r{};
       r.left = LVIR_BOUNDS;
-      if (List().Selected() < 0 ||
+      if (List().Selected() < 0 || List().Selected() >= shown_count_ ||
           !SendMessageW(hwnd_, LVM_GETITEMRECT, List().Selected(), reinterpret_cast<LPARAM>(&r)))
         r = RECT{0, 0, 0, 0};
       at = {r.left + 8, r.bottom};
@@ -103,8 +114,9 @@ class ListViewPeer : public ControlPeer {
   void EndHeldChanges() override {
     if (!batching_) return;
     batching_ = false;
+    FlushCount();
     SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    if (ensure_visible_ >= 0 && ensure_visible_ < static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0)))
+    if (ensure_visible_ >= 0 && ensure_visible_ < shown_count_)
       SendMessageW(hwnd_, LVM_ENSUREVISIBLE, ensure_visible_, FALSE);
     ensure_visible_ = -1;
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -113,18 +125,24 @@ class ListViewPeer : public ControlPeer {
  protected:
   void Describe(CreateParams& params) override {
     params.window_class = WC_LISTVIEWW;
-    params.style |= LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP;
+    params.style |= LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP;
     params.ex_style |= WS_EX_CLIENTEDGE;
   }
   void Fill() override {
     SetWindowSubclass(hwnd_, Subclass, 1, reinterpret_cast<DWORD_PTR>(this));
     DWORD extended = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | (List().CheckBoxes() ? LVS_EX_CHECKBOXES : 0);
     SendMessageW(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
+    // The check marks live in the component: the control asks for them with the cells.
+    if (List().CheckBoxes()) SendMessageW(hwnd_, LVM_SETCALLBACKMASK, LVIS_STATEIMAGEMASK, 0);
     SyncColumns();
+    // A window made after the rows: all of them at once, and the component's selection.
+    FlushCount();
+    SyncSelection();
   }
 
  private:
   ListView& List() const { return static_cast<ListView&>(component_); }
+  int ModelCount() const { return static_cast<int>(List().Rows().size()); }
 
   void BeginBatch() {
     if (!batching_) {
@@ -133,6 +151,44 @@ class ListViewPeer : public ControlPeer {
       ensure_visible_ = -1;
     }
     form_.HoldUntilIdle(*this);
+  }
+
+  // Rows appended since the control last heard of them join its count, without
+  // repainting the rows it already shows.
+  void FlushCount() {
+    if (!count_pending_) return;
+    count_pending_ = false;
+    SetCount(ModelCount(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  }
+
+  void SetCount(int count, LPARAM flags) {
+    Echo echo(*this);
+    shown_count_ = count;
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, count, flags);
+  }
+
+  // The control asks for a cell's text or a row's check mark.
+  void Answer(LVITEMW& item) const {
+    const std::vector<ListRow>& rows = List().Rows();
+    if (item.iItem < 0 || item.iItem >= static_cast<int>(rows.size())) return;
+    const ListRow& row = rows[item.iItem];
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+      // Hidden sub-items beyond the columns are kept by the component only.
+      const int columns = static_cast<int>(List().Columns().size());
+      const std::string* text = nullptr;
+      if (item.iSubItem == 0)
+        text = &row.caption;
+      else if (item.iSubItem > 0 && item.iSubItem < columns && item.iSubItem - 1 < static_cast<int>(row.sub_items.size()))
+        text = &row.sub_items[item.iSubItem - 1];
+      std::wstring wide = text ? Widen(*text) : std::wstring();
+      const size_t n = std::min(wide.size(), static_cast<size_t>(item.cchTextMax - 1));
+      std::memcpy(item.pszText, wide.data(), n * sizeof(wchar_t));
+      item.pszText[n] = L'\0';
+    }
+    if ((item.mask & LVIF_STATE) && List().CheckBoxes()) {
+      item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
+      item.stateMask |= LVIS_STATEIMAGEMASK;
+    }
   }
 
   void SyncColumns() {
@@ -163,103 +219,88 @@ class ListViewPeer : public ControlPeer {
     SyncRows();
   }
 
-  void SetRow(int index, bool insert) {
-    const ListRow& row = List().Rows()[index];
-    std::wstring caption = Widen(row.caption);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = index;
-    item.pszText = caption.data();
-    SendMessageW(hwnd_, insert ? LVM_INSERTITEMW : LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    // Hidden sub-items beyond the columns are kept by the model only.
-    size_t shown = List().Columns().empty() ? 0 : List().Columns().size() - 1;
-    for (size_t i = 0; i < row.sub_items.size() && i < shown; ++i) {
-      std::wstring text = Widen(row.sub_items[i]);
-      LVITEMW sub{};
-      sub.iSubItem = static_cast<int>(i + 1);
-      sub.pszText = text.data();
-      SendMessageW(hwnd_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
-    }
-    LVITEMW state{};
-    state.stateMask = LVIS_STATEIMAGEMASK;
-    state.state = INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
-    if (List().CheckBoxes()) SendMessageW(hwnd_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
-  }
-
   void SyncRows() {
-    const int count = static_cast<int>(List().Rows().size());
-    const int shown = static_cast<int>(SendMessageW(hwnd_, LVM_GETITEMCOUNT, 0, 0));
+    const int count = ModelCount();
     const int index = List().LastEditIndex();
     BeginBatch();
-    {
-      Echo echo(*this);
-      // Mirror the one edit that happened; rebuild only when the two disagree otherwise.
-      // Appending or replacing a row leaves the selection where it is; resyncing it
-      // would touch every row and make building a long list quadratic.
-      if (List().LastEdit() == ListView::Edit::Append && count == shown + 1 && index == count - 1 && shown > 0) {
-        SetRow(index, true);
-        return;
-      }
-      if (List().LastEdit() == ListView::Edit::Replace && count == shown && index >= 0) {
-        SetRow(index, false);
-        return;
-      }
-      if (List().LastEdit() == ListView::Edit::Delete && count == shown - 1 && index >= 0) {
-        SendMessageW(hwnd_, LVM_DELETEITEM, index, 0);
-      } else {
-        SendMessageW(hwnd_, LVM_DELETEALLITEMS, 0, 0);
-        for (int i = 0; i < count; ++i) SetRow(i, true);
-      }
+    // An appended row only grows the count, which goes in when the series pauses;
+    // a replaced row is painted again if it is on screen.
+    if (List().LastEdit() == ListView::Edit::Append && index == count - 1 && count > shown_count_) {
+      count_pending_ = true;
+      return;
     }
+    FlushCount();
+    if (List().LastEdit() == ListView::Edit::Replace && count == shown_count_ && index >= 0) {
+      SendMessageW(hwnd_, LVM_REDRAWITEMS, index, index);
+      return;
+    }
+    // A deletion, a reset or anything unexpected: the new count, every row painted
+    // again, and the selection as the component has it.
+    count_pending_ = false;
+    SetCount(count, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
     SyncSelection();
   }
 
   void SyncChecks() {
-    Echo echo(*this);
+    FlushCount();
     BeginBatch();
-    const int rows = static_cast<int>(List().Rows().size());
     const int changed = List().LastCheckedIndex();
-    for (int i = changed >= 0 && changed < rows ? changed : 0; i < rows; ++i) {
-      ListView_SetCheckState(hwnd_, i, List().Rows()[i].checked);
-      if (changed >= 0) break;
-    }
+    if (changed >= 0 && changed < shown_count_)
+      SendMessageW(hwnd_, LVM_REDRAWITEMS, changed, changed);
+    else
+      InvalidateRect(hwnd_, nullptr, TRUE);
   }
 
   void SyncSelection() {
+    FlushCount();
     Echo echo(*this);
-    if (List().Selected() < 0) {
+    const int selected = List().Selected();
+    if (selected < 0 || selected >= shown_count_) {
       LVITEMW clear{};
       clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
       SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
       return;
     }
-    // Clearing touches every row; in a single-selection list selecting and
-    // focusing one row takes both marks from the row that had them.
+    // In a single-selection list selecting and focusing one row takes both marks
+    // from the row that had them.
     LVITEMW select{};
     select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     select.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(hwnd_, LVM_SETITEMSTATE, List().Selected(), reinterpret_cast<LPARAM>(&select));
+    SendMessageW(hwnd_, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&select));
     // While rows are being changed the list does not lay itself out; the row is
     // scrolled into view once the changes are painted.
     if (batching_)
-      ensure_visible_ = List().Selected();
+      ensure_visible_ = selected;
     else
-      SendMessageW(hwnd_, LVM_ENSUREVISIBLE, List().Selected(), FALSE);
+      SendMessageW(hwnd_, LVM_ENSUREVISIBLE, selected, FALSE);
   }
 
-  // The user ticked a row or selected one.
+  // The user selected a row. (Check marks are the component's: the control does not
+  // keep them, so it never reports one.)
   void ItemChanged(const NMLISTVIEW& change) {
-    if (change.iItem < 0 || change.iItem >= static_cast<int>(List().Rows().size())) return;
+    if (change.iItem < 0 || change.iItem >= ModelCount()) return;
     ListView* list = &List();
     const int index = change.iItem;
-    if ((change.uChanged & LVIF_STATE) && list->CheckBoxes() &&
-        ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK)) {
-      bool checked = ListView_GetCheckState(hwnd_, index) != 0;
-      Guard([list, index, checked] { list->SetChecked(index, checked); });
-    }
     if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) &&
         !(change.uOldState & LVIS_SELECTED) && list->Selected() != index)
       Guard([list, index] { list->SetSelected(index); });
+  }
+
+  // A click on a row's check box, or Space on the focused row, ticks or unticks it.
+  void Toggle(int index) {
+    if (index < 0 || index >= ModelCount() || !List().EffectivelyEnabled()) return;
+    ListView* list = &List();
+    const bool checked = !list->Rows()[index].checked;
+    Guard([list, index, checked] { list->SetChecked(index, checked); });
+  }
+
+  // The row whose check box lies under a point of the client area, or -1.
+  int CheckBoxAt(LPARAM point) {
+    LVHITTESTINFO hit{};
+    hit.pt = {static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    int index = static_cast<int>(SendMessageW(hwnd_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return index >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) ? index : -1;
   }
 
   bool ColumnWidthAllowed(int column, int width) const {
@@ -272,6 +313,8 @@ class ListViewPeer : public ControlPeer {
   static LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                    DWORD_PTR data) {
     auto* peer = reinterpret_cast<ListViewPeer*>(data);
+    // Whoever asks the control about its rows (a paint, a test, the user) sees them all.
+    if (peer->count_pending_ && msg != LVM_SETITEMCOUNT && msg != WM_SETREDRAW) peer->FlushCount();
     // The header tells its list first that a column is about to change width; a
     // width outside the column's limits is refused there.
     if (msg == WM_NOTIFY) {
@@ -279,6 +322,20 @@ class ListViewPeer : public ControlPeer {
       if ((change->hdr.code == HDN_ITEMCHANGINGW || change->hdr.code == HDN_ITEMCHANGINGA) && change->pitem &&
           (change->pitem->mask & HDI_WIDTH) && !peer->ColumnWidthAllowed(change->iItem, change->pitem->cxy))
         return TRUE;
+    }
+    if (peer->List().CheckBoxes()) {
+      if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
+        int index = peer->CheckBoxAt(lparam);
+        if (index >= 0) {
+          SetFocus(hwnd);
+          peer->Toggle(index);
+          return 0;
+        }
+      }
+      if (msg == WM_KEYDOWN && wparam == VK_SPACE) {
+        peer->Toggle(static_cast<int>(SendMessageW(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+        return 0;
+      }
     }
     if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, Subclass, 1);
     return DefSubclassProc(hwnd, msg, wparam, lparam);
@@ -288,6 +345,9 @@ class ListViewPeer : public ControlPeer {
   bool batching_ = false;
   // The row to scroll into view when they are painted (-1: none).
   int ensure_visible_ = -1;
+  // The number of rows the control knows of, and whether appended rows wait to join it.
+  int shown_count_ = 0;
+  bool count_pending_ = false;
 };
 
 }  // namespace

@@ -1,0 +1,202 @@
+// Benchmark of long lists in the real window: the main window's creation with a DNS
+// list of N entries (the table is filled while the window is made), the refresh of the
+// shown table (Ctrl+F5), the profiles page with N profiles, and a close request during
+// a load of the table and of the profiles page (time from the request until the load
+// has given up and the message loop has the quit message). The platform services are
+// the in-memory fakes with the real clock, so only the program's own work and the
+// windows are timed. Not a test; scripts/bench.sh --lists runs it under Wine.
+//
+// Usage: velmora_listbench [sizes...]  (default 10000 20000)
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainForm.h"
+#include "common/IniFile.h"
+#include "dnstest/DnsList.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/HeadlessHost.h"
+#include "platform/win32/Win32Processes.h"
+#include "ui/win32/FormPeer.h"
+#include "ui/win32/Win32Host.h"
+#include "win32/Win32TestSupport.h"
+
+namespace {
+
+constexpr char kProfiles[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkList\\Profiles";
+
+double Now() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Drops a quit message left in the queue by a close, so the next case starts clean.
+void DropQuit() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+}
+
+std::string DnsList(int entries) {
+  std::string text = "[Ipv4_Default]\r\n";
+  for (int i = 0; i < entries; ++i)
+    text += "Server " + std::to_string(i) + "=10." + std::to_string(i / 65536 % 256) + "." +
+            std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + ",10.0.0.1\r\n";
+  return text;
+}
+
+// The fakes, with the real clock so paced message runs happen as in the program.
+struct Platform {
+  fakes::FakePlatform fake;
+  platform::win32::Win32Clock clock;
+  app::Services services{fake.registry, fake.system, fake.versions, fake.files, fake.processes,
+                         clock, fake.wmi, fake.echo, fake.http};
+};
+
+// Where the window looks for the list file, asked of a window without a screen.
+std::string DnsPath() {
+  Platform probe;
+  fakes::HeadlessHost host;
+  ui::Application application(host);
+  application.SetTitle("Velmora");
+  auto* form = application.CreateForm<app::TForm1>(probe.services);
+  return form->PortablePathDNS();
+}
+
+struct Window {
+  Platform platform;
+  ui::win32::Win32Host host;
+  std::unique_ptr<ui::Application> application;
+  app::TForm1* form = nullptr;
+  HWND window = nullptr;
+
+  // Writes the DNS list (and the profiles) before the window is made.
+  Window(int dns_entries, int profiles) {
+    for (int i = 0; i < profiles; ++i) {
+      char guid[32];
+      std::snprintf(guid, sizeof guid, "{%06d}", i);
+      std::string key = std::string(kProfiles) + "\\" + guid;
+      platform.fake.registry.CreateKey(platform::RegRoot::LocalMachine, key);
+      platform.fake.registry.SetString(platform::RegRoot::LocalMachine, key, "ProfileName",
+                                       "Network " + std::to_string(i));
+      platform.fake.registry.SetString(platform::RegRoot::LocalMachine, key, "Description", "Wired");
+      platform.fake.registry.SetDWord(platform::RegRoot::LocalMachine, key, "Category", 1);
+    }
+    if (dns_entries > 0)
+      platform.fake.files.SetFile(DnsPath(), common::EncodeFile(DnsList(dns_entries), common::Encoding::Utf16LeBom, 1252));
+  }
+
+  // Makes the main window (its creation reads the DNS list), shows it and lets it paint.
+  double Open() {
+    application = std::make_unique<ui::Application>(host);
+    application->SetTitle("Velmora");
+    double start = Now();
+    form = application->CreateForm<app::TForm1>(platform.services);
+    window = host.WindowOf(*form);
+    host.PeerOf(*form)->Show();
+    Pump();
+    return Now() - start;
+  }
+};
+
+int RowsShown(HWND window, const wchar_t* name) {
+  HWND list = win32_test::FindControl(window, name);
+  return list ? static_cast<int>(SendMessageW(list, 0x1004 /* LVM_GETITEMCOUNT */, 0, 0)) : -1;
+}
+
+// A timer that asks the main window to close while a load runs.
+HWND g_close_target = nullptr;
+double g_close_requested = 0;
+void CALLBACK RequestClose(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_close_target) {
+    g_close_requested = Now();
+    PostMessageW(g_close_target, WM_CLOSE, 0, 0);
+  }
+}
+
+void Line(const char* what, int n, double ms, size_t rows) {
+  std::printf("%-34s %6d  %9.1f ms  (%zu rows in the model)\n", what, n, ms, rows);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(_wtoi(argv[i]));
+  if (sizes.empty()) sizes = {10000, 20000};
+  std::printf("%-34s %6s  %12s\n", "case", "N", "time");
+  {
+    // What making and showing the window costs without a list, for comparison.
+    Window w(0, 0);
+    Line("start-up without a list", 0, w.Open(), 0);
+  }
+  for (int n : sizes) {
+    {
+      Window w(n, 0);
+      double opened = w.Open();
+      Line("start-up with the DNS list", n, opened, w.form->DnsTest().ListViewDNS->Rows().size());
+
+      double start = Now();
+      size_t read = dnstest::ReadDnsList(w.platform.services, DnsPath()).size();
+      Line("reading the list file alone", n, Now() - start, read);
+
+      w.form->ButtonDNSClick();
+      Pump();
+      start = Now();
+      w.form->DnsTest().MenuRefreshDNSClick();
+      Pump();
+      Line("refresh of the shown table", n, Now() - start, w.form->DnsTest().ListViewDNS->Rows().size());
+      std::printf("%-34s %6s  %d rows in the list view\n", "", "", RowsShown(w.window, L"ListViewDNS"));
+
+      g_close_target = w.window;
+      g_close_requested = 0;
+      SetTimer(nullptr, 0, 100, RequestClose);
+      start = Now();
+      w.form->DnsTest().MenuRefreshDNSClick();
+      double ended = Now();
+      Line("close during a table refresh", n, g_close_requested > 0 ? ended - g_close_requested : -1,
+           w.form->DnsTest().ListViewDNS->Rows().size());
+      DropQuit();
+      w.form->DnsTest().ListViewDNS->Clear();
+    }
+    {
+      Window w(0, n);
+      w.Open();
+      double start = Now();
+      w.form->ButtonNetworkProfilesClick();
+      Pump();
+      Line("profiles page shown", n, Now() - start, w.form->Profiles().ListViewNetworkProfiles->Rows().size());
+
+      g_close_target = w.window;
+      g_close_requested = 0;
+      SetTimer(nullptr, 0, 100, RequestClose);
+      w.form->Profiles().UpdateNetClick();
+      double ended = Now();
+      Line("close during a profiles load", n, g_close_requested > 0 ? ended - g_close_requested : -1,
+           w.form->Profiles().ListViewNetworkProfiles->Rows().size());
+      DropQuit();
+    }
+  }
+  return 0;
+}
