@@ -171,7 +171,7 @@ std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& pa
       in_section = ours && !section_seen;
       section_seen = section_seen || ours;
     } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
-      found.push_back({line.name, line.value.value_or(std::string_view())});
+      found.push_back({line.name, common::UnquoteIniValue(line.value.value_or(std::string_view()))});
     }
   }
   // Names are looked up without case and the first entry of a name gives the value,

@@ -294,6 +294,17 @@ TEST_F(DnsList, BlanksAroundEachAddressAreDropped) {
   EXPECT_EQ(form->Adapter().EditAlternativeDNS->Text(), "8.8.4.4");
 }
 
+// The system's profile functions drop one pair of quotes around a value, so a list
+// written with quotes gives the same addresses in both views.
+TEST_F(DnsList, QuotesAroundAValueAreDroppedAsTheSystemReadsThem) {
+  WriteList("[Ipv4_Default]\r\nDouble=\"1.1.1.1,1.0.0.1\"\r\nSingle='8.8.8.8,8.8.4.4'\r\nOdd=\"9.9.9.9,9.9.9.10\r\n");
+  Reload();
+  EXPECT_EQ(Column(0), (Strings{"1.1.1.1", "8.8.8.8", "\"9.9.9.9"}));
+  EXPECT_EQ(Column(1), (Strings{"1.0.0.1", "8.8.4.4", "9.9.9.10"})) << "an unmatched quote stays";
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "1.1.1.1");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "1.0.0.1");
+}
+
 // Whatever a hand edit left between the entries, deleting row i removes the line the
 // table showed as row i and no other: the table and the delete count the same lines.
 TEST_F(DnsList, DeleteRemovesTheLineOfTheChosenRowWhateverSurroundsIt) {

@@ -87,6 +87,7 @@ class TracingKey : public platform::RegistryKey {
   std::optional<platform::RegType> ValueType(const std::string& name) override { return inner_->ValueType(name); }
   std::optional<std::string> ReadString(const std::string& name) override { return inner_->ReadString(name); }
   std::optional<uint32_t> ReadDWord(const std::string& name) override { return inner_->ReadDWord(name); }
+  std::optional<std::vector<uint8_t>> ReadBytes(const std::string& name) override { return inner_->ReadBytes(name); }
   bool WriteString(const std::string& name, const std::string& value) override {
     trace_.Add("  " + name + " = sz \"" + value + "\"");
     return inner_->WriteString(name, value);
