@@ -57,6 +57,9 @@ class ListViewPeer : public ControlPeer {
       case Change::Selection:
         SyncSelection();
         break;
+      case Change::Text:
+        SyncColumnCaptions();
+        break;
       case Change::Scroll:
         if (List().VisibleRequest() >= 0) SendMessageW(hwnd_, LVM_ENSUREVISIBLE, List().VisibleRequest(), TRUE);
         break;
@@ -133,6 +136,18 @@ class ListViewPeer : public ControlPeer {
       ensure_visible_ = -1;
     }
     form_.HoldUntilIdle(*this);
+  }
+
+  // Header texts only (a language change): widths and rows stay.
+  void SyncColumnCaptions() {
+    int index = 0;
+    for (const ListColumn& column : List().Columns()) {
+      std::wstring caption = Widen(column.caption);
+      LVCOLUMNW lvc{};
+      lvc.mask = LVCF_TEXT;
+      lvc.pszText = caption.data();
+      SendMessageW(hwnd_, LVM_SETCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
+    }
   }
 
   void SyncColumns() {
