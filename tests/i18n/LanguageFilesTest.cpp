@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "app/MainForm.h"
+#include "app/Startup.h"
 #include "app/RecordingMainForm.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
@@ -255,6 +256,36 @@ TEST_F(LanguageFixture, AClickFromTheGeneralMenuRunsThroughTheHost) {
   // A second click on the item now shown checks it again and stays consistent.
   form->LanguageMenu->Items().front()->Click();
   EXPECT_EQ(Captions(), std::vector<std::string>{"English\t\tEnglish [x]"});
+}
+
+}  // namespace
+
+namespace {
+
+// The whole start-up with the real main window: the language steps run after the
+// three windows exist, so even the unsupported-system box speaks the chosen language.
+TEST(LanguageStartup, TheUnsupportedSystemBoxIsInTheChosenLanguage) {
+  fakes::FakePlatform platform;
+  platform.system.os = {6, 1, 7601};
+  platform.system.files.insert("C:\\Program Files\\Velmora\\portable.ini");
+  platform.files.SetFile("C:\\Program Files\\Velmora\\Config\\Option.ini", "[Language]\r\nLanguage=English\r\n");
+  platform.files.SetFile(std::string(kLanguageFolder) + "English.ini",
+                         "[Velmora]\r\nForm1.LangOnlyWindows.Caption=Windows 10 or 11 only.\r\n"
+                         "Form1.LangError.Caption=Error\r\nForm1.Unknown.Caption=x\r\n");
+  std::shared_ptr<fakes::HeadlessHost> host;
+  app::StartupHooks hooks;
+  hooks.make_host = [&] {
+    host = std::make_shared<fakes::HeadlessHost>();
+    return std::shared_ptr<ui::UiHost>(host);
+  };
+  EXPECT_EQ(app::RunVelmora(platform.services, hooks), 0);
+  ASSERT_EQ(host->boxes.size(), 1u);
+  EXPECT_EQ(host->boxes[0].text, "Windows 10 or 11 only.");
+  EXPECT_EQ(host->boxes[0].title, "Error");
+  // Tidied before it was read.
+  EXPECT_EQ(platform.files.Text(std::string(kLanguageFolder) + "English.ini"),
+            "[Velmora]\r\nForm1.LangOnlyWindows.Caption=Windows 10 or 11 only.\r\n"
+            "Form1.LangError.Caption=Error\r\n");
 }
 
 }  // namespace
