@@ -15,6 +15,7 @@ namespace {
 // ---- Tidying of one file's text ------------------------------------------------------
 
 struct CleanCase {
+  const char* name;
   const char* what;
   const char* before;
   const char* after;  // nullptr: unchanged
@@ -45,42 +46,43 @@ TEST_P(CleanTable, KeepsWhatAddressesSomethingAndEveryOtherLineByteForByte) {
 INSTANTIATE_TEST_SUITE_P(
     LanguageFiles, CleanTable,
     ::testing::Values(
-        CleanCase{"a component of the window, a window caption, another case of the names",
+        CleanCase{"OwnedComponentsAndWindowCaptionsStay", "a component of the window, a window caption, another case of the names",
                   "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Test\r\nForm10.Caption=Update\r\n"
                   "FORM1.buttontestdns.Hint=h\r\nForm1.LangError.Caption=Error!\r\n",
                   nullptr},
-        CleanCase{"unknown component, unknown window, no dot",
+        CleanCase{"UnknownComponentWindowOrNoDotGoes", "unknown component, unknown window, no dot",
                   "[Velmora]\r\nForm1.ButtonGone.Caption=x\r\nForm1.ButtonTestDNS.Caption=Test\r\n"
                   "Form99.Caption=x\r\nNoDot=x\r\n",
                   "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Test\r\n"},
-        CleanCase{"of repeated keys the last occurrence stays, whatever the case",
+        CleanCase{"RepeatedKeysKeepTheLast", "of repeated keys the last occurrence stays, whatever the case",
                   "[Velmora]\r\nForm1.ButtonTestDNS.Caption=one\r\nForm10.Caption=u\r\n"
                   "form1.buttontestdns.caption=two\r\nForm1.ButtonTestDNS.Caption=three\r\n",
                   "[Velmora]\r\nForm10.Caption=u\r\nForm1.ButtonTestDNS.Caption=three\r\n"},
-        CleanCase{"a repeated unknown key goes entirely",
+        CleanCase{"RepeatedUnknownKeyGoesEntirely", "a repeated unknown key goes entirely",
                   "[Velmora]\r\nForm1.Gone.Caption=1\r\nForm10.Caption=u\r\nForm1.Gone.Caption=2\r\n",
                   "[Velmora]\r\nForm10.Caption=u\r\n"},
-        CleanCase{"an emptied section is erased with its comments; an empty one too",
+        CleanCase{"EmptiedAndEmptySectionsAreErased", "an emptied section is erased with its comments; an empty one too",
                   "[Language information]\r\nLANGNAME=English\r\n\r\n[Old]\r\n; notes\r\nForm2.X.Caption=x\r\n\r\n"
                   "[Empty]\r\n[Velmora]\r\nForm10.Caption=u\r\n",
                   "[Language information]\r\nLANGNAME=English\r\n\r\n[Velmora]\r\nForm10.Caption=u\r\n"},
-        CleanCase{"information and DestDir are never touched, even empty or without dots",
+        CleanCase{"InformationAndDestDirUntouched", "information and DestDir are never touched, even empty or without dots",
                   "[Language information]\r\nLANGNAME=English\r\nNoDot\r\nNoDot\r\n[DestDir]\r\n"
                   "[destdir]\r\nx=1\r\n",
                   nullptr},
-        CleanCase{"comments, blank lines and the lines under a repeated header stay",
+        CleanCase{"CommentsBlankLinesAndRepeatedHeaderLinesStay", "comments, blank lines and the lines under a repeated header stay",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
                   "Form1.Gone.Caption=x\n  ; indented note\n[VELMORA]\nForm1.Gone.Caption=kept\n"
                   "junk without equals\n[Language information]\nLANGNAME=English",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
                   "  ; indented note\n[VELMORA]\nForm1.Gone.Caption=kept\n"
                   "junk without equals\n[Language information]\nLANGNAME=English"},
-        CleanCase{"mixed line ends and the last line without one are kept",
+        CleanCase{"LineEndsAreKept", "mixed line ends and the last line without one are kept",
                   "[Velmora]\rForm1.Gone.Caption=x\r\nForm10.Caption=u\n; end",
                   "[Velmora]\rForm10.Caption=u\n; end"},
-        CleanCase{"blanks around keys do not hide them",
+        CleanCase{"BlanksAroundKeys", "blanks around keys do not hide them",
                   "[ Velmora ]\r\n  Form1.ButtonTestDNS.Caption = Test \r\n\tForm1.Gone.Caption=x\r\n",
-                  "[ Velmora ]\r\n  Form1.ButtonTestDNS.Caption = Test \r\n"}));
+                  "[ Velmora ]\r\n  Form1.ButtonTestDNS.Caption = Test \r\n"}),
+    [](const ::testing::TestParamInfo<CleanCase>& info) { return std::string(info.param.name); });
 
 // ---- Files, the menu and the setting, with the program's windows -------------------------
 

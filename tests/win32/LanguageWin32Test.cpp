@@ -90,8 +90,25 @@ struct MenuScript {
   std::vector<MenuEntry> languages;
   std::vector<WPARAM> keys;  // pressed once the menu has been read; none: Esc
   std::wstring screenshot;
+  // A picture of the whole screen with the language submenu open, then Esc.
+  std::wstring submenu_screenshot;
+  HWND menu_window = nullptr;
 };
 MenuScript* g_script = nullptr;
+
+void Press(HWND menu_window, WPARAM key) {
+  PostMessageW(menu_window, WM_KEYDOWN, key, 0);
+  PostMessageW(menu_window, WM_KEYUP, key, 0xC0000000);
+}
+
+void CALLBACK PictureOfSubmenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  HWND menu_window = FindWindowW(L"#32768", nullptr);
+  if (g_script) win32_test::SaveScreenshot(GetDesktopWindow(), g_script->submenu_screenshot);
+  if (!g_script || !g_script->menu_window) return;
+  Press(g_script->menu_window, VK_ESCAPE);
+  Press(g_script->menu_window, VK_ESCAPE);
+}
 
 void CALLBACK ReadAndDriveMenu(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
@@ -106,11 +123,14 @@ void CALLBACK ReadAndDriveMenu(HWND, UINT, UINT_PTR id, DWORD) {
   for (const MenuEntry& entry : g_script->general)
     if (entry.submenu && (entry.text == L"Язык" || entry.text == L"Language"))
       g_script->languages = ReadMenu(entry.submenu);
-  if (g_script->keys.empty()) g_script->keys.push_back(VK_ESCAPE);
-  for (WPARAM key : g_script->keys) {
-    PostMessageW(menu_window, WM_KEYDOWN, key, 0);
-    PostMessageW(menu_window, WM_KEYUP, key, 0xC0000000);
+  g_script->menu_window = menu_window;
+  if (!g_script->submenu_screenshot.empty()) {
+    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RIGHT}) Press(menu_window, key);
+    SetTimer(nullptr, 0, 300, PictureOfSubmenu);
+    return;
   }
+  if (g_script->keys.empty()) g_script->keys.push_back(VK_ESCAPE);
+  for (WPARAM key : g_script->keys) Press(menu_window, key);
 }
 
 // Menu order: Theme, Language, separator, Check for updates, separator, About.
@@ -171,10 +191,12 @@ struct LanguageWin32 : ::testing::Test {
     if (!folder.empty()) RemoveTree(folder.substr(0, folder.size() - 1));
   }
 
-  MenuScript OpenGeneralMenu(std::vector<WPARAM> keys, std::wstring screenshot = L"") {
+  MenuScript OpenGeneralMenu(std::vector<WPARAM> keys, std::wstring screenshot = L"",
+                             std::wstring submenu_screenshot = L"") {
     MenuScript script;
     script.keys = std::move(keys);
     script.screenshot = std::move(screenshot);
+    script.submenu_screenshot = std::move(submenu_screenshot);
     g_script = &script;
     form->WMMouseMove();  // a menu closed with Esc leaves the button's mark set
     SetTimer(nullptr, 0, 300, ReadAndDriveMenu);
@@ -226,7 +248,7 @@ TEST_F(LanguageWin32, SwitchingFromTheRealMenuRetranslatesTheRealWindows) {
   EXPECT_EQ(Header(L"ListViewDNS", 0), L"Server name");
   EXPECT_EQ(Header(L"ListViewDNS", 3), L"Time 1");
   EXPECT_EQ(Text(L"GroupBoxDNScheck"), L"DNS check");
-  MenuScript english = OpenGeneralMenu({}, L"general-menu-english");
+  MenuScript english = OpenGeneralMenu({}, L"general-menu-english", L"language-submenu-english");
   ASSERT_EQ(english.general.size(), 6u);
   EXPECT_EQ(english.general[0].text, L"Theme");
   EXPECT_EQ(english.general[1].text, L"Language");
