@@ -1,5 +1,6 @@
 #include "i18n/Translation.h"
 
+#include <chrono>
 #include <cstdint>
 
 #include "common/IniFile.h"
@@ -80,8 +81,14 @@ std::string MissingLogPath(const std::string& program_folder, const std::string&
 
 TTranslation::TTranslation(TranslationContext context) : context_(std::move(context)) {}
 
+// Pending messages run between lookups, but not more often than every few
+// milliseconds: each run asks the system's queue, which costs more than a lookup.
 void TTranslation::ProcessMessages() {
-  if (form_) form_->App().ProcessMessages();
+  if (!form_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_messages_ < std::chrono::milliseconds(5)) return;
+  form_->App().ProcessMessages();
+  last_messages_ = std::chrono::steady_clock::now();
 }
 
 void TTranslation::AddEntry(std::string key, std::string value) {

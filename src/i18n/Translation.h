@@ -13,6 +13,7 @@
 // translator sees what is missing; the log is used only when it already exists.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -96,6 +97,7 @@ class TTranslation {
   };
   std::unordered_map<std::string, Occurrences> index_;
   std::vector<std::string> missing_log_;
+  std::chrono::steady_clock::time_point last_messages_{};
 };
 
 }  // namespace i18n
