@@ -103,7 +103,6 @@ void Press(HWND menu_window, WPARAM key) {
 
 void CALLBACK PictureOfSubmenu(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  HWND menu_window = FindWindowW(L"#32768", nullptr);
   if (g_script) win32_test::SaveScreenshot(GetDesktopWindow(), g_script->submenu_screenshot);
   if (!g_script || !g_script->menu_window) return;
   Press(g_script->menu_window, VK_ESCAPE);
