@@ -34,6 +34,18 @@ trap 'kill "$servers_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -e "$servers/ready" ] && break; sleep 0.1; done
 [ -e "$servers/ready" ] || { echo "wine-ctest: the loopback servers did not start" >&2; exit 1; }
 export VELMORA_LOOPBACK_SERVERS=1
+# The update server serves the test releases that test.sh made with scripts/release.sh.
+update_pid=""
+if [ -d "$build/update-server" ]; then
+  rm -f "$servers/update-ready"
+  python3 "$root/tests/win32/servers/update_server.py" "$build/update-server" "$servers/update-ready" &
+  update_pid=$!
+  trap 'kill "$servers_pid" "$update_pid" 2>/dev/null || true' EXIT
+fi
+if [ -n "$update_pid" ]; then
+  for _ in $(seq 100); do [ -e "$servers/update-ready" ] && break; sleep 0.1; done
+  [ -e "$servers/update-ready" ] && export VELMORA_UPDATE_SERVER=1
+fi
 
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -e

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include "app/Startup.h"
+#include "platform/win32/Win32Crypto.h"
+#include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Http.h"
@@ -25,7 +27,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32Http http;
   app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 
+  platform::win32::Win32Desktop desktop;
+  platform::win32::Win32SignatureVerifier verifier;
+  update::UpdaterPlatform updater{desktop, verifier};
+
   app::StartupHooks hooks;
+  hooks.updater = &updater;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };
   hooks.end_process_now = [] { ExitProcess(0); };
   return app::RunVelmora(services, hooks);

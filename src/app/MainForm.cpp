@@ -271,15 +271,6 @@ bool TForm1::IsWindows10Or11() {
   return v.major == 10 && v.build > 10239;
 }
 
-TForm10::TForm10(ui::Application& app, Services&) : ui::Form(app, "Form10") {
-  SetCaption("Обновление");
-  SetClientSize(400, 240);
-  SetResizable(false);
-  SetMaximizeBox(false);
-  SetMinimizeBox(false);
-  SetPosition(ui::Position::DesktopCenter);
-}
-
 TForm8::TForm8(ui::Application& app, Services&) : ui::Form(app, "Form8") {
   SetCaption("О программе");
   SetClientSize(360, 220);

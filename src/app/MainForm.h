@@ -20,6 +20,7 @@
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
+#include "update/UpdateForm.h"
 
 namespace app {
 
@@ -154,11 +155,8 @@ class TForm1 : public ui::Form, public Shell {
   bool general_menu_open_ = false;
 };
 
-// The update window; its contents arrive with the updater.
-class TForm10 : public ui::Form {
- public:
-  TForm10(ui::Application& app, Services& services);
-};
+// The update window lives with the updater.
+using TForm10 = update::TForm10;
 
 // The about window.
 class TForm8 : public ui::Form {

@@ -22,7 +22,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
 
   TForm1* main = hooks.create_main ? hooks.create_main(app, services)
                                    : app.CreateForm<TForm1>(services);
-  app.CreateForm<TForm10>(services);
+  app.CreateForm<TForm10>(services, hooks.updater);
   app.CreateForm<TForm8>(services);
 
   main->CleanTranslationsLikeGlobload();

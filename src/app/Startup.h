@@ -7,6 +7,7 @@
 
 #include "app/Services.h"
 #include "ui/Application.h"
+#include "update/UpdateForm.h"
 
 namespace app {
 
@@ -21,6 +22,9 @@ struct StartupHooks {
   // running after the main window has closed. They are not waited for, and the
   // services they hold must not be freed under them.
   std::function<void()> end_process_now;
+  // The updater's desktop services and signature check; without them the update
+  // window checks but installs nothing.
+  update::UpdaterPlatform* updater = nullptr;
 };
 
 // Runs the program; returns the process exit code (always 0).

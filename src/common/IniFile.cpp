@@ -62,6 +62,7 @@ std::optional<int> ParseIniInteger(std::string_view text) {
 
 IniFile IniFile::Parse(std::string_view utf8_text, IniOptions options) {
   IniFile file;
+  file.unquote_values_ = options.unquote_values;
   std::unordered_map<std::string, size_t> index_of;  // folded name -> section
   constexpr size_t kNone = static_cast<size_t>(-1);
   size_t current = kNone;
@@ -167,11 +168,22 @@ std::vector<std::string> IniFile::KeyNames(std::string_view section) const {
   return names;
 }
 
+std::string_view UnquoteIniValue(std::string_view value) {
+  if (value.size() > 1 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+std::optional<std::string> IniFile::ReadValue(const Line& line) const {
+  if (!line.value || !unquote_values_) return line.value;
+  return std::string(UnquoteIniValue(*line.value));
+}
+
 std::vector<IniEntry> IniFile::Entries(std::string_view section) const {
   std::vector<IniEntry> entries;
   if (const Section* s = FindSection(section))
     for (const auto& line : s->lines)
-      if (line.is_entry) entries.push_back({line.key, line.value});
+      if (line.is_entry) entries.push_back({line.key, ReadValue(line)});
   return entries;
 }
 
@@ -181,7 +193,7 @@ std::optional<std::string> IniFile::FindValue(std::string_view section,
   if (!s) return std::nullopt;
   const Line* line = FindEntry(*s, ToLowerText(Trim(key)));
   if (!line) return std::nullopt;
-  return line->value;
+  return ReadValue(*line);
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,

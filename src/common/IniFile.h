@@ -33,10 +33,13 @@ struct IniOptions {
     Ignore,
   };
   RepeatedSection repeated_section = RepeatedSection::Join;
+  // Values read through the system's profile functions lose one pair of matching
+  // quotes around them ('x' or "x"); the file itself keeps them.
+  bool unquote_values = false;
 
-  static IniOptions Settings() { return {RepeatedSection::Join}; }
-  static IniOptions LanguageFile() { return {RepeatedSection::Ignore}; }
-  static IniOptions DnsList() { return {RepeatedSection::Ignore}; }
+  static IniOptions Settings() { return {RepeatedSection::Join, true}; }
+  static IniOptions LanguageFile() { return {RepeatedSection::Ignore, false}; }
+  static IniOptions DnsList() { return {RepeatedSection::Ignore, true}; }
 };
 
 struct IniEntry {
@@ -50,6 +53,10 @@ struct IniEntry {
 // taken as a 32-bit pattern: "0xFFFFFFFF" is -1). Blanks around the number are
 // allowed; anything else, or a number out of the 32-bit range, gives nullopt.
 std::optional<int> ParseIniInteger(std::string_view text);
+
+// The value without one pair of matching quotes around it ('x' or "x"), as the
+// system's profile functions return it.
+std::string_view UnquoteIniValue(std::string_view value);
 
 class IniFile {
  public:
@@ -112,6 +119,9 @@ class IniFile {
   Section* FindSection(std::string_view name);
   static const Line* FindEntry(const Section& section, std::string_view folded_key);
 
+  std::optional<std::string> ReadValue(const Line& line) const;
+
+  bool unquote_values_ = false;
   std::vector<std::string> preamble_;  // lines before the first section
   std::vector<Section> sections_;
 };

@@ -27,6 +27,8 @@ struct HttpSettings {
   uint32_t connect_timeout_ms = 0;
   uint32_t read_timeout_ms = 0;
   bool follow_redirects = true;
+  // Value of an Authorization header sent with every request; empty: none.
+  std::string authorization;
 };
 
 struct HttpResponse {
@@ -38,10 +40,33 @@ struct HttpResponse {
   std::string error;
 };
 
+// Progress of a download, reported on the thread that runs it.
+class HttpProgress {
+ public:
+  virtual ~HttpProgress() = default;
+  // The reply has arrived; `expected` is the size the server announced, 0 when none.
+  virtual void WorkBegin(int64_t expected) = 0;
+  // `received` bytes of the body so far; false stops the transfer, which then fails.
+  virtual bool Work(int64_t received) = 0;
+  // The transfer has ended, whether or not it succeeded.
+  virtual void WorkEnd() = 0;
+};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
   virtual HttpResponse Get(const std::string& url) = 0;
+  // A GET that reports its progress while the body arrives. A client that cannot
+  // report pieces reports the whole body at once.
+  virtual HttpResponse Download(const std::string& url, HttpProgress& progress) {
+    HttpResponse response = Get(url);
+    if (response.status) progress.WorkBegin(static_cast<int64_t>(response.body.size()));
+    if (response.ok && !progress.Work(static_cast<int64_t>(response.body.size()))) {
+      response = {false, response.status, {}, "Operation aborted"};
+    }
+    progress.WorkEnd();
+    return response;
+  }
 };
 
 class Http {

@@ -45,10 +45,21 @@ class UiHost {
   virtual void WakeUiThread() = 0;
   virtual int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
                          unsigned flags) = 0;
+  // A box whose buttons read `button_captions`, in the order of the buttons that
+  // `flags` asks for (Yes, then No); the first button is the default.
+  virtual int ShowCaptionedBox(Form* owner, const std::string& text, const std::string& title,
+                               unsigned flags, const std::vector<std::string>& button_captions) {
+    return ShowMessageBox(owner, text, title, flags);
+  }
   // Returns false when cancelled; `value` holds the default and receives the answer.
   virtual bool InputQuery(const std::string& title, const std::string& prompt,
                           std::string& value) = 0;
   virtual void ShowModal(Form& form) = 0;
+  // Closes a window: its close handler runs and it goes out of sight.
+  virtual void CloseForm(Form& form) {
+    form.FormClose();
+    form.SetVisible(false);
+  }
   // Opens the menu at a screen point and returns when it has closed.
   virtual void Popup(PopupMenu& menu, Point screen) = 0;
   virtual void EndMenu() = 0;
@@ -91,6 +102,10 @@ class Application {
   int ShowMessageBox(const std::string& text, const std::string& title, unsigned flags,
                  Form* owner = nullptr) {
     return host_.ShowMessageBox(owner, text, title, flags);
+  }
+  int ShowCaptionedBox(const std::string& text, const std::string& title, unsigned flags,
+                       const std::vector<std::string>& button_captions, Form* owner = nullptr) {
+    return host_.ShowCaptionedBox(owner, text, title, flags, button_captions);
   }
   bool InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
     return host_.InputQuery(title, prompt, value);

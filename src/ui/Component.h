@@ -79,6 +79,7 @@ enum class Change {
   ActivePage,
   TabVisible,
   ReadOnly,
+  Progress,
 };
 
 // Implemented by the on-screen peer of a component.

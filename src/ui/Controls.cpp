@@ -211,4 +211,19 @@ void ActivityIndicator::SetAnimate(bool animate) {
   Notify(Change::Visible);
 }
 
+void ProgressBar::SetPosition(int position) {
+  position = position < 0 ? 0 : (position > max_ ? max_ : position);
+  if (position_ == position) return;
+  position_ = position;
+  Notify(Change::Progress);
+}
+
+void ProgressBar::SetMax(int max) {
+  if (max < 0) max = 0;
+  if (max_ == max) return;
+  max_ = max;
+  if (position_ > max_) position_ = max_;
+  Notify(Change::Progress);
+}
+
 }  // namespace ui

@@ -347,6 +347,15 @@ class ProgressBar : public Component {
  public:
   ProgressBar(Form* owner, Component* parent, std::string name)
       : Component(owner, parent, std::move(name), Kind::ProgressBar) {}
+  int Position() const { return position_; }
+  int Max() const { return max_; }
+  // The position is kept between 0 and the maximum.
+  void SetPosition(int position);
+  void SetMax(int max);
+
+ private:
+  int position_ = 0;
+  int max_ = 100;
 };
 
 class ActivityIndicator : public Component {

@@ -28,6 +28,14 @@ Component* Form::Find(std::string_view name) const {
   return nullptr;
 }
 
+void Form::Close() { app_.Host().CloseForm(*this); }
+
+void Form::SetTaskbarProgress(const TaskbarProgress& progress) {
+  if (taskbar_progress_ == progress) return;
+  taskbar_progress_ = progress;
+  Notify(Change::Progress);
+}
+
 void Form::SetClientSize(int width, int height) {
   client_width_ = width;
   client_height_ = height;

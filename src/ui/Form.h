@@ -61,6 +61,19 @@ class Form : public Component {
   void SetMinimizeBox(bool box) { minimize_box_ = box; }
   Position GetPosition() const { return position_; }
   void SetPosition(Position position) { position_ = position; }
+  // The window has a taskbar button of its own, also when another window is open.
+  bool OwnTaskbarButton() const { return own_taskbar_button_; }
+  void SetOwnTaskbarButton(bool own) { own_taskbar_button_ = own; }
+  // The progress shown on the window's taskbar button.
+  enum class TaskbarState { None, Normal };
+  struct TaskbarProgress {
+    TaskbarState state = TaskbarState::Normal;
+    int value = 0;
+    int max = 100;
+    bool operator==(const TaskbarProgress&) const = default;
+  };
+  const TaskbarProgress& GetTaskbarProgress() const { return taskbar_progress_; }
+  void SetTaskbarProgress(const TaskbarProgress& progress);
   bool DoubleBuffered() const { return double_buffered_; }
   void SetDoubleBuffered(bool buffered) { double_buffered_ = buffered; }
 
@@ -70,8 +83,12 @@ class Form : public Component {
 
   // Creation handler, run once by Application::CreateForm.
   virtual void FormCreate() {}
-  // Close handler, run before the window goes away.
+  // Close handler, run before the window goes away (or, for a modal window, hides).
   virtual void FormClose() {}
+  // Show handler, run each time the window is about to be shown modally.
+  virtual void FormShow() {}
+  // Closes the window as its title bar's close button does.
+  void Close();
   // The mouse moved over the window's own client surface (not over a child).
   virtual void MouseMove() {}
 
@@ -92,6 +109,8 @@ class Form : public Component {
   bool minimize_box_ = true;
   Position position_ = Position::Designed;
   bool double_buffered_ = false;
+  bool own_taskbar_button_ = false;
+  TaskbarProgress taskbar_progress_;
   void* peer_data_ = nullptr;
 };
 

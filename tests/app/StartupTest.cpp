@@ -73,6 +73,11 @@ TEST_F(StartupFixture, AWorkerStillRunningAtCloseIsNotWaitedForTheProcessEndsAtO
     configure_host = [&](fakes::HeadlessHost& h) {
       h.run_action = [&](ui::Form& main) {
         link = main.App().GetWorkers().Link();
+        // The start-up update check (nothing answers here) ends first.
+        while (main.App().GetWorkers().Running("UpdateCheckThread") > 0) {
+          main.App().ProcessMessages();
+          std::this_thread::yield();
+        }
         if (worker_still_running)
           main.App().GetWorkers().Start("CheckThread", [released](const ui::WorkerLink&) { released.wait(); });
       };

@@ -308,6 +308,36 @@ TEST(IniFileTest, LineWithoutEqualsIsAKeyWithoutValue) {
   EXPECT_EQ(ini.ReadString("Velmora", "Form1.ButtonTestDNS.Hint", ""), "Run");
 }
 
+// Files read as the system's profile functions read them lose one pair of matching
+// quotes around a value; language files keep them; writing back keeps the file's text.
+TEST(IniFileTest, QuotesAroundAValue) {
+  const std::string text =
+      "[S]\r\nd=\"1.1.1.1,1.0.0.1\"\r\ns='x'\r\nmixed=\"x'\r\none=\"\r\nempty=\"\"\r\n"
+      "inner=a\"b\"c\r\ntwice=\"\"x\"\"\r\nn=\"1\"\r\n";
+  const struct {
+    const char* key;
+    const char* unquoted;
+    const char* kept;
+  } cases[] = {
+      {"d", "1.1.1.1,1.0.0.1", "\"1.1.1.1,1.0.0.1\""},
+      {"s", "x", "'x'"},
+      {"mixed", "\"x'", "\"x'"},
+      {"one", "\"", "\""},
+      {"empty", "", "\"\""},
+      {"inner", "a\"b\"c", "a\"b\"c"},
+      {"twice", "\"x\"", "\"\"x\"\""},
+  };
+  for (common::IniOptions options : {common::IniOptions::DnsList(), common::IniOptions::Settings()}) {
+    const IniFile ini = IniFile::Parse(text, options);
+    for (const auto& c : cases) EXPECT_EQ(ini.ReadString("S", c.key, "?"), c.unquoted) << c.key;
+    EXPECT_EQ(ini.Entries("S")[0].value, "1.1.1.1,1.0.0.1");
+    EXPECT_EQ(ini.ReadInteger("S", "n", 0), 1);
+    EXPECT_EQ(ini.Serialize(), text + "\r\n") << "the file keeps its quotes";
+  }
+  const IniFile language = IniFile::Parse(text, common::IniOptions::LanguageFile());
+  for (const auto& c : cases) EXPECT_EQ(language.ReadString("S", c.key, "?"), c.kept) << c.key;
+}
+
 TEST(IniFileTest, FirstEntryOfANameWins) {
   const IniFile ini = IniFile::Parse(
       "[Ipv4_Default]\r\nRU - Yandex=77.88.8.1,77.88.8.8\r\nru - yandex=1.1.1.1,1.0.0.1\r\n");

@@ -26,7 +26,7 @@ void HeadlessHost::ProcessMessages() {
 
 int HeadlessHost::ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,
                              unsigned flags) {
-  boxes.push_back({owner ? owner->Name() : std::string(), text, title, flags});
+  boxes.push_back({owner ? owner->Name() : std::string(), text, title, flags, {}});
   if (events) events->push_back("MessageBox " + text);
   if (box_answers.empty()) return ui::kIdOk;
   int answer = box_answers.front();
@@ -47,6 +47,7 @@ bool HeadlessHost::InputQuery(const std::string& title, const std::string& promp
 
 void HeadlessHost::ShowModal(ui::Form& form) {
   modals.push_back(form.Name());
+  form.FormShow();
   form.SetVisible(true);
   if (!modal_actions.empty()) {
     auto action = std::move(modal_actions.front());

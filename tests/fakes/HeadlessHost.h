@@ -21,6 +21,7 @@ class HeadlessHost : public ui::UiHost {
     std::string text;
     std::string title;
     unsigned flags;
+    std::vector<std::string> buttons;  // captions of a captioned box
   };
   struct Popup {
     std::string menu;
@@ -61,6 +62,12 @@ class HeadlessHost : public ui::UiHost {
   void WakeUiThread() override {}
   int ShowMessageBox(ui::Form* owner, const std::string& text, const std::string& title,
                  unsigned flags) override;
+  int ShowCaptionedBox(ui::Form* owner, const std::string& text, const std::string& title,
+                       unsigned flags, const std::vector<std::string>& button_captions) override {
+    int answer = ShowMessageBox(owner, text, title, flags);
+    boxes.back().buttons = button_captions;
+    return answer;
+  }
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;
   void ShowModal(ui::Form& form) override;

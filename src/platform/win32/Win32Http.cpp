@@ -74,7 +74,22 @@ class Client : public platform::HttpClient {
     if (session_) WinHttpCloseHandle(session_);
   }
 
-  platform::HttpResponse Get(const std::string& url) override {
+  platform::HttpResponse Get(const std::string& url) override { return Fetch(url, nullptr); }
+
+  platform::HttpResponse Download(const std::string& url, platform::HttpProgress& progress) override {
+    // The end is reported however the transfer ends.
+    struct End {
+      platform::HttpProgress& progress;
+      bool begun = false;
+      ~End() {
+        if (begun) progress.WorkEnd();
+      }
+    } end{progress};
+    return Fetch(url, &end.begun, &progress);
+  }
+
+ private:
+  platform::HttpResponse Fetch(const std::string& url, bool* begun, platform::HttpProgress* progress = nullptr) {
     platform::HttpResponse response;
     if (!session_) return Failed(open_error_);
     std::wstring wide_url = Widen(url);
@@ -114,6 +129,11 @@ class Client : public platform::HttpClient {
       DWORD wait = settings_.read_timeout_ms;
       WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof(wait));
     }
+    if (!settings_.authorization.empty()) {
+      std::wstring header = L"Authorization: " + Widen(settings_.authorization);
+      WinHttpAddRequestHeaders(request.h, header.c_str(), static_cast<DWORD>(-1L),
+                               WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+    }
     if (!settings_.accept.empty()) {
       std::wstring header = L"Accept: " + Widen(settings_.accept);
       WinHttpAddRequestHeaders(request.h, header.c_str(), static_cast<DWORD>(-1L),
@@ -127,6 +147,14 @@ class Client : public platform::HttpClient {
     WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
     response.status = static_cast<int>(status);
+    if (progress) {
+      DWORD length = 0, length_size = sizeof(length);
+      if (!WinHttpQueryHeaders(request.h, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                               WINHTTP_HEADER_NAME_BY_INDEX, &length, &length_size, WINHTTP_NO_HEADER_INDEX))
+        length = 0;
+      *begun = true;
+      progress->WorkBegin(static_cast<int64_t>(length));
+    }
     for (;;) {
       DWORD available = 0;
       if (!WinHttpQueryDataAvailable(request.h, &available)) return Failed(GetLastError(), response.status);
@@ -136,6 +164,13 @@ class Client : public platform::HttpClient {
       if (!WinHttpReadData(request.h, chunk.data(), available, &read)) return Failed(GetLastError(), response.status);
       response.body.append(chunk.data(), read);
       if (read == 0) break;
+      // A stop asked for between two pieces closes the request.
+      if (progress && !progress->Work(static_cast<int64_t>(response.body.size()))) {
+        platform::HttpResponse aborted;
+        aborted.status = response.status;
+        aborted.error = "Operation aborted";
+        return aborted;
+      }
     }
     if (status >= 400) {
       wchar_t reason[256] = {};
@@ -150,7 +185,6 @@ class Client : public platform::HttpClient {
     return response;
   }
 
- private:
   static platform::HttpResponse Failed(DWORD code, int status = 0) {
     platform::HttpResponse response;
     response.status = status;

@@ -77,10 +77,16 @@ void FormPeer::MakeWindows() {
   if (form.MaximizeBox()) style |= WS_MAXIMIZEBOX;
   if (form.Resizable()) style |= WS_THICKFRAME;
   DWORD ex_style = WS_EX_CONTROLPARENT;
+  // A window with a taskbar button of its own belongs to the desktop window.
+  HWND owner = nullptr;
+  if (form.OwnTaskbarButton()) {
+    ex_style |= WS_EX_APPWINDOW;
+    owner = GetDesktopWindow();
+  }
   RECT r{0, 0, Scale(form.ClientWidth()), Scale(form.ClientHeight())};
   AdjustWindowRectEx(&r, style, FALSE, ex_style);
   hwnd_ = CreateWindowExW(ex_style, kFormClass, Widen(form.Caption()).c_str(), style, CW_USEDEFAULT,
-                          CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                          CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, owner, nullptr,
                           GetModuleHandleW(nullptr), this);
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.GetFont())), FALSE);
@@ -250,6 +256,9 @@ void FormPeer::SyncForm(Change change) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     }
+    case Change::Progress:
+      ShowTaskbarProgress(hwnd_, form_.GetTaskbarProgress());
+      break;
     default:
       break;  // the host shows and hides forms
   }
@@ -341,6 +350,7 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
     case WM_CLOSE:
       peer->closed_ = true;
       if (peer->modal_) {
+        peer->host_.Guard([peer] { peer->form_.FormClose(); });
         peer->Hide();
       } else {
         // A failing close handler is reported, and the window still closes: the

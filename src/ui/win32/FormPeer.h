@@ -22,6 +22,9 @@ namespace ui::win32 {
 
 class Win32Host;
 
+// Shows the progress on the window's taskbar button (TaskbarProgress.cpp).
+void ShowTaskbarProgress(HWND hwnd, const Form::TaskbarProgress& progress);
+
 class FormPeer : public ComponentObserver {
  public:
   // Window class of the panels and pages: their messages reach the form peer.

@@ -15,8 +15,21 @@ class ProgressBarPeer : public ControlPeer {
  public:
   using ControlPeer::ControlPeer;
 
+  void Sync(Change change) override {
+    if (change == Change::Progress) {
+      Fill();
+      return;
+    }
+    ControlPeer::Sync(change);
+  }
+
  protected:
   void Describe(CreateParams& params) override { params.window_class = PROGRESS_CLASSW; }
+  void Fill() override {
+    auto& bar = static_cast<ProgressBar&>(component_);
+    SendMessageW(hwnd_, PBM_SETRANGE32, 0, bar.Max());
+    SendMessageW(hwnd_, PBM_SETPOS, bar.Position(), 0);
+  }
 };
 
 class ActivityIndicatorPeer : public ControlPeer {

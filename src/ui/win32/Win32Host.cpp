@@ -186,6 +186,43 @@ int Win32Host::ShowMessageBox(Form* owner, const std::string& text, const std::s
 
 namespace {
 
+// The captions that the next message box of this thread gets on its buttons.
+struct BoxCaptions {
+  const std::vector<std::string>* captions = nullptr;
+  HHOOK hook = nullptr;
+};
+thread_local BoxCaptions g_box_captions;
+
+LRESULT CALLBACK CaptionBoxButtons(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_ACTIVATE && g_box_captions.captions) {
+    HWND box = reinterpret_cast<HWND>(wparam);
+    static constexpr int kButtonOrder[] = {IDYES, IDNO, IDOK, IDCANCEL};
+    size_t next = 0;
+    for (int id : kButtonOrder) {
+      HWND button = GetDlgItem(box, id);
+      if (!button || next >= g_box_captions.captions->size()) continue;
+      SetWindowTextW(button, Widen((*g_box_captions.captions)[next++]).c_str());
+    }
+    g_box_captions.captions = nullptr;
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+}  // namespace
+
+int Win32Host::ShowCaptionedBox(Form* owner, const std::string& text, const std::string& title, unsigned flags,
+                                const std::vector<std::string>& button_captions) {
+  BoxCaptions outer = g_box_captions;
+  g_box_captions.captions = &button_captions;
+  g_box_captions.hook = SetWindowsHookExW(WH_CBT, CaptionBoxButtons, nullptr, GetCurrentThreadId());
+  int answer = ShowMessageBox(owner, text, title, flags);
+  if (g_box_captions.hook) UnhookWindowsHookEx(g_box_captions.hook);
+  g_box_captions = outer;
+  return answer;
+}
+
+namespace {
+
 struct InputBoxState {
   HWND edit = nullptr;
   bool done = false;
@@ -285,6 +322,7 @@ void Win32Host::ShowModal(Form& form) {
     }
   peer->SetModal(true);
   peer->ResetClosed();
+  Guard([&form] { form.FormShow(); });
   peer->Show();
   MSG msg;
   while (!peer->Closed() && form.Visible()) {
@@ -299,6 +337,11 @@ void Win32Host::ShowModal(Form& form) {
   peer->Hide();
   peer->SetModal(false);
   if (!disabled.empty()) SetForegroundWindow(disabled.front());
+}
+
+void Win32Host::CloseForm(Form& form) {
+  FormPeer* peer = PeerOf(form);
+  if (peer && peer->Window()) SendMessageW(peer->Window(), WM_CLOSE, 0, 0);
 }
 
 void Win32Host::Popup(PopupMenu& menu, Point screen) {

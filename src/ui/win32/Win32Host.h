@@ -27,9 +27,12 @@ class Win32Host : public UiHost {
   void WakeUiThread() override;
   int ShowMessageBox(Form* owner, const std::string& text, const std::string& title,
                  unsigned flags) override;
+  int ShowCaptionedBox(Form* owner, const std::string& text, const std::string& title, unsigned flags,
+                       const std::vector<std::string>& button_captions) override;
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;
   void ShowModal(Form& form) override;
+  void CloseForm(Form& form) override;
   void Popup(PopupMenu& menu, Point screen) override;
   void EndMenu() override;
   Point ClientToScreen(const Component& component, Point client) override;

@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus in fuzz/corpus/: small files shaped like the real ones, in
+every encoding the program reads. Run again after changing it; the files are kept in
+the repository."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def put(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def encodings(text):
+    crlf = text.replace("\n", "\r\n")
+    return {
+        "ansi1251": crlf.encode("cp1251", "replace"),
+        "utf8bom": b"\xef\xbb\xbf" + crlf.encode("utf-8"),
+        "utf8": crlf.encode("utf-8"),
+        "utf16le": b"\xff\xfe" + crlf.encode("utf-16-le"),
+        "utf16be": b"\xfe\xff" + crlf.encode("utf-16-be"),
+        "lf": text.encode("utf-8"),
+    }
+
+
+SETTINGS = """; kept by hand
+[Option]
+ThemeAuto=0
+ThemeLight=1
+ThemeDark=0
+CheckBoxEnableDNS=1
+CheckBoxFlushDNS=0x1
+CheckBoxResetTCPIP=abc
+CheckBoxAutoCheck=0
+[Language]
+Language=English
+[option]
+CheckBoxRenewIP=1
+
+"""
+
+DNS = """[Ipv4_Default]
+Cloudflare=1.1.1.1,1.0.0.1
+Google=8.8.8.8,8.8.4.4
+Quad9=9.9.9.9,149.112.112.112
+Яндекс=77.88.8.8,77.88.8.1
+; a comment
+\x0c;form feed comment
+Spaces= 1.1.1.1 , 1.0.0.1 
+OnlyOne=4.4.4.4
+NoValue
+google=1.2.3.4,5.6.7.8
+[Ipv4_Default]
+Hidden=10.0.0.1,10.0.0.2
+[Other]
+X=1
+"""
+
+LANGUAGE = """[Language information]
+LANGNAME=English
+; translator's note
+[Form1]
+Caption=Velmora
+ButtonApplay.Caption=Apply
+TabControl1.Tabs [0]=Adapter
+ListViewDNS.Columns[0].Caption=Name
+MemoDNS.Lines [3]=Google=8.8.8.8,8.8.4.4
+[Form1]
+Repeated.Caption=lost before
+[Form10]
+Caption=Update
+[DestDir]
+X=y
+"""
+
+for target, mode in (("ini_fuzz", 1), ("ini_fuzz", 0)):
+    for name, text in (("settings", SETTINGS), ("dns", DNS), ("language", LANGUAGE)):
+        for enc, data in encodings(text).items():
+            cp = 0  # 1251
+            put(target, f"{name}-{enc}-{mode}", bytes([cp, mode]) + data)
+for enc, data in encodings(DNS).items():
+    put("dns_list_fuzz", f"dns-{enc}", data)
+for enc, data in encodings(SETTINGS).items():
+    put("settings_fuzz", f"settings-{enc}", data)
+
+for i, text in enumerate(["192.168.1.1", " 10.0.0.255 ", "1.2.3", "256.1.1.1", "001.002.003.004",
+                          "1..2.3", "4294967297.0.0.1", "1.2.3.4x", ""]):
+    put("ipv4_fuzz", f"address-{i}", text.encode())
+
+
+def node(key, value=b"", children=(), type_=1, value_length=None):
+    out = bytearray()
+    out += struct.pack("<HHH", 0, 0, type_)
+    out += (key + "\0").encode("utf-16-le")
+    while len(out) % 4:
+        out += b"\0"
+    out += value
+    for child in children:
+        while len(out) % 4:
+            out += b"\0"
+        out += child
+    if value_length is None:
+        value_length = len(value) // 2 if type_ == 1 else len(value)
+    struct.pack_into("<HH", out, 0, len(out), value_length)
+    return bytes(out)
+
+
+def text_value(key, text):
+    return node(key, (text + "\0").encode("utf-16-le"))
+
+
+fixed = struct.pack("<13I", 0xFEEF04BD, 0x10000, (4 << 16) | 5, (26 << 16) | 228, (4 << 16) | 5,
+                    (26 << 16) | 228, 0x3F, 0, 0x40004, 1, 0, 0, 0)
+strings = node("040904E4", children=[
+    text_value("CompanyName", "Velmora Labs"),
+    text_value("FileVersion", "4, 5, 26, 228"),
+    text_value("LegalCopyright", "(c) 2026 Velmora Labs"),
+    text_value("ProductName", "Velmora"),
+])
+block = node("VS_VERSION_INFO", fixed, [node("StringFileInfo", children=[strings]),
+                                         node("VarFileInfo", children=[node("Translation", struct.pack("<HH", 0x409, 1252), type_=0)])],
+             type_=0)
+put("version_resource_fuzz", "velmora", block)
+put("version_resource_fuzz", "no-strings", node("VS_VERSION_INFO", fixed, type_=0))
+put("version_resource_fuzz", "text-version", b"4.5.26.228")

@@ -1,0 +1,135 @@
+// The update window: the program's own version and the one on the update server, the
+// check run each time the window shows (and once at start-up in the background), the
+// download button that also cancels, and the options. Its message texts are captions
+// of hidden items of PopupMenuLanguage, so the translation engine translates them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/Services.h"
+#include "platform/Crypto.h"
+#include "platform/Desktop.h"
+#include "ui/Application.h"
+#include "ui/Controls.h"
+#include "ui/Form.h"
+#include "update/UpdateCheck.h"
+
+namespace app {
+class Shell;
+}
+
+namespace update {
+
+// Where updates come from and the key their signatures are checked with.
+struct UpdaterConfig {
+  std::vector<std::string> servers;  // base URLs ending in "/", tried in order
+  std::string public_key;            // PEM or Base64 of the P-256 public key
+};
+// The primary and fallback servers and the release key of this build.
+UpdaterConfig BuildUpdaterConfig();
+
+// What the updater needs beyond the program's common services.
+struct UpdaterPlatform {
+  platform::Desktop& desktop;
+  platform::SignatureVerifier& verifier;
+  UpdaterConfig config = BuildUpdaterConfig();
+};
+
+struct UpdateMessage {
+  const char* name;
+  const char* text;
+};
+// The window's message items in menu order with their Russian default texts.
+extern const UpdateMessage kUpdateMessages[14];
+
+class TForm10 : public ui::Form {
+ public:
+  // Without `platform` the window can check but never installs anything: files have
+  // no temporary folder to go to and no signature is accepted.
+  TForm10(ui::Application& app, app::Services& services, UpdaterPlatform* platform = nullptr);
+  ~TForm10() override;
+
+  void FormCreate() override;
+  void FormShow() override;
+  void FormClose() override;
+  void LoadNastr();
+  void SaveNastr();
+  void ButtonCloseClick();
+  void CheckBoxForceUpdateClick();
+
+  // The check.
+  void CheckForUpdatesInBackground();
+  void StartCheckThread();
+  void QuickStartUpdate();
+  // Writes a finished window check into the labels and the state.
+  void Check(bool found, const ServerVersion& fetched, const std::string& local_version);
+
+  // Download and install.
+  void ButtonDownloadClick();
+  // Downloads `server` into `target`; false when the transfer failed, was cancelled or
+  // the file's signature did not match (then no file `target` is left).
+  bool UpdateApp(const std::string& server, const std::string& target);
+  void SimplePortableUpdate(const std::string& zip_in_app_dir, const std::string& current_exe_path);
+  void IdHTTP1WorkBegin(int64_t expected);
+  bool IdHTTP1Work(int64_t current);
+  void IdHTTP1WorkEnd();
+
+  // The base name of the selected language file, for the installer's language.
+  void SetSelectedLanguage(std::string language) { selected_language_ = std::move(language); }
+  const std::string& SelectedLanguage() const { return selected_language_; }
+
+  std::string GetTempDirectory();
+  // The running program's file version.
+  virtual std::string LocalVersion();
+
+  // Updater state.
+  std::string UpdateDownloadUrl;
+  std::string UpdateServerVersion;
+  int VersionCompareResult = 0;
+  std::string BackgroundServerVersion;
+  std::string BackgroundDownloadUrl;
+  bool QuickStartPending = false;
+  bool UpdateAvailable = false;
+  bool AbortUpdate = false;
+  int64_t ProgressStep = 0;
+
+  // Components.
+  ui::GroupBox* GroupBox1;
+  ui::Label* LabelUpDate;
+  ui::Label* LabelLocalTitle;
+  ui::Label* LabelLocalVersion;
+  ui::Label* LabelServerTitle;
+  ui::Label* LabelServerVersion;
+  ui::ProgressBar* ProgressBarUpdate;
+  ui::GroupBox* GroupBoxOption;
+  ui::CheckBox* CheckBoxQuickUpdate;
+  ui::CheckBox* CheckBoxForceUpdate;
+  ui::CheckBox* CheckBoxAutoCheck;
+  ui::Panel* TabControlButtons;
+  ui::Button* ButtonDownload;
+  ui::Button* ButtonClose;
+  ui::PopupMenu* PopupMenuLanguage;
+
+ private:
+  void CreateComponents();
+  std::string Msg(const char* name) const;
+  app::Shell* MainShell() const;
+  bool Portable() const;
+  std::string SettingsPath() const;
+  std::string ProgramFolder();
+  ProxyChoice LookupProxy();
+  // The servers, the key and a signature check that workers can take with them.
+  SignatureCheck MakeSignatureCheck();
+  // The window after a download that did not end in an installation: the button
+  // reads "download" again, the bar is hidden (and emptied when asked), the options and
+  // Close work again.
+  void ReturnToIdle(bool clear_progress);
+
+  app::Services& services_;
+  UpdaterPlatform* platform_;
+  std::string selected_language_;
+};
+
+}  // namespace update
