@@ -140,6 +140,11 @@ void TForm1::CreateComponents() {
   PopupMenuLanguage->SetAutoPopup(false);
   CreateCatalogue(*this, *PopupMenuLanguage);
 
+  languages_ = std::make_unique<i18n::Localization>(i18n::Localization::Setup{
+      App(), services_.files, services_.system.AnsiCodePage(), ProgramFolder(),
+      [this] { return PortablePath(); }, LanguageMenu,
+      [this](ui::Component* sender) { LanguageItemClick(sender); }});
+
   ApplyLayout();
 }
 
@@ -259,6 +264,16 @@ void TForm1::AboutMenuClick() {
   general_menu_open_ = false;
   if (ui::Form* form = App().FindForm("Form8")) App().ShowModal(*form);
 }
+
+void TForm1::CleanTranslationsLikeGlobload() { languages_->CleanTranslationsLikeGlobload(); }
+void TForm1::LoadLanguage() { languages_->LoadLanguage(); }
+void TForm1::globload() { languages_->globload(); }
+void TForm1::LanguageItemClick(ui::Component* sender) {
+  general_menu_open_ = false;
+  languages_->LanguageItemClick(sender);
+}
+bool TForm1::IsFileWritable(const std::string& path) { return languages_->IsFileWritable(path); }
+const std::string& TForm1::SelectedLanguage() const { return languages_->SelectedLanguage(); }
 
 bool TForm1::IsWindows10Or11() {
   platform::OsVersion v = services_.system.GetOsVersion();

@@ -14,6 +14,7 @@
 #include "app/Services.h"
 #include "dnstest/DnsCheckGroup.h"
 #include "dnstest/DnsTestPage.h"
+#include "i18n/LanguageFiles.h"
 #include "profiles/ProfilesPage.h"
 #include "proxy/ProxyBand.h"
 #include "repair/UsefulCommandsPage.h"
@@ -79,10 +80,14 @@ class TForm1 : public ui::Form, public Shell {
   std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread) override;
   bool GetSystemProxy(std::string& address, int& port, bool& enabled) override;
 
-  // Start-up steps that belong to the language files.
-  virtual void CleanTranslationsLikeGlobload() {}
-  virtual void LoadLanguage() {}
-  virtual void globload() {}
+  // The language files, the language submenu and the translation of every window.
+  virtual void CleanTranslationsLikeGlobload();
+  virtual void LoadLanguage();
+  virtual void globload();
+  void LanguageItemClick(ui::Component* sender);
+  bool IsFileWritable(const std::string& path);
+  const std::string& SelectedLanguage() const;
+  i18n::Localization& Languages() { return *languages_; }
 
   // The pages, each with its components and operations.
   adapter::AdapterPage& Adapter() { return *adapter_; }
@@ -152,6 +157,7 @@ class TForm1 : public ui::Form, public Shell {
   std::unique_ptr<proxy::ProxyBand> proxy_;
   std::unique_ptr<dnstest::DnsCheckGroup> dns_check_;
   std::unique_ptr<dnstest::DnsTestPage> dns_test_;
+  std::unique_ptr<i18n::Localization> languages_;
 
   bool portable_ = false;
   std::string time_separator_ = ":";

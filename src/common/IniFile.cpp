@@ -335,4 +335,59 @@ bool IniDocument::Save(platform::FileSystem& fs, const std::string& path,
   return SaveTextFile(fs, path, ini.Serialize(), encoding, ansi_code_page);
 }
 
+// ---- Line-exact editing --------------------------------------------------------
+
+std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
+  std::vector<IniTextLine> lines;
+  std::unordered_map<std::string, size_t> index_of;  // folded name -> section
+  size_t current = IniTextLine::kNoSection;
+  size_t pos = 0;
+  while (pos < utf8_text.size()) {
+    IniTextLine line;
+    const size_t stop = utf8_text.find_first_of("\r\n", pos);
+    if (stop == std::string_view::npos) {
+      line.text = std::string(utf8_text.substr(pos));
+      pos = utf8_text.size();
+    } else {
+      line.text = std::string(utf8_text.substr(pos, stop - pos));
+      const size_t end_length =
+          utf8_text[stop] == '\r' && stop + 1 < utf8_text.size() && utf8_text[stop + 1] == '\n' ? 2 : 1;
+      line.end = std::string(utf8_text.substr(stop, end_length));
+      pos = stop + end_length;
+    }
+
+    // The same reading as IniFile::Parse with repeated sections ignored.
+    const std::string_view trimmed = Trim(line.text);
+    bool header = false;
+    if (!trimmed.empty() && trimmed.front() == '[') {
+      const size_t close = trimmed.rfind(']');
+      if (close != std::string_view::npos) {
+        header = true;
+        std::string name(Trim(trimmed.substr(1, close - 1)));
+        const auto [found, added] = index_of.emplace(ToLowerText(name), index_of.size());
+        if (added) {
+          current = found->second;
+          line.role = IniTextLine::Role::Header;
+          line.name = std::move(name);
+        } else {
+          current = IniTextLine::kNoSection;
+        }
+      }
+    }
+    if (!header && current != IniTextLine::kNoSection && !trimmed.empty() && trimmed.front() != ';') {
+      line.role = IniTextLine::Role::Entry;
+      line.name = std::string(Trim(trimmed.substr(0, std::min(trimmed.find('='), trimmed.size()))));
+    }
+    line.section = current;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string JoinIniText(const std::vector<IniTextLine>& lines) {
+  std::string out;
+  for (const IniTextLine& line : lines) out.append(line.text).append(line.end);
+  return out;
+}
+
 }  // namespace common

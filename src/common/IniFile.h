@@ -170,4 +170,29 @@ struct IniDocument {
   bool Save(platform::FileSystem& fs, const std::string& path, unsigned ansi_code_page) const;
 };
 
+// ---- Line-exact editing --------------------------------------------------------
+
+// One line of an INI text as a language-file reader sees it (repeated sections
+// ignored), with its bytes and its own line end, for rewriting a file that people edit
+// by hand without disturbing anything but the lines taken out.
+struct IniTextLine {
+  static constexpr size_t kNoSection = static_cast<size_t>(-1);
+  enum class Role {
+    Other,   // blank, comment, before the first header, or under a repeated header
+    Header,  // opens a section
+    Entry,   // an entry of a section (with or without "=")
+  };
+  std::string text;  // without its line end
+  std::string end;   // "\r\n", "\n", "\r", or "" for a last line without one
+  Role role = Role::Other;
+  // The section the line stands in, numbered by first appearance; kNoSection before
+  // the first header and under a header that repeats an earlier section's name.
+  size_t section = kNoSection;
+  std::string name;  // headers: the section name; entries: the key; both trimmed
+};
+
+std::vector<IniTextLine> SplitIniText(std::string_view utf8_text);
+// The text again: each line followed by its own line end.
+std::string JoinIniText(const std::vector<IniTextLine>& lines);
+
 }  // namespace common

@@ -26,6 +26,12 @@ class FileSystem {
   virtual bool FileExists(const std::string& path) = 0;
   // Creates the folder and every missing parent; true when the folder exists afterwards.
   virtual bool CreateDirectories(const std::string& path) = 0;
+  // Names (not paths) of the files directly inside `folder`, in the order the system
+  // lists them; empty when the folder is missing.
+  virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
+  // Whether the existing file could be opened for writing right now with no sharing:
+  // false for a missing, read-only or protected file and for one another program holds.
+  virtual bool CanOpenForWriting(const std::string& path) = 0;
 };
 
 }  // namespace platform

@@ -41,6 +41,10 @@ Component::Component(Form* owner, Component* parent, std::string name, Kind kind
 
 Component::~Component() = default;
 
+void Component::RemoveChild(Component* child) {
+  children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+}
+
 bool Component::IsVisual() const {
   switch (kind_) {
     case Kind::PopupMenu:

@@ -106,6 +106,9 @@ class Component {
   Form* Owner() const { return owner_; }
   Component* Parent() const { return parent_; }
   const std::vector<Component*>& Children() const { return children_; }
+  // Takes a child out of the list above (for components made and freed at run time by
+  // their creator rather than owned by the window); the child itself is not freed.
+  void RemoveChild(Component* child);
 
   // A control without a place on screen (menus, image lists).
   bool IsVisual() const;

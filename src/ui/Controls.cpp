@@ -83,6 +83,13 @@ void ListView::SetColumns(std::vector<ListColumn> columns) {
   Edited(Edit::Reset, -1);
 }
 
+void ListView::SetColumnCaption(int index, std::string caption) {
+  if (index < 0 || index >= static_cast<int>(columns_.size())) return;
+  if (columns_[index].caption == caption) return;
+  columns_[index].caption = std::move(caption);
+  Notify(Change::Text);
+}
+
 int ListView::AddRow(ListRow row) {
   rows_.push_back(std::move(row));
   Edited(Edit::Append, static_cast<int>(rows_.size()) - 1);

@@ -186,6 +186,8 @@ class ListView : public Component {
   std::vector<ListColumn>& Columns() { return columns_; }
   const std::vector<ListColumn>& Columns() const { return columns_; }
   void SetColumns(std::vector<ListColumn> columns);
+  // Changes one column's header text; the rows stay as they are.
+  void SetColumnCaption(int index, std::string caption);
   const std::vector<ListRow>& Rows() const { return rows_; }
   // Appends a row; returns its index.
   int AddRow(ListRow row);

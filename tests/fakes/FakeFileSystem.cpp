@@ -51,7 +51,7 @@ void FakeFileSystem::AddDirectoryLocked(const std::string& path) {
 std::optional<std::vector<uint8_t>> FakeFileSystem::ReadFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   const auto it = files_.find(Key(path));
-  if (it == files_.end() || it->second.unreadable) return std::nullopt;
+  if (it == files_.end() || it->second.unreadable || it->second.held_open) return std::nullopt;
   return it->second.bytes;
 }
 
@@ -60,7 +60,7 @@ bool FakeFileSystem::WriteFile(const std::string& path, const std::vector<uint8_
   const std::string key = Key(path);
   const auto existing = files_.find(key);
   if (!FolderExistsLocked(ParentKey(key)) || dirs_.count(key) ||
-      (existing != files_.end() && existing->second.read_only)) {
+      (existing != files_.end() && (existing->second.read_only || existing->second.held_open))) {
     log_.push_back("write-failed " + path);
     return false;
   }
@@ -86,7 +86,8 @@ bool FakeFileSystem::Rename(const std::string& from, const std::string& to) {
   const auto target = files_.find(to_key);
   const bool ok = !fail_renames_ && source != files_.end() && !source->second.read_only &&
                   FolderExistsLocked(ParentKey(to_key)) && !dirs_.count(to_key) &&
-                  (target == files_.end() || !target->second.read_only);
+                  !source->second.held_open &&
+                  (target == files_.end() || (!target->second.read_only && !target->second.held_open));
   if (!ok) {
     log_.push_back("rename-failed " + from + " -> " + to);
     return false;
@@ -104,7 +105,7 @@ bool FakeFileSystem::Rename(const std::string& from, const std::string& to) {
 bool FakeFileSystem::RemoveFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   const auto it = files_.find(Key(path));
-  if (it == files_.end() || it->second.read_only) {
+  if (it == files_.end() || it->second.read_only || it->second.held_open) {
     log_.push_back("remove-failed " + path);
     return false;
   }
@@ -116,6 +117,24 @@ bool FakeFileSystem::RemoveFile(const std::string& path) {
 bool FakeFileSystem::FileExists(const std::string& path) {
   std::lock_guard lock(mutex_);
   return files_.count(Key(path)) != 0;
+}
+
+std::vector<std::string> FakeFileSystem::ListFiles(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  const std::string folder_key = Key(folder);
+  for (const auto& [key, file] : files_) {
+    if (ParentKey(key) != folder_key) continue;
+    const std::string path = Normalise(file.path);
+    names.push_back(path.substr(path.rfind('\\') + 1));
+  }
+  return names;
+}
+
+bool FakeFileSystem::CanOpenForWriting(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(Key(path));
+  return it != files_.end() && !it->second.read_only && !it->second.held_open;
 }
 
 bool FakeFileSystem::CreateDirectories(const std::string& path) {
@@ -151,6 +170,12 @@ void FakeFileSystem::SetReadOnly(const std::string& path, bool read_only) {
   std::lock_guard lock(mutex_);
   const auto it = files_.find(Key(path));
   if (it != files_.end()) it->second.read_only = read_only;
+}
+
+void FakeFileSystem::SetHeldOpen(const std::string& path, bool held) {
+  std::lock_guard lock(mutex_);
+  const auto it = files_.find(Key(path));
+  if (it != files_.end()) it->second.held_open = held;
 }
 
 void FakeFileSystem::SetUnreadable(const std::string& path, bool unreadable) {

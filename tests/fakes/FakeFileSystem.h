@@ -25,6 +25,8 @@ class FakeFileSystem : public platform::FileSystem {
   bool RemoveFile(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
+  bool CanOpenForWriting(const std::string& path) override;
 
   // ---- set-up ----
   // Stores the file as it is, creating its folders; keeps read-only/unreadable marks.
@@ -35,6 +37,9 @@ class FakeFileSystem : public platform::FileSystem {
   void SetReadOnly(const std::string& path, bool read_only = true);
   // It exists, but reading it fails.
   void SetUnreadable(const std::string& path, bool unreadable = true);
+  // Another program holds it open with no sharing: it can be neither read, written,
+  // replaced nor removed, and CanOpenForWriting says false.
+  void SetHeldOpen(const std::string& path, bool held = true);
   // The next WriteFile stores only the first `keep_bytes` bytes, then reports failure.
   void FailNextWrite(size_t keep_bytes);
   void FailRenames(bool fail = true);
@@ -58,6 +63,7 @@ class FakeFileSystem : public platform::FileSystem {
     std::vector<uint8_t> bytes;
     bool read_only = false;
     bool unreadable = false;
+    bool held_open = false;
   };
 
   static std::string Normalise(std::string_view path);

@@ -136,4 +136,25 @@ bool Win32FileSystem::CreateDirectories(const std::string& path) {
   return IsDirectory(folder);
 }
 
+std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::wstring pattern = SystemPath(folder);
+  if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+bool Win32FileSystem::CanOpenForWriting(const std::string& path) {
+  FileHandle file(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid();
+}
+
 }  // namespace platform::win32

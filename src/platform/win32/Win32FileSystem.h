@@ -13,6 +13,8 @@ class Win32FileSystem : public platform::FileSystem {
   bool RemoveFile(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
+  bool CanOpenForWriting(const std::string& path) override;
 };
 
 }  // namespace platform::win32

@@ -60,6 +60,9 @@ class ListViewPeer : public ControlPeer {
       case Change::Selection:
         SyncSelection();
         break;
+      case Change::Text:
+        SyncColumnCaptions();
+        break;
       case Change::Scroll:
         FlushCount();
         if (List().VisibleRequest() >= 0 && List().VisibleRequest() < shown_count_)
@@ -188,6 +191,18 @@ class ListViewPeer : public ControlPeer {
     if ((item.mask & LVIF_STATE) && List().CheckBoxes()) {
       item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(row.checked ? 2 : 1);
       item.stateMask |= LVIS_STATEIMAGEMASK;
+    }
+  }
+
+  // Header texts only (a language change): widths and rows stay.
+  void SyncColumnCaptions() {
+    int index = 0;
+    for (const ListColumn& column : List().Columns()) {
+      std::wstring caption = Widen(column.caption);
+      LVCOLUMNW lvc{};
+      lvc.mask = LVCF_TEXT;
+      lvc.pszText = caption.data();
+      SendMessageW(hwnd_, LVM_SETCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
     }
   }
 

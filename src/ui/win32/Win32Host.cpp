@@ -48,6 +48,12 @@ HMENU BuildMenu(const std::vector<MenuItem*>& items, MenuBuild& build) {
       continue;
     }
     std::wstring text = Widen(item->Caption());
+    // A caption with tabs (a language item: base name, two tabs, display name) shows
+    // what follows the tabs in the menu's right-hand column.
+    if (const size_t tab = text.find(L'\t'); tab != std::wstring::npos)
+      text = text.substr(0, tab) + L"\t" + text.substr(text.find_first_not_of(L'\t', tab) == std::wstring::npos
+                                                         ? text.size()
+                                                         : text.find_first_not_of(L'\t', tab));
     if (!item->ShortCut().empty()) text += L"\t" + Widen(item->ShortCut());
     info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE | MIIM_ID;
     info.fType = MFT_STRING | (item->RadioItem() ? MFT_RADIOCHECK : 0);
