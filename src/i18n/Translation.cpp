@@ -165,7 +165,9 @@ void TTranslation::TranslateStrings(std::vector<std::string>& list, const std::s
 namespace {
 
 // Texts the engine leaves alone: boxes the user types into or the program fills,
-// status bars, and the labels that show version and legal data.
+// status bars, and the labels that show version and legal data or the contact
+// addresses (build settings that also make the links' targets, so a language file
+// cannot make a label show one address and open another).
 bool IsExcluded(const ui::Form& window, const ui::Component& component) {
   switch (component.GetKind()) {
     case ui::Kind::Edit:
@@ -176,7 +178,7 @@ bool IsExcluded(const ui::Form& window, const ui::Component& component) {
       break;
   }
   const std::string& name = component.Name();
-  if (window.Name() == "Form8") return name == "LabelCopyright";
+  if (window.Name() == "Form8") return name == "LabelCopyright" || name == "LabelGMail" || name == "LabelYaMail";
   if (window.Name() == "Form10") return name == "LabelLocalVersion" || name == "LabelServerVersion";
   return false;
 }

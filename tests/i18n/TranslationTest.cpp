@@ -209,16 +209,18 @@ TEST_F(TranslationFixture, WithoutTheSelectedFileNothingChanges) {
 TEST_F(TranslationFixture, LabelsWithRunTimeDataAreLeftAlone) {
   const char* names[] = {"LabelLocalVersion", "LabelServerVersion", "LabelOther"};
   for (const char* name : names) update->Create<ui::Label>(update, name)->SetCaption("Текст");
-  about->Create<ui::Label>(about, "LabelCopyright")->SetCaption("Текст");
+  const char* about_names[] = {"LabelCopyright", "LabelGMail", "LabelYaMail"};
+  for (const char* name : about_names) about->Create<ui::Label>(about, name)->SetCaption("Текст");
   SetLanguageFile(
       "[Velmora]\r\nForm10.LabelLocalVersion.Caption=x\r\nForm10.LabelServerVersion.Caption=x\r\n"
-      "Form10.LabelOther.Caption=x\r\nForm8.LabelCopyright.Caption=x\r\n");
+      "Form10.LabelOther.Caption=x\r\nForm8.LabelCopyright.Caption=x\r\nForm8.LabelGMail.Caption=x\r\n"
+      "Form8.LabelYaMail.Caption=x\r\n");
   Translate(*update);
   Translate(*about);
   EXPECT_EQ(update->Find("LabelLocalVersion")->Caption(), "Текст");
   EXPECT_EQ(update->Find("LabelServerVersion")->Caption(), "Текст");
   EXPECT_EQ(update->Find("LabelOther")->Caption(), "x");
-  EXPECT_EQ(about->Find("LabelCopyright")->Caption(), "Текст");
+  for (const char* name : about_names) EXPECT_EQ(about->Find(name)->Caption(), "Текст") << name;
 }
 
 // The missing-keys log is used only when it exists; then it is reloaded and appended
