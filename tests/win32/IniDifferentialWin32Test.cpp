@@ -68,12 +68,18 @@ std::filesystem::path TempFile() {
 // Every lookup on which the two readers give different text, one line each.
 std::vector<std::string> Differences(const std::vector<uint8_t>& bytes, common::IniOptions options) {
   const std::filesystem::path path = TempFile();
+  const common::DecodedText decoded = common::DecodeFile(bytes, GetACP());
   {
+    // A file without a mark that is valid UTF-8 with non-ASCII text is read as UTF-8,
+    // where the system reads it in the ANSI code page (see the test below); the
+    // system is handed the same text with the UTF-8 mark, so the rest still compares.
+    std::vector<uint8_t> system_bytes = bytes;
+    if (decoded.encoding == common::Encoding::Utf8) system_bytes.insert(system_bytes.begin(), {0xEF, 0xBB, 0xBF});
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(system_bytes.data()), static_cast<std::streamsize>(system_bytes.size()));
   }
   SystemReader system{path.wstring()};
-  common::IniFile ours = common::IniFile::Parse(common::DecodeFile(bytes, GetACP()).utf8, options);
+  common::IniFile ours = common::IniFile::Parse(decoded.utf8, options);
 
   std::vector<std::string> sections = ours.SectionNames();
   for (const std::string& name : system.Sections()) sections.push_back(name);
@@ -169,6 +175,30 @@ TEST(IniDifferentialWin32, SettingsJoinARepeatedSectionWhereTheSystemReadsOnlyTh
             (std::vector<std::string>{"[Option] B: system \"<absent>\", ours \"2\""}));
   const std::string saved = common::IniFile::Parse(text, common::IniOptions::Settings()).Serialize();
   EXPECT_TRUE(Differences(Bytes(saved), common::IniOptions::Settings()).empty()) << saved;
+}
+
+}  // namespace
+
+namespace {
+
+// The other deliberate difference: a file saved as UTF-8 without a mark (Notepad's
+// default) is read as UTF-8, where the system's reader shows its Cyrillic garbled.
+TEST(IniDifferentialWin32, UnmarkedUtf8IsReadAsUtf8WhereTheSystemReadsItInTheAnsiCodePage) {
+  if (GetACP() == common::kCodePageUtf8) GTEST_SKIP() << "a system set to UTF-8 reads it as UTF-8 too";
+  const std::string text = "[Ipv4_Default]\r\n\xD0\xAF\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81=77.88.8.8,77.88.8.1\r\n";
+  const common::IniFile ours = common::IniFile::Parse(common::DecodeFile(Bytes(text), GetACP()).utf8,
+                                                      common::IniOptions::DnsList());
+  EXPECT_EQ(ours.KeyNames("Ipv4_Default"), (std::vector<std::string>{"\xD0\xAF\xD0\xBD\xD0\xB4\xD0\xB5\xD0\xBA\xD1\x81"}));
+  const std::filesystem::path path = TempFile();
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  SystemReader system{path.wstring()};
+  const std::vector<std::string> keys = system.Keys("Ipv4_Default");
+  std::filesystem::remove(path);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_NE(keys[0], ours.KeyNames("Ipv4_Default")[0]) << "the system reads the bytes in code page " << GetACP();
 }
 
 }  // namespace
