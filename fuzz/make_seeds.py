@@ -127,3 +127,19 @@ block = node("VS_VERSION_INFO", fixed, [node("StringFileInfo", children=[strings
 put("version_resource_fuzz", "velmora", block)
 put("version_resource_fuzz", "no-strings", node("VS_VERSION_INFO", fixed, type_=0))
 put("version_resource_fuzz", "text-version", b"4.5.26.228")
+
+for i, (a, b, c) in enumerate([("4.5.26.228", "4.5.26.229", "4.5.27"), ("4.5", "4.5.0.0", " 4.5\r\n"),
+                               ("4.10", "4.9", "x.1"), ("99999999999999999999.1", "1", "")]):
+    put("version_compare_fuzz", f"versions-{i}", "\0".join([a, b, c]).encode())
+
+# A real-shaped DER signature (r with its high bit set, s without) and a PEM key header.
+r = bytes([0x80 + 5]) + bytes(range(1, 32))
+s_ = bytes(range(2, 34))
+def der_int(n):
+    n = n.lstrip(b"\0") or b"\0"
+    if n[0] & 0x80:
+        n = b"\0" + n
+    return bytes([2, len(n)]) + n
+body = der_int(r) + der_int(s_)
+put("signature_fuzz", "der", bytes([0x30, len(body)]) + body)
+put("signature_fuzz", "pem", b"-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\n-----END PUBLIC KEY-----\n")
