@@ -5,7 +5,6 @@
 #include <dwmapi.h>
 #include <uxtheme.h>
 
-#include <deque>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -13,6 +12,8 @@
 #include "ui/Controls.h"
 #include "ui/Form.h"
 #include "ui/win32/Palette.h"
+#include "ui/win32/StyleMenus.h"
+#include "ui/win32/StyleShapes.h"
 
 namespace ui::win32 {
 
@@ -95,83 +96,8 @@ Role RoleOf(const Component& c) {
   }
 }
 
-const StylePalette& P() { return *g_active; }
-
-// The screen's dots per inch, as the peers scale with them (read once).
-int Dpi(HWND) {
-  static const int dpi = [] {
-    HDC dc = GetDC(nullptr);
-    int value = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return value > 0 ? value : 96;
-  }();
-  return dpi;
-}
-
-int Scaled(HWND hwnd, int value) { return MulDiv(value, Dpi(hwnd), 96); }
-
 bool IsLink(const Entry* entry) {
   return entry && entry->role == Role::Label && entry->component && entry->component->GetFont().underline;
-}
-
-bool ClassIs(HWND hwnd, const wchar_t* name) {
-  wchar_t cls[32] = {};
-  GetClassNameW(hwnd, cls, 32);
-  return lstrcmpiW(cls, name) == 0;
-}
-
-std::wstring WindowText(HWND hwnd) {
-  int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(length + 1, L'\0');
-  GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(length);
-  return text;
-}
-
-// Fills a rounded rectangle with a frame.
-void RoundBox(HDC dc, const RECT& r, COLORREF fill, COLORREF frame, int radius) {
-  HPEN pen = CreatePen(PS_SOLID, 1, frame);
-  HGDIOBJ old_pen = SelectObject(dc, pen);
-  HGDIOBJ old_brush = SelectObject(dc, Brush(fill));
-  RoundRect(dc, r.left, r.top, r.right, r.bottom, radius, radius);
-  SelectObject(dc, old_brush);
-  SelectObject(dc, old_pen);
-  DeleteObject(pen);
-}
-
-void Frame(HDC dc, const RECT& r, COLORREF colour) { FrameRect(dc, &r, Brush(colour)); }
-
-void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour, int width = 1) {
-  HPEN pen = CreatePen(PS_SOLID, width, colour);
-  HGDIOBJ old = SelectObject(dc, pen);
-  MoveToEx(dc, x1, y1, nullptr);
-  LineTo(dc, x2, y2);
-  SelectObject(dc, old);
-  DeleteObject(pen);
-}
-
-// A tick inside `box`.
-void CheckMark(HDC dc, const RECT& box, COLORREF colour, int width) {
-  const int w = box.right - box.left, h = box.bottom - box.top;
-  POINT points[] = {{box.left + w * 2 / 9, box.top + h / 2},
-                    {box.left + w * 4 / 10, box.top + h * 7 / 10},
-                    {box.left + w * 7 / 9, box.top + h * 3 / 10}};
-  HPEN pen = CreatePen(PS_SOLID, width, colour);
-  HGDIOBJ old = SelectObject(dc, pen);
-  Polyline(dc, points, 3);
-  SelectObject(dc, old);
-  DeleteObject(pen);
-}
-
-// A downward chevron centred in `r`.
-void Chevron(HDC dc, const RECT& r, COLORREF colour, int size) {
-  int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
-  POINT points[] = {{cx - size, cy - size / 2}, {cx, cy + size / 2}, {cx + size + 1, cy - size / 2 - 1}};
-  HPEN pen = CreatePen(PS_SOLID, 1, colour);
-  HGDIOBJ old = SelectObject(dc, pen);
-  Polyline(dc, points, 3);
-  SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 // Paints into a memory bitmap, then copies it in one go, so nothing flickers.
@@ -427,131 +353,6 @@ void PaintClientEdge(HWND hwnd, bool focused) {
   InflateRect(&r, -1, -1);
   Frame(dc, r, Rgb(IsWindowEnabled(hwnd) ? P().edit : P().panel));
   ReleaseDC(hwnd, dc);
-}
-
-// ---- Popup menus -------------------------------------------------------------
-
-struct MenuEntry {
-  std::wstring text;
-  std::wstring shortcut;
-  bool separator = false;
-  bool radio = false;
-  bool submenu = false;
-};
-
-std::deque<MenuEntry>& MenuEntries() {
-  static std::deque<MenuEntry> entries;
-  return entries;
-}
-
-HFONT MenuFont() {
-  static HFONT font = [] {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    return CreateFontIndirectW(&metrics.lfMenuFont);
-  }();
-  return font;
-}
-
-void ConvertMenu(HMENU menu) {
-  MENUINFO info{};
-  info.cbSize = sizeof(info);
-  info.fMask = MIM_BACKGROUND;
-  info.hbrBack = Brush(Rgb(P().panel));
-  SetMenuInfo(menu, &info);
-  int count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[256] = {};
-    MENUITEMINFOW item{};
-    item.cbSize = sizeof(item);
-    item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_SUBMENU;
-    item.dwTypeData = text;
-    item.cch = 255;
-    if (!GetMenuItemInfoW(menu, i, TRUE, &item)) continue;
-    MenuEntry entry;
-    entry.separator = item.fType & MFT_SEPARATOR;
-    entry.radio = item.fType & MFT_RADIOCHECK;
-    entry.submenu = item.hSubMenu != nullptr;
-    std::wstring all(text);
-    if (auto tab = all.find(L'\t'); tab != std::wstring::npos) {
-      entry.text = all.substr(0, tab);
-      entry.shortcut = all.substr(tab + 1);
-    } else {
-      entry.text = all;
-    }
-    MenuEntries().push_back(entry);
-    MENUITEMINFOW drawn{};
-    drawn.cbSize = sizeof(drawn);
-    drawn.fMask = MIIM_FTYPE | MIIM_DATA;
-    drawn.fType = item.fType | MFT_OWNERDRAW;
-    drawn.dwItemData = reinterpret_cast<ULONG_PTR>(&MenuEntries().back());
-    SetMenuItemInfoW(menu, i, TRUE, &drawn);
-    if (item.hSubMenu) ConvertMenu(item.hSubMenu);
-  }
-}
-
-void MeasureMenuItem(HWND owner, MEASUREITEMSTRUCT& measure) {
-  const auto* entry = reinterpret_cast<const MenuEntry*>(measure.itemData);
-  if (!entry) return;
-  if (entry->separator) {
-    measure.itemWidth = Scaled(owner, 20);
-    measure.itemHeight = Scaled(owner, 7);
-    return;
-  }
-  HDC dc = GetDC(owner);
-  HGDIOBJ old = SelectObject(dc, MenuFont());
-  SIZE text{}, shortcut{};
-  GetTextExtentPoint32W(dc, entry->text.c_str(), static_cast<int>(entry->text.size()), &text);
-  if (!entry->shortcut.empty())
-    GetTextExtentPoint32W(dc, entry->shortcut.c_str(), static_cast<int>(entry->shortcut.size()), &shortcut);
-  SelectObject(dc, old);
-  ReleaseDC(owner, dc);
-  measure.itemWidth = text.cx + (shortcut.cx ? shortcut.cx + Scaled(owner, 24) : 0) + Scaled(owner, 40);
-  measure.itemHeight = std::max<UINT>(text.cy + Scaled(owner, 8), Scaled(owner, 22));
-}
-
-void DrawMenuItem(HWND owner, const DRAWITEMSTRUCT& draw) {
-  const auto* entry = reinterpret_cast<const MenuEntry*>(draw.itemData);
-  if (!entry) return;
-  HDC dc = draw.hDC;
-  RECT r = draw.rcItem;
-  const bool selected = draw.itemState & ODS_SELECTED;
-  const bool disabled = draw.itemState & (ODS_DISABLED | ODS_GRAYED);
-  COLORREF back = Rgb(selected && !disabled ? P().selection : P().panel);
-  COLORREF fore = Rgb(disabled ? P().disabled_text : selected ? P().selection_text : P().text);
-  FillRect(dc, &r, Brush(back));
-  if (entry->separator) {
-    int y = (r.top + r.bottom) / 2;
-    Line(dc, r.left + Scaled(owner, 4), y, r.right - Scaled(owner, 4), y, Rgb(P().border));
-  } else {
-    HGDIOBJ old = SelectObject(dc, MenuFont());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, fore);
-    const int mark = Scaled(owner, 26);
-    if (draw.itemState & ODS_CHECKED) {
-      int size = Scaled(owner, entry->radio ? 6 : 12);
-      int cx = r.left + mark / 2, cy = (r.top + r.bottom) / 2;
-      RECT box{cx - size / 2, cy - size / 2, cx - size / 2 + size, cy - size / 2 + size};
-      if (entry->radio) {
-        HGDIOBJ old_brush = SelectObject(dc, Brush(fore));
-        HGDIOBJ old_pen = SelectObject(dc, GetStockObject(NULL_PEN));
-        Ellipse(dc, box.left, box.top, box.right + 1, box.bottom + 1);
-        SelectObject(dc, old_pen);
-        SelectObject(dc, old_brush);
-      } else {
-        CheckMark(dc, box, fore, Scaled(owner, 2));
-      }
-    }
-    RECT text{r.left + mark, r.top, r.right - Scaled(owner, 14), r.bottom};
-    DrawTextW(dc, entry->text.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (!entry->shortcut.empty())
-      DrawTextW(dc, entry->shortcut.c_str(), -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-  }
-  // The system draws a submenu's arrow after this, in the colours left here.
-  SetTextColor(dc, fore);
-  SetBkColor(dc, back);
 }
 
 // ---- Colours the controls keep themselves ---------------------------------------
@@ -910,8 +711,7 @@ void SetActive(const StylePalette* style) {
 }
 
 void PrepareMenu(HMENU menu) {
-  // The entries of the previous popup menu died with it.
-  MenuEntries().clear();
+  ForgetMenus();
   if (!g_active || !menu) return;
   ConvertMenu(menu);
 }
