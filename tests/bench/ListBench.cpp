@@ -24,21 +24,13 @@
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
 #include "win32/Win32TestSupport.h"
+#include "BenchClock.h"
 
 namespace {
 
 constexpr char kProfiles[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\NetworkList\\Profiles";
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return bench::NowMs(); }
 
 void Pump() {
   MSG msg;

@@ -12,19 +12,11 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "BenchClock.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return bench::NowMs(); }
 
 std::wstring Folder() {
   wchar_t path[MAX_PATH];

@@ -26,19 +26,11 @@
 #include "platform/win32/Win32VersionResources.h"
 #include "platform/win32/Win32Wmi.h"
 #include "ui/win32/Win32Host.h"
+#include "BenchClock.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return bench::NowMs(); }
 
 class ProgramInFolder : public platform::win32::Win32System {
  public:
