@@ -5,6 +5,7 @@
 # build/fuzz/findings/<target>. Prints executions, corpus size and findings per target;
 # the exit status is non-zero when anything was found.
 #   bash scripts/fuzz.sh [seconds] [target...]
+# FUZZ_RUNS=N also ends each target after N executions (the long runs: 10000000).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -26,7 +27,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$work" "$findings" "fuzz/corpus/$t"
   log="$build/$t.log"
   status=0
-  "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  "$build/fuzz/$t" -max_total_time="$seconds" ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$work" "fuzz/corpus/$t" >"$log" 2>&1 || status=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
   [[ -n "$runs" ]] || runs=$(grep -o 'Done [0-9]* runs' "$log" | grep -o '[0-9]*' || echo '?')

@@ -228,4 +228,10 @@ std::vector<std::string> FakeFileSystem::Log() const {
   return log_;
 }
 
+void FakeFileSystem::ClearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+  log_.shrink_to_fit();
+}
+
 }  // namespace fakes

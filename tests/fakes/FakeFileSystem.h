@@ -56,6 +56,7 @@ class FakeFileSystem : public platform::FileSystem {
   // "rename <from> -> <to>", "rename-failed <from> -> <to>", "remove <path>",
   // "remove-failed <path>".
   std::vector<std::string> Log() const;
+  void ClearLog();
 
  private:
   struct File {
