@@ -41,9 +41,19 @@ struct World {
   }
 };
 
-common::IniFile Read(const std::string& bytes, unsigned code_page) {
-  common::DecodedText text = common::DecodeFile(std::vector<uint8_t>(bytes.begin(), bytes.end()), code_page);
-  return common::IniFile::Parse(text.utf8, common::IniOptions::Settings());
+common::DecodedText Decode(const std::string& bytes, unsigned code_page) {
+  return common::DecodeFile(std::vector<uint8_t>(bytes.begin(), bytes.end()), code_page);
+}
+
+common::IniFile Parse(const std::string& utf8) { return common::IniFile::Parse(utf8, common::IniOptions::Settings()); }
+
+// The rewritten file read the way the original was. The window writes a file back in
+// the encoding it read it in and keeps the bytes of the lines it does not own; an ANSI
+// file whose only stray bytes sat in a value the window rewrote may look like UTF-8
+// afterwards, which is the guess of the next reader, not a change of those bytes.
+std::string DecodeAs(const std::string& bytes, common::Encoding encoding, unsigned code_page) {
+  if (encoding == common::Encoding::Ansi) return common::AnsiToUtf8(bytes, code_page);
+  return Decode(bytes, code_page).utf8;
 }
 
 }  // namespace
@@ -55,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   world->form->LoadNastr();
   world->form->SaveNastr();
   const unsigned code_page = world->platform.system.AnsiCodePage();
-  common::IniFile before = Read(original, code_page);
-  common::IniFile after = Read(world->platform.files.Text(world->path), code_page);
+  const common::DecodedText original_text = Decode(original, code_page);
+  common::IniFile before = Parse(original_text.utf8);
+  common::IniFile after =
+      Parse(DecodeAs(world->platform.files.Text(world->path), original_text.encoding, code_page));
 
   for (const std::string& section : before.SectionNames()) {
     if (common::EqualsTextNoCase(section, "Option")) {

@@ -56,6 +56,12 @@ class ComboBoxPeer : public ControlPeer {
 
   void SyncItems() {
     Echo echo(*this);
+    // The open list's window is not redrawn item by item: a long list fills in a
+    // fraction of the time.
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    HWND list = GetComboBoxInfo(hwnd_, &info) ? info.hwndList : nullptr;
+    if (list) SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
     // Room for every item at once, so a long list does not grow step by step.
     size_t text = 0;
@@ -63,6 +69,10 @@ class ComboBoxPeer : public ControlPeer {
     if (!Combo().Items().empty()) SendMessageW(hwnd_, CB_INITSTORAGE, Combo().Items().size(), text);
     for (const std::string& item : Combo().Items())
       SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    if (list) {
+      SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(list, nullptr, TRUE);
+    }
     SendMessageW(hwnd_, CB_SETCURSEL, Combo().ItemIndex(), 0);
   }
   void SyncSelection() {
