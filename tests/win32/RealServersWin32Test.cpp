@@ -307,8 +307,9 @@ class TestUpdateForm : public update::TForm10 {
   std::string LocalVersion() override { return VELMORA_VERSION; }
 };
 
-// The update check and the installer download from nginx: plain HTTP direct, and over
-// TLS (the certificate checked against the test CA) through tinyproxy.
+// The update check and the installer download from nginx: plain HTTP direct, in chunks
+// with no size announced, and over TLS (the certificate checked against the test CA)
+// through tinyproxy.
 TEST_F(RealServersWin32, TheUpdateCheckAndDownloadFromNginx) {
   ASSERT_TRUE(win32_test::HaveDisplay()) << "the update window runs under Xvfb";
   ProxyValues proxy(real.registry);
@@ -317,9 +318,14 @@ TEST_F(RealServersWin32, TheUpdateCheckAndDownloadFromNginx) {
   struct Case {
     std::string server;
     bool through_proxy;
+    int progress;  // where the bar ends: without an announced size it does not move
   };
-  const Case cases[] = {{std::string("http://") + kWeb + "/updates/newer/download/", false},
-                        {"https://localhost:47443/updates/newer/download/", true}};
+  const Case cases[] = {{std::string("http://") + kWeb + "/updates/newer/download/", false, 100},
+                        {std::string("http://") + kWeb + "/chunked/newer/download/", false, 0},
+                        {"https://localhost:47443/updates/newer/download/", true, 100}};
+  const auto original = real.files.ReadFile(Narrow(win32_test::ExeFolder()) +
+                                            "update-server\\newer\\download\\Velmora\\Velmora-setup.exe");
+  ASSERT_TRUE(original);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.server);
     proxy.Set(c.through_proxy ? 1 : 0, c.through_proxy ? kProxy : "");
@@ -369,11 +375,12 @@ TEST_F(RealServersWin32, TheUpdateCheckAndDownloadFromNginx) {
     EXPECT_EQ(form->LabelUpDate->Caption(), "Файлы обновления загружены!");
     const auto saved = real.files.ReadFile(target);
     ASSERT_TRUE(saved);
-    EXPECT_GT(saved->size(), 100000u);
+    EXPECT_EQ(*saved, *original) << "the installer arrives whole";
     ASSERT_EQ(desktop.opened.size(), 1u);
     EXPECT_EQ(desktop.opened[0], target);
     real.files.RemoveFile(target);
 
+    EXPECT_EQ(form->ProgressBarUpdate->Position(), c.progress);
     const std::string peer = c.through_proxy ? "127.0.0.3 " : "127.0.0.1 ";
     for (const std::string& line : Logged()) {
       EXPECT_EQ(line.rfind(peer, 0), 0u) << line;

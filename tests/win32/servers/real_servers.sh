@@ -6,7 +6,8 @@
 #     127.0.0.5:80     HTTP     127.0.0.5:443    HTTPS
 #     127.0.0.6:80     HTTP only (nothing listens on 127.0.0.6:443)
 #   Paths: /ip (198.51.100.23), /whoami (peer, User-Agent and Accept), /redirect (302 to
-#   /whoami), /missing (404), /updates/ (UPDATES, the test releases), anything else 200.
+#   /whoami), /missing (404), /updates/ (UPDATES, the test releases), /chunked/ (the
+#   same in chunked transfer encoding), anything else 200.
 #   tinyproxy 127.0.0.3:47138, connecting out from 127.0.0.3 (so nginx's /whoami and
 #   its access log tell proxied requests from direct ones).
 # The test CA is DIR/ca.pem.
@@ -105,6 +106,9 @@ http {
     location = /redirect { return 302 /whoami; }
     location = /missing { return 404; }
     location /updates/ { alias $updates/; }
+    # The same files with no length given: server-side includes make nginx send them
+    # in chunks.
+    location /chunked/ { alias $updates/; ssi on; ssi_types *; }
     location / { return 200 "nginx"; }
   }
 }
