@@ -143,3 +143,45 @@ def der_int(n):
 body = der_int(r) + der_int(s_)
 put("signature_fuzz", "der", bytes([0x30, len(body)]) + body)
 put("signature_fuzz", "pem", b"-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\n-----END PUBLIC KEY-----\n")
+
+# Language files over the fuzz target's small windows: translations under the
+# application's title, protected sections, and keys that address nothing or repeat.
+TRANSLATION = """[Language information]
+LANGNAME=English
+; kept as it is
+[Velmora]
+Form1.ButtonTestDNS.Caption=Test
+Form1.ButtonTestDNS.Hint=Test the servers
+Form1.LangError.Caption=Error!
+Form1.ListViewDNS.Columns[0].Caption=Name
+Form1.ListViewDNS.Columns[2].Caption=Time 1
+Form1.CheckBoxFlushDNS.Caption=
+Form1.EditPreferredDNS.Text=typed
+Form1.N1.Caption=Separator
+Form10.Caption=Update
+Form10.LabelUpdate.Caption=Checking
+Form1.Gone.Caption=nothing here
+NoDot=1
+[DestDir]
+Path=C:\\Program Files\\Velmora
+[Empty]
+Form9.Label1.Caption=no such window
+"""
+REPEATS = TRANSLATION.replace("[DestDir]", "form1.buttontestdns.caption=Second\n[Velmora]\nForm1.LangError.Caption=Hidden\n[DestDir]")
+for name, text in (("language", TRANSLATION), ("repeats", REPEATS), ("russian", TRANSLATION.replace("Test\n", "Проверка\n"))):
+    for enc, data in encodings(text).items():
+        put("language_fuzz", f"{name}-{enc}", data)
+
+# Registry texts: the first byte chooses NameServer (odd) or ProxyServer (even; bit 1
+# switches the proxy on).
+PROXY = ["10.0.0.1:3128", "http=proxy:3128;https=proxy:3129", "proxy.local", ":", "[::1]:8080",
+         " host : 80 ", "прокси.рф:8080", "host:port", ""]
+NAME_SERVER = ["8.8.8.8,8.8.4.4", "1.1.1.1,1.0.0.1,8.8.8.8", ",8.8.4.4", "8.8.8.8,", "8.8.8.8 8.8.4.4", ""]
+for i, text in enumerate(PROXY):
+    put("proxy_nameserver_fuzz", f"proxy-{i}", bytes([2 if i % 2 else 0]) + text.encode("utf-8"))
+for i, text in enumerate(NAME_SERVER):
+    put("proxy_nameserver_fuzz", f"nameserver-{i}", bytes([1]) + text.encode("utf-8"))
+for enc, data in encodings(PROXY[6]).items():
+    put("proxy_nameserver_fuzz", f"proxy-{enc}", bytes([2]) + data)
+for enc, data in encodings(NAME_SERVER[1]).items():
+    put("proxy_nameserver_fuzz", f"nameserver-{enc}", bytes([1]) + data)

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth imagemagick x11-utils xdotool
   iproute2 util-linux python3 openssl
   clang libclang-rt-14-dev
+  nginx-light tinyproxy
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -18,5 +19,13 @@ if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
+  # nginx and tinyproxy are only started by the tests, with their own configuration:
+  # the packages' services must not start on installation.
+  policy=/usr/sbin/policy-rc.d
+  own_policy=""
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && own_policy=1
+  fi
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ -z "$own_policy" ] || rm -f "$policy"
 fi

@@ -41,6 +41,8 @@ bash scripts/release.sh --exe build/win64/Velmora.exe --key "$keys/release-priva
   --setup build/win64/velmora_bench.exe --version 4.5.26.229 --out build/win64/update-server/newer
 echo "== win64 tests (Wine, loopback only)"
 unshare -n bash scripts/wine-ctest.sh build/win64
+echo "== win64 tests against real servers (nginx, tinyproxy; loopback only)"
+unshare -n -m bash scripts/wine-real-servers.sh build/win64
 echo "Screenshots: $root/build/screenshots/"
 
 echo "== fuzz targets (a few seconds each, so the harnesses keep building and running)"

@@ -116,14 +116,10 @@ void AdapterPage::GetTCPIPDNSAddresses() {
   std::string servers;
   if (key && key->ValueType("NameServer") == platform::RegType::String)
     servers = key->ReadString("NameServer").value_or("");
-  auto comma = servers.find(',');
-  if (comma == std::string::npos) {
-    // The system itself may store a single server without a comma.
-    EditPreferredDNS->SetText(servers);
-  } else {
-    EditPreferredDNS->SetText(servers.substr(0, comma));
-    EditAlternativeDNS->SetText(servers.substr(comma + 1));
-  }
+  // The system itself may store a single server without a comma.
+  const adapter::NameServerPair pair = adapter::SplitNameServer(servers);
+  EditPreferredDNS->SetText(pair.preferred);
+  EditAlternativeDNS->SetText(pair.alternative);
   if (key && key->ValueExists("EnableDHCP")) {
     auto dhcp = key->ReadDWord("EnableDHCP");
     if (!dhcp) throw std::runtime_error("Invalid data type for 'EnableDHCP'");
@@ -250,8 +246,8 @@ void AdapterPage::SetTCPIPDNSAddresses() {
     if (key) key->DeleteValue("NameServer");
     return;
   }
-  RequireWritten(key && key->WriteString("NameServer", EditPreferredDNS->Text() + "," + EditAlternativeDNS->Text()),
-              "NameServer");
+  const std::string servers = adapter::JoinNameServer(EditPreferredDNS->Text(), EditAlternativeDNS->Text());
+  RequireWritten(key && key->WriteString("NameServer", servers), "NameServer");
 }
 
 void AdapterPage::SetDnsBoxes(const std::string& preferred, const std::string& alternative) {

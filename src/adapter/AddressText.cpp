@@ -66,3 +66,20 @@ size_t FirstIPv4Index(const Variant& array) {
 }
 
 }  // namespace app
+
+namespace adapter {
+
+NameServerPair SplitNameServer(std::string_view servers) {
+  const size_t comma = servers.find(',');
+  if (comma == std::string_view::npos) return {std::string(servers), {}};
+  return {std::string(servers.substr(0, comma)), std::string(servers.substr(comma + 1))};
+}
+
+std::string JoinNameServer(std::string_view preferred, std::string_view alternative) {
+  std::string joined(preferred);
+  joined += ',';
+  joined += alternative;
+  return joined;
+}
+
+}  // namespace adapter

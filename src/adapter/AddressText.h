@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/Wmi.h"
 
@@ -24,3 +25,19 @@ bool IsValidIPv4(const std::string& text);
 size_t FirstIPv4Index(const platform::Variant& array);
 
 }  // namespace app
+
+namespace adapter {
+
+// A card's NameServer value as the two DNS boxes show it: the text before the first
+// "," is the preferred server, everything after it (further commas included) the
+// alternative one. A value without a comma is the preferred server alone.
+struct NameServerPair {
+  std::string preferred;
+  std::string alternative;
+  bool operator==(const NameServerPair&) const = default;
+};
+NameServerPair SplitNameServer(std::string_view servers);
+// The value the DNS apply stores for the two boxes.
+std::string JoinNameServer(std::string_view preferred, std::string_view alternative);
+
+}  // namespace adapter

@@ -106,6 +106,14 @@ bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames
   }
   if (!changed) return false;
 
+  // The lines under a repeated header were never read; a rewritten file drops them, so
+  // that they cannot come back to life once the first section of that name is erased.
+  bool seen_header = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    seen_header = seen_header || lines[i].role == Line::Role::Header;
+    if (seen_header && lines[i].section == Line::kNoSection) removed[i] = true;
+  }
+
   std::vector<Line> kept;
   kept.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i)

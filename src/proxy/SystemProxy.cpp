@@ -1,16 +1,14 @@
 // The per-user proxy band of the adapter page: the fixed proxy server and the automatic
 // configuration script as the system's internet functions keep them in the user's
 // registry, and the proxy the program's own requests go through.
-#include <cerrno>
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "adapter/AdapterPage.h"
 #include "proxy/ProxyBand.h"
+#include "proxy/ProxyText.h"
 #include "app/RegistryWrite.h"
 
 namespace proxy {
@@ -30,19 +28,6 @@ std::string ReadProxyServer(platform::Registry& registry) {
   auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
   if (!key) return {};
   return key->ReadString("ProxyServer").value_or("");
-}
-
-// A whole decimal number that fits an int, with an optional sign.
-std::optional<int> ParseInt(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (digits == text.size()) return std::nullopt;
-  for (size_t i = digits; i < text.size(); ++i)
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  errno = 0;
-  long long value = std::strtoll(text.c_str(), nullptr, 10);
-  if (errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
-  return static_cast<int>(value);
 }
 
 // ProxyEnable as the system's internet functions take it: a 32-bit number, text
@@ -135,15 +120,11 @@ std::string ProxyBand::detectIEProxyServer() {
 }
 
 std::string ProxyBand::detectIEProxyServerProxyAdress() {
-  std::string server = ReadProxyServer(services_.registry);
-  auto colon = server.find(':');
-  return colon == std::string::npos ? std::string() : server.substr(0, colon);
+  return SplitProxyServer(ReadProxyServer(services_.registry)).address;
 }
 
 std::string ProxyBand::detectIEProxyServerProxyPort() {
-  std::string server = ReadProxyServer(services_.registry);
-  auto colon = server.find(':');
-  return colon == std::string::npos ? server : server.substr(colon + 1);
+  return SplitProxyServer(ReadProxyServer(services_.registry)).port;
 }
 
 uint32_t ProxyBand::detectIEProxyServerEnabled() {
@@ -220,7 +201,7 @@ void ProxyBand::SetProxy() {
   auto write_dword = [&](const char* name, uint32_t value) {
     RequireWritten(key && key->WriteDWord(name, value), name);
   };
-  const std::string server = EditProxyAdress->Text() + ":" + EditProxyPort->Text();
+  const std::string server = JoinProxyServer(EditProxyAdress->Text(), EditProxyPort->Text());
   if (CheckBoxProxyServer->Checked()) {
     if (!EditProxyAdress->Text().empty() && !EditProxyPort->Text().empty()) {
       write_string("ProxyServer", server);
@@ -255,11 +236,10 @@ bool GetSystemProxy(platform::Registry& registry, std::string& address, int& por
     if (!key) return false;
     enabled = ReadProxyEnable(*key).value_or(0) == 1;
     if (!enabled) return false;
-    std::string server = key->ReadString("ProxyServer").value_or("");
-    auto colon = server.find(':');
-    if (server.empty() || colon == std::string::npos) return false;
-    address = server.substr(0, colon);
-    port = ParseInt(server.substr(colon + 1)).value_or(8080);
+    std::optional<ProxyEndpoint> endpoint = EndpointOf(key->ReadString("ProxyServer").value_or(""));
+    if (!endpoint) return false;
+    address = std::move(endpoint->address);
+    port = endpoint->port;
     return true;
   } catch (...) {
     return false;

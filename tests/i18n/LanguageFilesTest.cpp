@@ -69,13 +69,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Language information]\r\nLANGNAME=English\r\nNoDot\r\nNoDot\r\n[DestDir]\r\n"
                   "[destdir]\r\nx=1\r\n",
                   nullptr},
-        CleanCase{"CommentsBlankLinesAndRepeatedHeaderLinesStay", "comments, blank lines and the lines under a repeated header stay",
+        CleanCase{"CommentsAndBlankLinesStayRepeatedHeadersGo", "comments and blank lines stay; a rewrite drops the lines under a repeated header",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
-                  "Form1.Gone.Caption=x\n  ; indented note\n[VELMORA]\nForm1.Gone.Caption=kept\n"
+                  "Form1.Gone.Caption=x\n  ; indented note\n[VELMORA]\nForm1.ButtonTestDNS.Caption=never read\n"
                   "junk without equals\n[Language information]\nLANGNAME=English",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
-                  "  ; indented note\n[VELMORA]\nForm1.Gone.Caption=kept\n"
-                  "junk without equals\n[Language information]\nLANGNAME=English"},
+                  "  ; indented note\n[Language information]\nLANGNAME=English"},
+        // Found by fuzzing: the erased first section let the repeated one be read on the
+        // next start, and the second tidy removed more.
+        CleanCase{"ErasedSectionDoesNotRevealItsRepeat", "an erased section takes its repeated header's lines with it",
+                  "[Old]\r\nForm9.Label1.Caption=x\r\n[Velmora]\r\nForm10.Caption=u\r\n[old]\r\nForm9.Label1.Caption=y\r\n",
+                  "[Velmora]\r\nForm10.Caption=u\r\n"},
+        CleanCase{"RepeatedHeadersStayWhenNothingIsRemoved", "nothing to remove: the file is not rewritten",
+                  "[Velmora]\r\nForm10.Caption=u\r\n[VELMORA]\r\nanything\r\n", nullptr},
         CleanCase{"LineEndsAreKept", "mixed line ends and the last line without one are kept",
                   "[Velmora]\rForm1.Gone.Caption=x\r\nForm10.Caption=u\n; end",
                   "[Velmora]\rForm10.Caption=u\n; end"},
