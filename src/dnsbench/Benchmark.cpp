@@ -121,11 +121,13 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
     if (targets[i].address.empty()) {
       measured[i] = false;
       results[i].failure = "no address";
+      results[i].failure_kind = Failure::kNoAddress;
     } else if (IsIpv6(targets[i].address)) {
       if (!ipv6_known) ipv6 = transport_.HasIpv6(), ipv6_known = true;
       if (!ipv6) {
         measured[i] = false;
         results[i].failure = "no IPv6 on this machine";
+        results[i].failure_kind = Failure::kNoIpv6;
       }
     }
   }
@@ -278,16 +280,60 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
     if (!measured[i] || r.answered > 0 || r.sent == 0 || cancelled_) continue;
     if (!send_errors[i].empty()) {
       r.failure = "cannot send: " + most(send_errors[i])->first;
+      r.failure_kind = Failure::kCannotSend;
     } else if (!rcodes[i].empty()) {
       r.failure = "answers only with an error: " + RcodeText(most(rcodes[i])->first);
+      r.failure_kind = Failure::kServerError;
     } else if (!rejections[i].empty()) {
       r.failure = "answers rejected: " + most(rejections[i])->first;
+      r.failure_kind = Failure::kRejected;
     } else {
       r.failure = "no answer";
+      r.failure_kind = Failure::kNoAnswer;
     }
   }
   if (!cancelled_) MarkFastest(results);
   return results;
+}
+
+Probe ProbeOnce(platform::DnsTransport& transport, platform::Clock& clock, const std::string& address,
+                uint16_t port, const std::string& name, uint32_t timeout_ms) {
+  Probe probe;
+  std::string error;
+  uint16_t id = static_cast<uint16_t>(clock.Microseconds() * 2654435761u >> 7);
+  auto query = EncodeQuery(id, name, kTypeA, &error);
+  int socket = query ? transport.Open(address, port, error) : -1;
+  if (socket >= 0 && !transport.Send(socket, *query, error)) {
+    transport.Close(socket);
+    socket = -1;
+  }
+  if (socket < 0) {
+    probe.failure = "cannot send: " + error;
+    return probe;
+  }
+  const uint64_t start = clock.Microseconds();
+  const uint64_t deadline = start + static_cast<uint64_t>(timeout_ms) * 1000u;
+  std::string rejected;
+  for (uint64_t now = start; now < deadline; now = clock.Microseconds()) {
+    auto datagram = transport.Receive(std::min(deadline - now, kSliceUs));
+    if (!datagram || datagram->socket != socket) continue;
+    Checked checked = datagram->from_address == address && datagram->from_port == port
+                          ? CheckResponse(id, name, kTypeA, datagram->data)
+                          : Checked{Verdict::kMalformed, 0, {}, "answer from another address"};
+    if (checked.verdict != Verdict::kAnswer) {
+      rejected = checked.detail.empty() ? VerdictName(checked.verdict) : checked.detail;
+      continue;
+    }
+    probe.answered = checked.rcode == kRcodeNoError || checked.rcode == kRcodeNxDomain;
+    probe.ms = static_cast<double>(clock.Microseconds() - start) / 1000.0;
+    probe.rcode = checked.rcode;
+    probe.addresses = checked.addresses;
+    if (!probe.answered) probe.failure = "answers only with an error: " + RcodeText(checked.rcode);
+    break;
+  }
+  transport.Close(socket);
+  if (probe.ms < 0) probe.failure = rejected.empty() ? "no answer" : "answers rejected: " + rejected;
+  return probe;
 }
 
 }  // namespace dnsbench

@@ -37,6 +37,9 @@ struct Target {
 
 enum class QueryKind { kWarmup, kCached, kUncached, kMissing };
 
+// Why an address never gave a usable answer.
+enum class Failure { kNone, kNoAddress, kNoIpv6, kCannotSend, kServerError, kRejected, kNoAnswer };
+
 struct AddressResult {
   std::string server;
   std::string address;
@@ -51,6 +54,7 @@ struct AddressResult {
   bool hijack = false;         // a name that cannot exist got an address
   std::string hijack_address;  // the address it got
   std::string failure;         // why it never answered; empty when it did
+  Failure failure_kind = Failure::kNone;
   bool fastest = false;        // the fastest reliable address of the run
 
   double AnsweredShare() const { return sent ? static_cast<double>(answered) / sent : 0.0; }
@@ -90,6 +94,17 @@ class Benchmark {
   bool cancelled_ = false;
   std::vector<SentQuery> sent_;
 };
+
+// One query to one address, for checking a server just configured.
+struct Probe {
+  bool answered = false;
+  double ms = -1;
+  uint8_t rcode = 0;
+  std::vector<std::string> addresses;
+  std::string failure;  // why there is no answer
+};
+Probe ProbeOnce(platform::DnsTransport& transport, platform::Clock& clock, const std::string& address,
+                uint16_t port, const std::string& name, uint32_t timeout_ms);
 
 // Median and interquartile range of a sample (-1 for an empty one).
 double Median(std::vector<double> values);
