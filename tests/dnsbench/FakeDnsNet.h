@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dnsbench/DnsMessage.h"
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/DnsTransport.h"
 
@@ -60,6 +61,15 @@ inline Responder Honest(uint64_t cached_us, uint64_t uncached_us) {
     return std::vector<Reply>{{IsUniqueName(name) ? uncached_us : cached_us, AnswerTo(q)}};
   };
 }
+
+class FakeClipboard : public platform::Clipboard {
+ public:
+  std::string text;
+  bool SetText(const std::string& t) override {
+    text = t;
+    return true;
+  }
+};
 
 class FakeDnsNet : public platform::DnsTransport {
  public:

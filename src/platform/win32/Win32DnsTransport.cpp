@@ -55,9 +55,15 @@ bool SameAddress(const sockaddr_storage& a, const sockaddr_storage& b) {
 
 }  // namespace
 
-Win32DnsTransport::Win32DnsTransport() {
-  WSADATA data;
-  started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+// Winsock is started on first use: the program does not load it while it starts.
+Win32DnsTransport::Win32DnsTransport() = default;
+
+bool Win32DnsTransport::Start() {
+  if (!started_) {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }
+  return started_;
 }
 
 Win32DnsTransport::~Win32DnsTransport() {
@@ -66,6 +72,7 @@ Win32DnsTransport::~Win32DnsTransport() {
 }
 
 bool Win32DnsTransport::HasIpv6() {
+  if (!Start()) return false;
   // A route to a global IPv6 address: connecting a datagram socket sends nothing, it
   // only asks the system which way it would go.
   SOCKET s = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
@@ -79,7 +86,7 @@ bool Win32DnsTransport::HasIpv6() {
 }
 
 int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::string& error) {
-  if (!started_) {
+  if (!Start()) {
     error = "Winsock is not available";
     return -1;
   }

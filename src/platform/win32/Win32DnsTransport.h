@@ -21,6 +21,7 @@ class Win32DnsTransport : public platform::DnsTransport {
 
  private:
   struct Socket;
+  bool Start();
   bool started_ = false;
   int next_ = 1;
   std::map<int, std::unique_ptr<Socket>> sockets_;
