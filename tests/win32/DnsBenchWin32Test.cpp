@@ -106,6 +106,8 @@ struct DnsBenchWin32 : ::testing::Test {
 
 TEST_F(DnsBenchWin32, RanksTheRespondersFlagsTheHijackerAndAppliesTheChoice) {
   host->PeerOf(*form)->Show();
+  win32_test::Pump();
+  window = host->WindowOf(*form);
   HWND start = win32_test::FindControl(window, L"ButtonBenchStart");
   HWND list = win32_test::FindControl(window, L"ListViewBench");
   ASSERT_NE(start, nullptr);
