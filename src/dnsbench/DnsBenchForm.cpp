@@ -72,15 +72,15 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, app::TForm1& main, BenchPlatf
 
   ListViewBench = Create<ui::ListView>(this, "ListViewBench");
   ListViewBench->SetAlign(ui::Align::Client);
-  ListViewBench->SetColumns({{"Сервер", 190, 120},
-                             {"Адрес", 110, 80},
-                             {.caption = "Кэш", .width = 66, .min_width = 50, .centered = true},
-                             {.caption = "Разброс", .width = 62, .min_width = 50, .centered = true},
-                             {.caption = "Без кэша", .width = 70, .min_width = 50, .centered = true},
-                             {.caption = "Разброс", .width = 62, .min_width = 50, .centered = true},
-                             {.caption = "Ответы", .width = 60, .min_width = 50, .centered = true},
-                             {"Подмена", 90, 60},
-                             {.caption = "Итог", .width = 120, .min_width = 80, .auto_size = true}});
+  ListViewBench->SetColumns({{"Сервер", 150, 100},
+                             {"Адрес", 95, 80},
+                             {.caption = "Кэш", .width = 60, .min_width = 50, .centered = true},
+                             {.caption = "Разброс", .width = 60, .min_width = 50, .centered = true},
+                             {.caption = "Без кэша", .width = 64, .min_width = 50, .centered = true},
+                             {.caption = "Разброс", .width = 60, .min_width = 50, .centered = true},
+                             {.caption = "Ответы", .width = 56, .min_width = 50, .centered = true},
+                             {"Подмена", 110, 60},
+                             {.caption = "Итог", .width = 100, .min_width = 80, .auto_size = true}});
   ListViewBench->OnColumnClick = [this](int column) { ListViewBenchColumnClick(column); };
 
   struct ButtonSpec {
@@ -418,7 +418,11 @@ void TFormDnsBench::ButtonBenchRestoreClick() {
 void TFormDnsBench::Paint(ui::Canvas& canvas, ui::Point size) {
   std::vector<const AddressResult*> rows;
   for (size_t index : order_) rows.push_back(&results_[index]);
-  DrawPlot(canvas, size, rows, PlotColours::For(App().Styles().Current()));
+  PlotColours colours = PlotColours::For(App().Styles().Current());
+  // The legend reads as the list's column headers do, in the chosen language.
+  colours.cached_label = ListViewBench->Columns()[kCached].caption;
+  colours.uncached_label = ListViewBench->Columns()[kUncached].caption;
+  DrawPlot(canvas, size, rows, colours);
 }
 
 }  // namespace dnsbench

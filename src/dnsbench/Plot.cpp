@@ -48,7 +48,9 @@ void DrawPlot(ui::Canvas& canvas, ui::Point size, const std::vector<const Addres
   const int left = label_width + 12, right = size.x - 12;
   const int axis_y = size.y - text_height - 4;
   const int line_height = std::max(text_height + 2, 14);
-  const int lines = std::max(1, (axis_y - 4) / line_height);
+  // Below the legend, when there is one.
+  const int rows_top = colours.cached_label.empty() && colours.uncached_label.empty() ? 4 : text_height + 6;
+  const int lines = std::max(1, (axis_y - rows_top) / line_height);
   if (right <= left) return;
 
   for (double decade = lo; decade <= hi * 1.0001; decade *= 10) {
@@ -59,10 +61,21 @@ void DrawPlot(ui::Canvas& canvas, ui::Point size, const std::vector<const Addres
     canvas.Text({std::clamp(x - w / 2, 0, std::max(0, size.x - w)), axis_y + 2}, label, colours.text);
   }
   canvas.Line({left, axis_y}, {right, axis_y}, colours.grid);
+  // Legend in the top right corner: a dot of each colour before its label.
+  int legend_x = right;
+  for (auto [label, colour] : {std::pair{colours.uncached_label, colours.uncached},
+                               std::pair{colours.cached_label, colours.cached}}) {
+    if (label.empty()) continue;
+    legend_x -= canvas.TextSize(label).x + 4;
+    canvas.Text({legend_x, 2}, label, colours.text);
+    legend_x -= 10;
+    canvas.Dot({legend_x + 4, 2 + text_height / 2}, 3, colour);
+    legend_x -= 12;
+  }
 
   for (size_t i = 0; i < shown.size() && static_cast<int>(i) < lines; ++i) {
     const AddressResult& r = *shown[i];
-    const int y = 4 + static_cast<int>(i) * line_height + line_height / 2;
+    const int y = rows_top + static_cast<int>(i) * line_height + line_height / 2;
     canvas.Text({4, y - text_height / 2}, r.address, r.fastest ? colours.fastest : colours.text);
     canvas.Line({left, y}, {right, y}, colours.grid);
     // Uncached first, so the (usually faster) cached dots sit on top.

@@ -2,6 +2,7 @@
 // uncached query times as dots on a logarithmic time axis, the medians as ticks.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "dnsbench/Benchmark.h"
@@ -16,6 +17,7 @@ struct PlotColours {
   ui::Colour cached = 0x1F6FD0;
   ui::Colour uncached = 0xE07B00;
   ui::Colour fastest = 0x2E9E3E;
+  std::string cached_label, uncached_label;  // the legend; none when empty
   static PlotColours For(const ui::StylePalette* palette);
 };
 
