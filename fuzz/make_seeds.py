@@ -185,3 +185,18 @@ for enc, data in encodings(PROXY[6]).items():
     put("proxy_nameserver_fuzz", f"proxy-{enc}", bytes([2]) + data)
 for enc, data in encodings(NAME_SERVER[1]).items():
     put("proxy_nameserver_fuzz", f"nameserver-{enc}", bytes([1]) + data)
+
+# DNS messages: a query, an answer with compression and a CNAME, NXDOMAIN, truncated.
+def dns_name(name):
+    return b"".join(bytes([len(p)]) + p.encode() for p in name.split(".") if p) + b"\0"
+def dns_header(id_, flags, qd, an, ns=0, ar=0):
+    return struct.pack(">6H", id_, flags, qd, an, ns, ar)
+question = dns_name("www.example.com") + struct.pack(">HH", 1, 1)
+put("dns_message_fuzz", "query", dns_header(0x1234, 0x0100, 1, 0) + question)
+answer = (dns_header(0x1234, 0x8180, 1, 2, 0, 1) + question
+          + b"\xc0\x0c" + struct.pack(">HHIH", 5, 1, 300, 6) + b"\x03cdn\xc0\x10"
+          + b"\xc0\x2d" + struct.pack(">HHIH", 1, 1, 60, 4) + bytes([192, 0, 2, 1])
+          + b"\0" + struct.pack(">HHIH", 41, 1232, 0, 0))
+put("dns_message_fuzz", "answer-cname", answer)
+put("dns_message_fuzz", "nxdomain", dns_header(7, 0x8183, 1, 0) + dns_name("nx.invalid") + struct.pack(">HH", 28, 1))
+put("dns_message_fuzz", "truncated", dns_header(7, 0x8380, 1, 0) + question)

@@ -8,6 +8,7 @@ packages=(
   wine wine64 fonts-wine
   xvfb xauth imagemagick x11-utils xdotool
   iproute2 util-linux python3 openssl
+  dnsmasq-base
   clang libclang-rt-14-dev
   nginx-light tinyproxy
 )

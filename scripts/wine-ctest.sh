@@ -47,6 +47,14 @@ if [ -n "$update_pid" ]; then
   [ -e "$servers/update-ready" ] && export VELMORA_UPDATE_SERVER=1
 fi
 
+# Loopback DNS responders (and Debian's dnsmasq) for the DNS benchmark window's tests.
+rm -f "$servers/dns-ready"
+python3 "$root/tests/win32/servers/dns_responders.py" "$servers" &
+dns_pid=$!
+trap 'kill "$servers_pid" $update_pid "$dns_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -e "$servers/dns-ready" ] && break; sleep 0.1; done
+export VELMORA_DNS_READY=Z:$servers/dns-ready
+
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -e
   wineserver -p || true

@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "platform/win32/Win32Crypto.h"
 #include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32DnsTransport.h"
 #include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32Http.h"
@@ -31,8 +32,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32SignatureVerifier verifier;
   update::UpdaterPlatform updater{desktop, verifier};
 
+  platform::win32::Win32DnsTransport dns_transport;
+  platform::win32::Win32Clipboard clipboard;
+  dnsbench::BenchPlatform bench{dns_transport, clock, clipboard, {}};
+
   app::StartupHooks hooks;
   hooks.updater = &updater;
+  hooks.dnsbench = &bench;
   hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };
   hooks.end_process_now = [] { ExitProcess(0); };
   return app::RunVelmora(services, hooks);

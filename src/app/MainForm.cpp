@@ -129,6 +129,9 @@ void TForm1::CreateComponents() {
   CheckUpdateMenu = Create<ui::MenuItem>(PopupMenu_General, "CheckUpdateMenu");
   CheckUpdateMenu->SetCaption("Проверить обновления");
   CheckUpdateMenu->OnClick = [this] { CheckUpdateMenuClick(); };
+  DnsBenchMenu = Create<ui::MenuItem>(PopupMenu_General, "DnsBenchMenu");
+  DnsBenchMenu->SetCaption("Тест DNS-серверов запросами");
+  DnsBenchMenu->OnClick = [this] { DnsBenchMenuClick(); };
   MenuItem3 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem3");
   MenuItem3->SetCaption("-");
   AboutMenu = Create<ui::MenuItem>(PopupMenu_General, "AboutMenu");
@@ -258,6 +261,11 @@ void TForm1::SpeedButton_GeneralMenuClick() {
 void TForm1::CheckUpdateMenuClick() {
   general_menu_open_ = false;
   if (ui::Form* form = App().FindForm("Form10")) App().ShowModal(*form);
+}
+
+void TForm1::DnsBenchMenuClick() {
+  general_menu_open_ = false;
+  if (ui::Form* form = App().FindForm("FormDnsBench")) App().ShowModal(*form);
 }
 
 void TForm1::AboutMenuClick() {

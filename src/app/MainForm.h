@@ -62,6 +62,8 @@ class TForm1 : public ui::Form, public Shell {
   void SettingChange() override { WMWinIniChange(); }
   void CheckUpdateMenuClick();
   void AboutMenuClick();
+  // Opens the DNS benchmark window (dnsbench/), when the program made one.
+  void DnsBenchMenuClick();
 
   bool IsWindows10Or11();
 
@@ -118,6 +120,7 @@ class TForm1 : public ui::Form, public Shell {
   ui::MenuItem* LanguageMenu;
   ui::MenuItem* MenuItem2;
   ui::MenuItem* CheckUpdateMenu;
+  ui::MenuItem* DnsBenchMenu;
   ui::MenuItem* MenuItem3;
   ui::MenuItem* AboutMenu;
   ui::PopupMenu* PopupMenuLanguage;

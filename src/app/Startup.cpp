@@ -24,6 +24,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
                                    : app.CreateForm<TForm1>(services);
   app.CreateForm<TForm10>(services, hooks.updater);
   app.CreateForm<TForm8>(services);
+  if (hooks.dnsbench) app.CreateForm<dnsbench::TFormDnsBench>(*main, *hooks.dnsbench);
 
   main->CleanTranslationsLikeGlobload();
   main->LoadLanguage();

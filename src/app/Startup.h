@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/Services.h"
+#include "dnsbench/DnsBenchForm.h"
 #include "ui/Application.h"
 #include "update/UpdateForm.h"
 
@@ -25,6 +26,8 @@ struct StartupHooks {
   // The updater's desktop services and signature check; without them the update
   // window checks but installs nothing.
   update::UpdaterPlatform* updater = nullptr;
+  // Sockets and clipboard of the DNS benchmark window; without them it is not made.
+  dnsbench::BenchPlatform* dnsbench = nullptr;
 };
 
 // Runs the program; returns the process exit code (always 0).

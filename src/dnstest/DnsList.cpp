@@ -143,6 +143,12 @@ DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::Adapter
   MenuListDefault = item("MenuListDefault", "Вернуть список", "Ctrl+R", &DnsTestPage::MenuListDefaultClick);
   item("N4", "-", nullptr, nullptr);
   MenuDeleteDNS = item("MenuDeleteDNS", "Удалить DNS", "Delete", &DnsTestPage::MenuDeleteDNSClick);
+  item("N5", "-", nullptr, nullptr);
+  MenuDnsBench = Create<ui::MenuItem>(PopupMenuTestDNS, "MenuDnsBench");
+  MenuDnsBench->SetCaption("Тест DNS-серверов запросами");
+  MenuDnsBench->OnClick = [this] {
+    if (ui::Form* form = App().FindForm("FormDnsBench")) App().ShowModal(*form);
+  };
   ListViewDNS->SetPopupMenu(PopupMenuTestDNS);
 }
 

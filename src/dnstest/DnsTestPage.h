@@ -65,6 +65,7 @@ class DnsTestPage : public app::Page {
   ui::MenuItem* MenuCopyDNS1DNS2;
   ui::MenuItem* MenuListDefault;
   ui::MenuItem* MenuDeleteDNS;
+  ui::MenuItem* MenuDnsBench;  // opens the DNS benchmark window
 
  private:
   void PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,

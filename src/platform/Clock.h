@@ -15,6 +15,8 @@ class Clock {
   virtual LocalTime Now() = 0;
   virtual uint32_t TickCount() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // The high-resolution counter in microseconds, from an arbitrary start.
+  virtual uint64_t Microseconds() { return static_cast<uint64_t>(TickCount()) * 1000u; }
 };
 
 }  // namespace platform

@@ -28,6 +28,7 @@ const char* KindName(Kind kind) {
     case Kind::ActivityIndicator: return "ActivityIndicator";
     case Kind::Image: return "Image";
     case Kind::ImageList: return "ImageList";
+    case Kind::PaintBox: return "PaintBox";
   }
   return "?";
 }

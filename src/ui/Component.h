@@ -37,6 +37,7 @@ enum class Kind {
   ActivityIndicator,
   Image,
   ImageList,
+  PaintBox,
 };
 
 const char* KindName(Kind kind);

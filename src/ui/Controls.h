@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/Component.h"
+#include "ui/Style.h"
 
 namespace ui {
 
@@ -203,6 +204,8 @@ class ListView : public Component {
   // Selects (and focuses) a row, -1 for none.
   void SetSelected(int index);
   std::function<void()> OnSelectItem;
+  // A click on a column header, with the column's index.
+  std::function<void(int column)> OnColumnClick;
   // The menu that a right click opens; its items' shortcuts work while the list has
   // the focus.
   PopupMenu* GetPopupMenu() const { return popup_menu_; }
@@ -380,6 +383,30 @@ class Image : public Component {
 
  private:
   std::string icon_resource_;
+};
+
+// Where a paint box's owner draws: plain shapes in 0xRRGGBB colours, pixel units.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  virtual void FillRect(const Rect& rect, Colour colour) = 0;
+  virtual void Line(Point from, Point to, Colour colour) = 0;
+  // A small filled circle centred on the point.
+  virtual void Dot(Point centre, int radius, Colour colour) = 0;
+  virtual void Text(Point top_left, const std::string& text, Colour colour) = 0;
+  // Width and height of a text in the control's font.
+  virtual Point TextSize(const std::string& text) = 0;
+};
+
+// A control whose whole surface is drawn by the program through OnPaint.
+class PaintBox : public Component {
+ public:
+  PaintBox(Form* owner, Component* parent, std::string name)
+      : Component(owner, parent, std::move(name), Kind::PaintBox) {}
+  // Called whenever the surface needs drawing; the size is the control's in pixels.
+  std::function<void(Canvas& canvas, Point size)> OnPaint;
+  // Asks for the surface to be drawn again.
+  void Invalidate() { Notify(Change::Items); }
 };
 
 }  // namespace ui

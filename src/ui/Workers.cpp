@@ -44,6 +44,17 @@ bool WorkerLink::Synchronize(std::function<void()> fn) const {
   return handover->ran;
 }
 
+bool WorkerLink::Post(std::function<void()> fn) const {
+  Hub& hub = *hub_;
+  auto handover = std::make_shared<Hub::Handover>();
+  handover->fn = std::move(fn);
+  std::lock_guard lock(hub.mutex);
+  if (!hub.open) return false;
+  hub.pending.push_back(handover);
+  hub.wake();
+  return true;
+}
+
 bool WorkerLink::Closed() const {
   std::lock_guard lock(hub_->mutex);
   return !hub_->open;

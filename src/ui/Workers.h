@@ -22,6 +22,9 @@ class WorkerLink {
   // False when it was dropped because the windows are gone. An error escaping fn
   // reaches the caller.
   bool Synchronize(std::function<void()> fn) const;
+  // Hands fn to the UI thread without waiting for it (progress that must not hold up
+  // the worker). False when the windows are gone; an error escaping fn is dropped.
+  bool Post(std::function<void()> fn) const;
   // True once the windows are gone: a worker may end early.
   bool Closed() const;
   // Workers of that name (all when empty) that have not ended yet; also known after

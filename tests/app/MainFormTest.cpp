@@ -140,7 +140,7 @@ TEST_F(MainFormFixture, MenuCommandsCloseTheMarkAndShowTheirWindows) {
 TEST_F(MainFormFixture, GeneralMenuItemsCaptionsAndShortcut) {
   std::vector<std::string> captions;
   for (ui::MenuItem* item : form->PopupMenu_General->Items()) captions.push_back(item->Caption());
-  EXPECT_EQ(captions, (std::vector<std::string>{"Тема", "Язык", "-", "Проверить обновления", "-",
+  EXPECT_EQ(captions, (std::vector<std::string>{"Тема", "Язык", "-", "Проверить обновления", "Тест DNS-серверов запросами", "-",
                                                 "О программе"}));
   std::vector<std::string> themes;
   for (ui::MenuItem* item : form->ThemeMenu->Items()) themes.push_back(item->Name() + "=" + item->Caption());

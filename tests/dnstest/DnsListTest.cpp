@@ -100,7 +100,8 @@ TEST_F(DnsList, TheComponentsAndThePopupMenu) {
     items.push_back(item->IsSeparator() ? "-" : item->Name() + "|" + item->Caption() + "|" + item->ShortCut());
   EXPECT_EQ(items, (Strings{"MenuRefreshDNS|Обновить|Ctrl+F5", "-", "MenuCopyDNS1|Копировать DNS 1|",
                             "MenuCopyDNS2|Копировать DNS 2|", "-", "MenuCopyDNS1DNS2|Копировать DNS 1 и DNS 2|", "-",
-                            "MenuListDefault|Вернуть список|Ctrl+R", "-", "MenuDeleteDNS|Удалить DNS|Delete"}));
+                            "MenuListDefault|Вернуть список|Ctrl+R", "-", "MenuDeleteDNS|Удалить DNS|Delete", "-",
+                            "MenuDnsBench|Тест DNS-серверов запросами|"}));
   EXPECT_EQ(form->DnsCheck().GroupBoxDNScheck->Bounds(), (ui::Rect{8, 232, 560, 93}));
   EXPECT_EQ(form->DnsCheck().GroupBoxDNScheck->Parent(), form->TabProxy);
   EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Bounds().width, 241);

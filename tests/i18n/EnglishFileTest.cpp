@@ -5,6 +5,8 @@
 
 #include "app/Catalogue.h"
 #include "app/MainForm.h"
+#include "dnsbench/DnsBenchForm.h"
+#include "dnsbench/FakeDnsNet.h"
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "fakes/FakePlatform.h"
@@ -35,6 +37,11 @@ TEST(EnglishFile, TranslatesEveryTextOfEveryWindow) {
   auto* main = app.CreateForm<app::TForm1>(platform.services);
   app.CreateForm<app::TForm10>(platform.services);
   app.CreateForm<app::TForm8>(platform.services);
+  dnsbench_test::MicroClock clock;
+  dnsbench_test::FakeDnsNet net{clock};
+  dnsbench_test::FakeClipboard clipboard;
+  dnsbench::BenchPlatform bench{net, clock, clipboard, {}};
+  app.CreateForm<dnsbench::TFormDnsBench>(*main, bench);
   const std::string log = "C:\\Program Files\\Velmora.log";
   platform.files.SetFile(main->PortablePath(), "[Language]\r\nLanguage=English\r\n");
   platform.files.SetFile("C:\\Program Files\\Velmora\\Language\\English.ini", english);

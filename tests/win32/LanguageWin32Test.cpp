@@ -248,11 +248,12 @@ TEST_F(LanguageWin32, SwitchingFromTheRealMenuRetranslatesTheRealWindows) {
   EXPECT_EQ(Header(L"ListViewDNS", 3), L"Time 1");
   EXPECT_EQ(Text(L"GroupBoxDNScheck"), L"DNS check");
   MenuScript english = OpenGeneralMenu({}, L"general-menu-english", L"language-submenu-english");
-  ASSERT_EQ(english.general.size(), 6u);
+  ASSERT_EQ(english.general.size(), 7u);
   EXPECT_EQ(english.general[0].text, L"Theme");
   EXPECT_EQ(english.general[1].text, L"Language");
   EXPECT_EQ(english.general[3].text, L"Check for updates");
-  EXPECT_EQ(english.general[5].text, L"About\tF1");
+  EXPECT_EQ(english.general[4].text, L"DNS benchmark by queries");
+  EXPECT_EQ(english.general[6].text, L"About\tF1");
   ASSERT_EQ(english.languages.size(), 2u);
   EXPECT_TRUE(english.languages[0].checked);
   EXPECT_FALSE(english.languages[1].checked);

@@ -114,4 +114,13 @@ uint32_t Win32Clock::TickCount() { return GetTickCount(); }
 
 void Win32Clock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
+uint64_t Win32Clock::Microseconds() {
+  LARGE_INTEGER frequency, counter;
+  if (!QueryPerformanceFrequency(&frequency) || !QueryPerformanceCounter(&counter) || frequency.QuadPart <= 0)
+    return static_cast<uint64_t>(GetTickCount64()) * 1000u;
+  // Whole seconds and the remainder apart, so the product cannot overflow.
+  uint64_t f = static_cast<uint64_t>(frequency.QuadPart), c = static_cast<uint64_t>(counter.QuadPart);
+  return c / f * 1000000u + c % f * 1000000u / f;
+}
+
 }  // namespace platform::win32

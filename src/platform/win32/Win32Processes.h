@@ -26,6 +26,7 @@ class Win32Clock : public platform::Clock {
   LocalTime Now() override;
   uint32_t TickCount() override;
   void Sleep(uint32_t milliseconds) override;
+  uint64_t Microseconds() override;
 };
 
 }  // namespace platform::win32

@@ -36,6 +36,7 @@ constexpr KindPeer kPeers[] = {
     {Kind::TabSheet, MakeTabSheetPeer},
     {Kind::ProgressBar, MakeProgressBarPeer},
     {Kind::ActivityIndicator, MakeActivityIndicatorPeer},
+    {Kind::PaintBox, MakePaintBoxPeer},
 };
 
 }  // namespace

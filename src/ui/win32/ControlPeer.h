@@ -135,5 +135,6 @@ std::unique_ptr<ControlPeer> MakePageControlPeer(FormPeer& form, Component& comp
 std::unique_ptr<ControlPeer> MakeTabSheetPeer(FormPeer& form, Component& component);
 std::unique_ptr<ControlPeer> MakeProgressBarPeer(FormPeer& form, Component& component);
 std::unique_ptr<ControlPeer> MakeActivityIndicatorPeer(FormPeer& form, Component& component);
+std::unique_ptr<ControlPeer> MakePaintBoxPeer(FormPeer& form, Component& component);
 
 }  // namespace ui::win32

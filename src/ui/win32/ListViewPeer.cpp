@@ -80,6 +80,11 @@ class ListViewPeer : public ControlPeer {
       return 0;
     }
     if (header.code == LVN_ODFINDITEMW) return -1;
+    if (header.code == LVN_COLUMNCLICK && List().OnColumnClick) {
+      int column = reinterpret_cast<NMLISTVIEW&>(header).iSubItem;
+      Guard([this, column] { List().OnColumnClick(column); });
+      return 0;
+    }
     if (header.code == LVN_KEYDOWN && List().GetPopupMenu()) {
       // The list's popup menu items answer their shortcuts while the list has the focus.
       std::string shortcut = ShortCutText(reinterpret_cast<NMLVKEYDOWN&>(header).wVKey);

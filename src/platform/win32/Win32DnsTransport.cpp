@@ -1,0 +1,214 @@
+// FD_SETSIZE before the Winsock header: select() may watch more sockets than its
+// default of 64.
+#define FD_SETSIZE 512
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include "platform/win32/Win32DnsTransport.h"
+
+#include <cstring>
+
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32Processes.h"
+
+namespace platform::win32 {
+
+struct Win32DnsTransport::Socket {
+  SOCKET s = INVALID_SOCKET;
+  std::string address;  // as given to Open
+  uint16_t port = 0;
+  sockaddr_storage peer{};
+  int peer_length = 0;
+  bool failed = false;  // the last receive failed (port unreachable): nothing more will come
+};
+
+namespace {
+
+std::string WsaText(int code) { return SystemErrorText(static_cast<uint32_t>(code)); }
+
+bool Resolve(const std::string& address, uint16_t port, sockaddr_storage& out, int& length) {
+  addrinfo hints{};
+  hints.ai_flags = AI_NUMERICHOST;
+  hints.ai_socktype = SOCK_DGRAM;
+  hints.ai_family = AF_UNSPEC;
+  addrinfo* found = nullptr;
+  std::string service = std::to_string(port);
+  if (getaddrinfo(address.c_str(), service.c_str(), &hints, &found) != 0 || !found) return false;
+  std::memcpy(&out, found->ai_addr, found->ai_addrlen);
+  length = static_cast<int>(found->ai_addrlen);
+  freeaddrinfo(found);
+  return true;
+}
+
+bool SameAddress(const sockaddr_storage& a, const sockaddr_storage& b) {
+  if (a.ss_family != b.ss_family) return false;
+  if (a.ss_family == AF_INET) {
+    auto& x = reinterpret_cast<const sockaddr_in&>(a);
+    auto& y = reinterpret_cast<const sockaddr_in&>(b);
+    return x.sin_addr.s_addr == y.sin_addr.s_addr && x.sin_port == y.sin_port;
+  }
+  auto& x = reinterpret_cast<const sockaddr_in6&>(a);
+  auto& y = reinterpret_cast<const sockaddr_in6&>(b);
+  return std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0 && x.sin6_port == y.sin6_port;
+}
+
+}  // namespace
+
+// Winsock is started on first use: the program does not load it while it starts.
+Win32DnsTransport::Win32DnsTransport() = default;
+
+bool Win32DnsTransport::Start() {
+  if (!started_) {
+    WSADATA data;
+    started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }
+  return started_;
+}
+
+Win32DnsTransport::~Win32DnsTransport() {
+  for (auto& [handle, socket] : sockets_) closesocket(socket->s);
+  if (started_) WSACleanup();
+}
+
+bool Win32DnsTransport::HasIpv6() {
+  if (!Start()) return false;
+  // A route to a global IPv6 address: connecting a datagram socket sends nothing, it
+  // only asks the system which way it would go.
+  SOCKET s = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
+  if (s == INVALID_SOCKET) return false;
+  sockaddr_storage target{};
+  int length = 0;
+  bool ok = Resolve("2001:db8::1", 53, target, length) &&
+            connect(s, reinterpret_cast<sockaddr*>(&target), length) == 0;
+  closesocket(s);
+  return ok;
+}
+
+int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::string& error) {
+  if (!Start()) {
+    error = "Winsock is not available";
+    return -1;
+  }
+  auto socket_ = std::make_unique<Socket>();
+  if (!Resolve(address, port, socket_->peer, socket_->peer_length)) {
+    error = "not a numeric address";
+    return -1;
+  }
+  socket_->s = socket(socket_->peer.ss_family, SOCK_DGRAM, IPPROTO_UDP);
+  if (socket_->s == INVALID_SOCKET) {
+    error = WsaText(WSAGetLastError());
+    return -1;
+  }
+  // Connected: the system picks a fresh source port and passes on only datagrams from
+  // the server's address and port.
+  if (connect(socket_->s, reinterpret_cast<sockaddr*>(&socket_->peer), socket_->peer_length) != 0) {
+    error = WsaText(WSAGetLastError());
+    closesocket(socket_->s);
+    return -1;
+  }
+  u_long nonblocking = 1;
+  ioctlsocket(socket_->s, FIONBIO, &nonblocking);
+  socket_->address = address;
+  socket_->port = port;
+  int handle = next_++;
+  sockets_[handle] = std::move(socket_);
+  return handle;
+}
+
+bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::string& error) {
+  auto it = sockets_.find(handle);
+  if (it == sockets_.end()) {
+    error = "socket not open";
+    return false;
+  }
+  int sent = send(it->second->s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0);
+  if (sent != static_cast<int>(data.size())) {
+    error = WsaText(WSAGetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
+  const ULONGLONG end = GetTickCount64() + (timeout_us + 999) / 1000;
+  while (true) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    int watched = 0;
+    for (auto& [handle, socket] : sockets_)
+      if (!socket->failed && watched < FD_SETSIZE) {
+        FD_SET(socket->s, &readable);
+        ++watched;
+      }
+    ULONGLONG now = GetTickCount64();
+    uint64_t left_us = now >= end ? 0 : (end - now) * 1000;
+    if (left_us > timeout_us) left_us = timeout_us;
+    if (watched == 0) {
+      if (left_us) Sleep(static_cast<DWORD>((left_us + 999) / 1000));
+      return std::nullopt;
+    }
+    timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
+    int ready = select(0, &readable, nullptr, nullptr, &tv);
+    if (ready <= 0) return std::nullopt;
+    for (auto& [handle, socket] : sockets_) {
+      if (socket->failed || !FD_ISSET(socket->s, &readable)) continue;
+      uint8_t buffer[65536];
+      sockaddr_storage from{};
+      int from_length = sizeof from;
+      int got = recvfrom(socket->s, reinterpret_cast<char*>(buffer), sizeof buffer, 0,
+                         reinterpret_cast<sockaddr*>(&from), &from_length);
+      if (got < 0) {
+        // WSAECONNRESET: the server's port is closed (an ICMP reply). The query just
+        // times out; the socket is not watched any more.
+        if (WSAGetLastError() != WSAEWOULDBLOCK) socket->failed = true;
+        continue;
+      }
+      DnsDatagram datagram;
+      datagram.socket = handle;
+      datagram.data.assign(buffer, buffer + got);
+      if (SameAddress(from, socket->peer)) {
+        datagram.from_address = socket->address;
+        datagram.from_port = socket->port;
+      } else {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* raw = from.ss_family == AF_INET
+                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(from).sin_addr)
+                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(from).sin6_addr);
+        inet_ntop(from.ss_family, raw, text, sizeof text);
+        datagram.from_address = text;
+        datagram.from_port = ntohs(from.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(from).sin_port
+                                                             : reinterpret_cast<sockaddr_in6&>(from).sin6_port);
+      }
+      return datagram;
+    }
+    if (GetTickCount64() >= end) return std::nullopt;
+  }
+}
+
+void Win32DnsTransport::Close(int handle) {
+  auto it = sockets_.find(handle);
+  if (it == sockets_.end()) return;
+  closesocket(it->second->s);
+  sockets_.erase(it);
+}
+
+bool Win32Clipboard::SetText(const std::string& text) {
+  std::wstring wide = Widen(text);
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  bool ok = false;
+  size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* p = GlobalLock(memory)) {
+      std::memcpy(p, wide.c_str(), bytes);
+      GlobalUnlock(memory);
+      ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    }
+    if (!ok) GlobalFree(memory);
+  }
+  CloseClipboard();
+  return ok;
+}
+
+}  // namespace platform::win32

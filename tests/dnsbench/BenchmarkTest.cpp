@@ -1,0 +1,236 @@
+// The measurement engine over an in-memory network and clock: medians, the order of
+// queries, loss, hijacking, wrong ids, silence and cancellation.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+
+#include "dnsbench/Benchmark.h"
+#include "dnsbench/FakeDnsNet.h"
+
+using namespace dnsbench;
+using namespace dnsbench_test;
+
+namespace {
+
+struct Bench {
+  MicroClock clock;
+  FakeDnsNet net{clock};
+  Options options;
+  std::atomic<bool> cancel{false};
+  std::vector<SentQuery> sent;
+
+  Bench() { options.seed = 42; }
+  std::vector<AddressResult> Run(const std::vector<Target>& targets,
+                                 std::function<void(int, int)> progress = nullptr) {
+    Benchmark b(net, clock, options);
+    auto results = b.Run(targets, progress, cancel);
+    sent = b.Sent();
+    cancelled = b.Cancelled();
+    return results;
+  }
+  bool cancelled = false;
+};
+
+const AddressResult& Find(const std::vector<AddressResult>& rs, const std::string& address) {
+  for (const auto& r : rs)
+    if (r.address == address) return r;
+  throw std::runtime_error("no result for " + address);
+}
+
+}  // namespace
+
+TEST(DnsBenchmark, MediansSpreadAndTheFastestReliableServer) {
+  Bench b;
+  // Cached times vary by query: 1, 3, 2 ms over the three rounds -> median 2 ms.
+  std::map<std::string, int> cached_seen;
+  b.net.responders["10.0.0.1"] = [&](const Message& q, int) {
+    static const uint64_t cached[] = {9000 /* warm-up */, 1000, 3000, 2000};
+    const std::string& name = q.questions[0].name;
+    if (IsMissingName(name)) return std::vector<Reply>{{500, AnswerTo(q, kRcodeNxDomain)}};
+    if (IsUniqueName(name)) return std::vector<Reply>{{20000, AnswerTo(q)}};
+    int n = cached_seen["a"]++;
+    return std::vector<Reply>{{cached[std::min(n, 3)], AnswerTo(q)}};
+  };
+  b.net.responders["10.0.0.2"] = Honest(400, 900);      // a resolver on the local network
+  b.net.responders["10.0.0.3"] = Honest(30000, 80000);  // far away
+  auto rs = b.Run({{"A", "10.0.0.1"}, {"B", "10.0.0.2"}, {"C", "10.0.0.3"}});
+  ASSERT_EQ(rs.size(), 3u);
+  const auto& a = Find(rs, "10.0.0.1");
+  EXPECT_EQ(a.sent, 9);
+  EXPECT_EQ(a.answered, 9);
+  EXPECT_DOUBLE_EQ(a.cached_median, 2.0);  // the slow warm-up is not counted
+  EXPECT_DOUBLE_EQ(a.cached_spread, 1.0);  // quartiles 1.5 and 2.5
+  EXPECT_DOUBLE_EQ(a.uncached_median, 20.0);
+  EXPECT_DOUBLE_EQ(a.AnsweredShare(), 1.0);
+  const auto& local = Find(rs, "10.0.0.2");
+  EXPECT_EQ(FormatMs(local.cached_median), "0.4 ms");
+  EXPECT_EQ(FormatMs(local.uncached_median), "0.9 ms");
+  EXPECT_TRUE(local.fastest);
+  EXPECT_FALSE(a.fastest);
+  EXPECT_FALSE(Find(rs, "10.0.0.3").fastest);
+  EXPECT_DOUBLE_EQ(Find(rs, "10.0.0.3").cached_median, 30.0);
+  for (const auto& r : rs) EXPECT_TRUE(r.failure.empty()) << r.address << ": " << r.failure;
+  EXPECT_EQ(b.net.OpenSockets(), 0u);
+}
+
+TEST(DnsBenchmark, InterleavesAddressesAndBoundsQueriesInFlight) {
+  Bench b;
+  b.options.max_in_flight = 3;
+  std::vector<Target> targets;
+  for (int i = 1; i <= 8; ++i) {
+    std::string address = "10.0.1." + std::to_string(i);
+    b.net.responders[address] = Honest(1000u * static_cast<unsigned>(i), 5000);
+    targets.push_back({"S" + std::to_string(i), address});
+  }
+  b.Run(targets);
+  // Ten passes (warm-up, then three kinds in three rounds), each holding every address once.
+  ASSERT_EQ(b.sent.size(), 80u);
+  std::set<size_t> firsts;
+  for (size_t pass = 0; pass < 10; ++pass) {
+    std::set<size_t> in_pass;
+    QueryKind kind = b.sent[pass * 8].kind;
+    for (size_t k = 0; k < 8; ++k) {
+      in_pass.insert(b.sent[pass * 8 + k].target);
+      EXPECT_EQ(b.sent[pass * 8 + k].kind, kind) << "pass " << pass;
+    }
+    EXPECT_EQ(in_pass.size(), 8u) << "pass " << pass;
+    firsts.insert(b.sent[pass * 8].target);
+  }
+  EXPECT_GE(firsts.size(), 4u) << "the same few addresses keep going first";
+  EXPECT_EQ(b.sent[0].kind, QueryKind::kWarmup);
+  EXPECT_LE(b.net.max_open, 3);
+  for (const auto& [address, n] : b.net.max_open_per_address) EXPECT_EQ(n, 1) << address;
+  // Unique names are unique, and every name that cannot exist is new too.
+  std::set<std::string> names;
+  for (const auto& q : b.sent)
+    if (q.kind == QueryKind::kUncached || q.kind == QueryKind::kMissing) {
+      EXPECT_TRUE(names.insert(q.name).second);
+    }
+  EXPECT_EQ(names.size(), 48u);
+}
+
+TEST(DnsBenchmark, LossHijackWrongIdSilenceAndServerErrors) {
+  Bench b;
+  b.options.timeout_ms = 1000;
+  auto good = Honest(2000, 3000);
+  b.net.responders["127.0.0.2"] = good;
+  b.net.responders["127.0.0.3"] = [good](const Message& q, int nth) {  // loses every other query
+    return nth % 2 ? std::vector<Reply>{} : good(q, nth);
+  };
+  b.net.responders["127.0.0.4"] = [](const Message& q, int) {  // fast, but rewrites missing names
+    return std::vector<Reply>{{100, AnswerTo(q, 0, {203, 0, 113, 9})}};
+  };
+  b.net.responders["127.0.0.5"] = [](const Message& q, int) {  // answers another id
+    return std::vector<Reply>{{100, AnswerTo(q, 0, {192, 0, 2, 1}, 1)}};
+  };
+  b.net.responders["127.0.0.7"] = [](const Message& q, int) {
+    return std::vector<Reply>{{100, AnswerTo(q, kRcodeServFail)}};
+  };
+  b.net.responders["127.0.0.8"] = [](const Message& q, int) {  // a spoof first, then the real answer
+    return std::vector<Reply>{{50, AnswerTo(q, 0, {6, 6, 6, 6}, 7)},
+                              {60, AnswerTo(q), "127.0.0.99"},
+                              {70, AnswerTo(q), "", 5353},
+                              {3000, AnswerTo(q)}};
+  };
+  // 127.0.0.6 has no responder: silent.
+  b.net.open_errors["127.0.0.9"] = "network unreachable";
+  uint64_t start = b.clock.us;
+  auto rs = b.Run({{"good", "127.0.0.2"},
+                   {"lossy", "127.0.0.3"},
+                   {"hijack", "127.0.0.4"},
+                   {"wrong id", "127.0.0.5"},
+                   {"silent", "127.0.0.6"},
+                   {"servfail", "127.0.0.7"},
+                   {"spoofed", "127.0.0.8"},
+                   {"unreachable", "127.0.0.9"}});
+  const auto& lossy = Find(rs, "127.0.0.3");
+  EXPECT_EQ(lossy.sent, 9);
+  EXPECT_EQ(lossy.lost + lossy.answered, 9);
+  EXPECT_GE(lossy.lost, 4);
+  EXPECT_FALSE(lossy.Reliable());
+  EXPECT_TRUE(lossy.failure.empty());
+
+  const auto& hijack = Find(rs, "127.0.0.4");
+  EXPECT_TRUE(hijack.hijack);
+  EXPECT_EQ(hijack.hijack_address, "203.0.113.9");
+  EXPECT_FALSE(hijack.fastest) << "a hijacker is never the one to pick";
+  EXPECT_FALSE(Find(rs, "127.0.0.2").hijack);
+  EXPECT_TRUE(Find(rs, "127.0.0.2").fastest);
+
+  const auto& wrong = Find(rs, "127.0.0.5");
+  EXPECT_EQ(wrong.answered, 0);
+  EXPECT_EQ(wrong.rejected, 10);  // the warm-up's answer is refused too
+  EXPECT_EQ(wrong.failure, "answers rejected: wrong id");
+
+  const auto& silent = Find(rs, "127.0.0.6");
+  EXPECT_EQ(silent.lost, 9);
+  EXPECT_EQ(silent.failure, "no answer");
+  EXPECT_EQ(FormatMs(silent.cached_median), "-");
+
+  EXPECT_EQ(Find(rs, "127.0.0.7").failure, "answers only with an error: server failure");
+  EXPECT_EQ(Find(rs, "127.0.0.7").failed, 9);
+
+  const auto& spoofed = Find(rs, "127.0.0.8");
+  EXPECT_EQ(spoofed.answered, 9) << "the real answer after the stray ones still counts";
+  EXPECT_EQ(spoofed.rejected, 30);
+  EXPECT_DOUBLE_EQ(spoofed.cached_median, 3.0);
+
+  EXPECT_EQ(Find(rs, "127.0.0.9").failure, "cannot send: network unreachable");
+  // Ten sequential time-outs of the silent address set the pace, all on the fake clock.
+  EXPECT_GE(b.clock.us - start, 10'000'000u);
+  EXPECT_LT(b.clock.us - start, 11'000'000u);
+  EXPECT_EQ(b.net.OpenSockets(), 0u);
+}
+
+TEST(DnsBenchmark, CancelStopsAtOnceAndClosesEverything) {
+  Bench b;
+  b.net.responders["10.0.0.1"] = Honest(1000, 2000);
+  b.net.responders["10.0.0.2"] = Honest(1000, 2000);
+  int last_done = 0, total = 0;
+  auto rs = b.Run({{"A", "10.0.0.1"}, {"B", "10.0.0.2"}}, [&](int done, int all) {
+    last_done = done, total = all;
+    if (done == 5) b.cancel = true;
+  });
+  EXPECT_TRUE(b.cancelled);
+  EXPECT_EQ(total, 20);
+  EXPECT_EQ(last_done, 5);
+  EXPECT_LE(b.sent.size(), 7u);
+  EXPECT_EQ(b.net.OpenSockets(), 0u);
+  for (const auto& r : rs) {
+    EXPECT_FALSE(r.fastest);
+    EXPECT_TRUE(r.failure.empty());
+  }
+}
+
+TEST(DnsBenchmark, Ipv6AddressesWhenTheMachineHasIpv6) {
+  for (bool has_ipv6 : {true, false}) {
+    Bench b;
+    b.net.ipv6 = has_ipv6;
+    b.net.responders["::1"] = Honest(700, 1500);
+    b.net.responders["127.0.0.1"] = Honest(900, 1500);
+    auto rs = b.Run({{"v6", "::1"}, {"v4", "127.0.0.1"}, {"none", ""}});
+    EXPECT_EQ(Find(rs, "").failure, "no address");
+    const auto& v6 = Find(rs, "::1");
+    if (has_ipv6) {
+      EXPECT_EQ(v6.answered, 9);
+      EXPECT_TRUE(v6.fastest);
+    } else {
+      EXPECT_EQ(v6.sent, 0);
+      EXPECT_EQ(v6.failure, "no IPv6 on this machine");
+      EXPECT_TRUE(Find(rs, "127.0.0.1").fastest);
+    }
+  }
+}
+
+TEST(DnsBenchmark, TimesAreNeverShownAsZero) {
+  struct Case {
+    double ms;
+    const char* text;
+  } cases[] = {{0.0, "<0.1 ms"}, {0.04, "<0.1 ms"}, {0.4, "0.4 ms"}, {0.96, "1.0 ms"},
+               {4.26, "4.3 ms"}, {42.4, "42 ms"},   {-1, "-"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatMs(c.ms), c.text) << c.ms;
+  EXPECT_DOUBLE_EQ(Median({5, 1, 3, 2}), 2.5);
+  EXPECT_DOUBLE_EQ(Median({}), -1);
+  EXPECT_DOUBLE_EQ(Spread({7}), 0);
+}
