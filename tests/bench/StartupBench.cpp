@@ -7,6 +7,7 @@
 // Usage: velmora_bench [runs] [program.exe ...] — further programs (another build of
 // Velmora.exe, say) are timed in the same rounds, each against the same empty window.
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -63,10 +64,56 @@ int CountChildWindows(HWND window) {
   return count;
 }
 
+// Private memory of a process in megabytes; -1 when the system does not say. Windows
+// gives the same figure as PrivateUsage and PagefileUsage (the commit charge); Wine
+// leaves PrivateUsage at 0 for another process and gives its anonymous resident memory
+// as PagefileUsage.
+double PrivateMegabytes(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+    return -1;
+  const SIZE_T bytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+  return bytes ? static_cast<double>(bytes) / (1024.0 * 1024.0) : -1;
+}
+
+struct Name {
+  const wchar_t* name;
+  HWND found;
+};
+
+// A control of another process's window by its component name (the peers keep it as
+// a window property holding an atom).
+HWND FindNamed(HWND root, const wchar_t* name) {
+  Name search{name, nullptr};
+  EnumChildWindows(
+      root,
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* s = reinterpret_cast<Name*>(lparam);
+        auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(GetPropW(hwnd, L"VelmoraName")));
+        wchar_t text[128];
+        if (atom && GlobalGetAtomNameW(atom, text, 128) && wcscmp(text, s->name) == 0) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Memory of one start, in megabytes: once the window answers, and after every page has
+// been shown and has answered.
+struct Memory {
+  double started = -1;
+  double all_pages = -1;
+};
+
 // One start: milliseconds until the window shows and answers a message; -1 on failure.
-// `windows` receives the number of windows inside it.
+// `windows` receives the number of windows inside it; `memory`, when given, what the
+// process holds after start-up and after a visit of every page.
 double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wchar_t* cls,
-                    int* windows = nullptr) {
+                    int* windows = nullptr, Memory* memory = nullptr) {
   STARTUPINFOW si{};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi{};
@@ -83,6 +130,14 @@ double TimeOneStart(const std::wstring& exe, const std::wstring& args, const wch
       // The window answers once its creation and first refresh are over.
       if (SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, &result)) elapsed = Now() - start;
       if (windows) *windows = CountChildWindows(window);
+      if (memory) {
+        memory->started = PrivateMegabytes(pi.hProcess);
+        // The pages as a user would open them, the first page last.
+        for (const wchar_t* page : {L"ButtonDNS", L"ButtonNetworkProfiles", L"ButtonUsefulCommands", L"ButtonProxy"})
+          if (HWND button = FindNamed(window, page)) SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 20000, &result);
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+        memory->all_pages = PrivateMegabytes(pi.hProcess);
+      }
       break;
     }
     if (WaitForSingleObject(pi.hProcess, 1) != WAIT_TIMEOUT) break;
@@ -156,11 +211,20 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<double> empty;
   std::vector<std::vector<double>> times(programs.size());
   std::vector<int> windows(programs.size(), -1);
+  std::vector<double> empty_started, empty_pages, started, pages;  // megabytes, of the first program
   for (const std::wstring& program : programs) TimeOneStart(program, L"", L"VelmoraForm");  // warm the file cache
   for (int i = 0; i < runs; ++i) {
-    empty.push_back(TimeOneStart(self, L"--empty-window", L"VelmoraBenchEmpty"));
-    for (size_t p = 0; p < programs.size(); ++p)
-      times[p].push_back(TimeOneStart(programs[p], L"", L"VelmoraForm", &windows[p]));
+    Memory memory;
+    empty.push_back(TimeOneStart(self, L"--empty-window", L"VelmoraBenchEmpty", nullptr, &memory));
+    empty_started.push_back(memory.started);
+    empty_pages.push_back(memory.all_pages);
+    for (size_t p = 0; p < programs.size(); ++p) {
+      times[p].push_back(TimeOneStart(programs[p], L"", L"VelmoraForm", &windows[p], p == 0 ? &memory : nullptr));
+      if (p == 0) {
+        started.push_back(memory.started);
+        pages.push_back(memory.all_pages);
+      }
+    }
   }
   Report("empty Win32 window", empty);
   const double empty_median = Median(empty);
@@ -171,6 +235,22 @@ int wmain(int argc, wchar_t** argv) {
     if (median > 0 && empty_median > 0)
       std::printf("%-28s ratio of medians %.2f x the empty window; %d windows inside the main window\n", "",
                   median / empty_median, windows[p]);
+  }
+  // The rows of the benchmark table (scripts/bench.sh), for the first program.
+  const double median = Median(times[0]);
+  if (median > 0 && empty_median > 0)
+    std::printf("| start-up to a painted, answering main window (median of %d) | %.1f ms | empty Win32 window %.1f ms: "
+                "%.2f x | <= 1.5 x |\n",
+                runs, median, empty_median, median / empty_median);
+  const double mem_started = Median(started), mem_pages = Median(pages);
+  const double ref_started = Median(empty_started), ref_pages = Median(empty_pages);
+  if (mem_started > 0 && ref_started > 0) {
+    std::printf("| private memory after start-up | %.1f MB | empty Win32 window %.1f MB: %.2f x | <= 15 MB |\n",
+                mem_started, ref_started, mem_started / ref_started);
+    std::printf("| private memory after visiting every page | %.1f MB | empty Win32 window %.1f MB: %.2f x | <= 15 MB |\n",
+                mem_pages, ref_pages, mem_pages / ref_pages);
+  } else {
+    std::printf("| private memory | not reported by the system | - | <= 15 MB |\n");
   }
   return 0;
 }
