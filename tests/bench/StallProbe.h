@@ -39,7 +39,9 @@ class StallProbe {
   void Start() {
     Stop();
     longest_ = 0;
+    longest_end_ = 0;
     handled_ = 0;
+    started_ = NowMs();
     outstanding_ = false;
     running_ = true;
     poster_ = std::thread([this] {
@@ -54,6 +56,8 @@ class StallProbe {
     if (poster_.joinable()) poster_.join();
   }
   double LongestMs() const { return longest_; }
+  // When the longest stretch ended, in milliseconds after Start.
+  double LongestEndedMs() const { return longest_end_; }
   long Handled() const { return handled_; }
 
  private:
@@ -63,7 +67,12 @@ class StallProbe {
     if (msg == WM_APP) {
       auto* self = reinterpret_cast<StallProbe*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
       if (self) {
-        self->longest_ = std::max(self->longest_, NowMs() - static_cast<double>(lparam) / 1000.0);
+        const double now = NowMs();
+        const double waited = now - static_cast<double>(lparam) / 1000.0;
+        if (waited > self->longest_) {
+          self->longest_ = waited;
+          self->longest_end_ = now - self->started_;
+        }
         ++self->handled_;
         self->outstanding_ = false;
       }
@@ -76,7 +85,10 @@ class StallProbe {
   std::thread poster_;
   std::atomic<bool> running_{false};
   std::atomic<bool> outstanding_{false};
-  double longest_ = 0;  // read and written on the UI thread only
+  // Read and written on the UI thread only.
+  double started_ = 0;
+  double longest_ = 0;
+  double longest_end_ = 0;
   long handled_ = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "app/MainForm.h"
 #include "build_settings.h"
 #include "common/IniFile.h"
+#include "fakes/FakeWmi.h"
 #include "fakes/HeadlessHost.h"
 #include "platform/WmiEcho.h"
 #include "ui/win32/FormPeer.h"
@@ -79,6 +80,41 @@ TEST(EchoWin32, PingsLoopbackAndReportsATime) {
   std::optional<platform::EchoReply> reply = session->Send("not an address", 32);
   ASSERT_TRUE(reply.has_value());
   EXPECT_FALSE(reply->status.has_value());  // "Error processing request"
+}
+
+// A management service that answers the ping query with no object (as Wine's does) is
+// asked once; later series go to the ICMP functions at once. One that answers keeps
+// being asked in every series.
+TEST(EchoWin32, AServiceThatDoesNotPingIsAskedOnceAndOneThatPingsAlways) {
+  for (bool pings : {false, true}) {
+    fakes::FakeWmi wmi;
+    wmi.answer["Win32_PingStatus"] = [pings](const std::string&) {
+      std::vector<fakes::FakeWmi::Instance> found;
+      if (!pings) return found;
+      fakes::FakeWmi::Instance instance;
+      instance.class_name = "Win32_PingStatus";
+      instance.Set("StatusCode", platform::Variant::Int(0));
+      instance.Set("ResponseTime", platform::Variant::Int(7));
+      instance.Set("ProtocolAddress", platform::Variant::Str("127.0.0.1"));
+      found.push_back(instance);
+      return found;
+    };
+    platform::win32::Win32Echo echo(wmi);
+    for (int series = 0; series < 3; ++series) {
+      std::unique_ptr<platform::EchoSession> session = echo.Open();
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        std::optional<platform::EchoReply> reply = session->Send("127.0.0.1", 32);
+        ASSERT_TRUE(reply && reply->status) << pings << series;
+        EXPECT_EQ(*reply->status, 0);
+        if (pings) {
+          EXPECT_EQ(reply->response_time, 7);  // the service's answer, not an ICMP one
+        }
+      }
+    }
+    EXPECT_EQ(wmi.queries.size(), pings ? 6u : 1u) << pings;
+    EXPECT_EQ(wmi.connects.size(), pings ? 3u : 1u) << pings;
+    EXPECT_EQ(wmi.objects_alive, 0) << pings;
+  }
 }
 
 TEST(EchoWin32, TheButtonPingsLoopbackThroughTheRealServices) {

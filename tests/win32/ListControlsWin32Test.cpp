@@ -72,4 +72,40 @@ TEST(ListControlsWin32, ModelAndControlsStayInStep) {
   EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
 }
 
+// A run that rewrites one cell at a time (the DNS test's time columns) has only that
+// row painted again, not the whole list: on a long run a full repaint per cell costs
+// more than the echo requests themselves.
+TEST(ListControlsWin32, AChangedCellPaintsItsRowOnly) {
+  ASSERT_TRUE(win32_test::HaveDisplay());
+  ui::win32::Win32Host host;
+  ui::Application app(host);
+  auto* form = app.CreateForm<TestWindow>();
+  HWND window = host.WindowOf(*form);
+  HWND list = win32_test::FindControl(window, L"ListViewNetworkProfiles");
+  ASSERT_NE(list, nullptr);
+  for (int i = 0; i < 6; ++i) form->list->AddRow({std::to_string(i + 1), {"Сеть", "0", "", ""}, false});
+  ShowWindow(window, SW_SHOW);
+  win32_test::Pump();
+  UpdateWindow(list);
+  RECT pending{};
+  ASSERT_FALSE(GetUpdateRect(list, &pending, FALSE)) << "everything painted before the change";
+
+  ui::ListRow row = form->list->Rows()[3];
+  row.sub_items[1] = "12 ms";
+  form->list->SetRow(3, row);
+  // The messages run (a series of changes ends there), all but the painting.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, WM_PAINT - 1, PM_REMOVE) ||
+         PeekMessageW(&msg, nullptr, WM_PAINT + 1, 0xFFFF, PM_REMOVE))
+    DispatchMessageW(&msg);
+  RECT item{};
+  item.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&item)));
+  ASSERT_TRUE(GetUpdateRect(list, &pending, FALSE));
+  EXPECT_GE(pending.top, item.top);
+  EXPECT_LE(pending.bottom, item.bottom);
+  UpdateWindow(list);
+  EXPECT_EQ(win32_test::ListCellText(list, 3, 2), L"12 ms");
+}
+
 }  // namespace

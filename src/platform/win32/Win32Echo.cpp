@@ -19,11 +19,13 @@ constexpr uint32_t kEchoTimeoutMs = 1000;
 
 class Win32EchoSession : public platform::EchoSession {
  public:
-  explicit Win32EchoSession(platform::Wmi& wmi) {
+  // Without `wmi` the series uses the ICMP functions only.
+  Win32EchoSession(platform::Wmi* wmi, std::atomic<bool>& wmi_pings) : wmi_pings_(wmi_pings) {
+    if (!wmi) return;
     // The series initialises COM for its thread and undoes it at its end.
     com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     try {
-      wmi_ = std::make_unique<platform::WmiEchoSession>(wmi);
+      wmi_ = std::make_unique<platform::WmiEchoSession>(*wmi);
     } catch (...) {
       if (com_) CoUninitialize();
       throw;
@@ -35,18 +37,19 @@ class Win32EchoSession : public platform::EchoSession {
   }
 
   std::optional<platform::EchoReply> Send(const std::string& address, uint16_t buffer_size) override {
-    if (!icmp_) {
+    if (wmi_) {
       std::optional<platform::EchoReply> reply = wmi_->Send(address, buffer_size);
       if (reply) return reply;
       // No ping object at all: this system's management service does not ping.
-      icmp_ = true;
+      wmi_pings_ = false;
+      wmi_.reset();
     }
     return IcmpEcho(address, buffer_size, kEchoTimeoutMs);
   }
 
  private:
+  std::atomic<bool>& wmi_pings_;
   bool com_ = false;
-  bool icmp_ = false;
   std::unique_ptr<platform::WmiEchoSession> wmi_;
 };
 
@@ -82,6 +85,8 @@ platform::EchoReply IcmpEcho(const std::string& address, uint16_t buffer_size, u
   return reply;
 }
 
-std::unique_ptr<platform::EchoSession> Win32Echo::Open() { return std::make_unique<Win32EchoSession>(wmi_); }
+std::unique_ptr<platform::EchoSession> Win32Echo::Open() {
+  return std::make_unique<Win32EchoSession>(wmi_pings_ ? &wmi_ : nullptr, wmi_pings_);
+}
 
 }  // namespace platform::win32

@@ -242,6 +242,13 @@ class ListViewPeer : public ControlPeer {
   void SyncRows() {
     const int count = ModelCount();
     const int index = List().LastEditIndex();
+    // A replaced row outside a series of changes is painted again where it is on
+    // screen, and only it: the control gathers what is to be painted until it paints.
+    if (!batching_ && List().LastEdit() == ListView::Edit::Replace && count == shown_count_ && index >= 0 &&
+        !count_pending_) {
+      SendMessageW(hwnd_, LVM_REDRAWITEMS, index, index);
+      return;
+    }
     BeginBatch();
     // An appended row only grows the count, which goes in when the series pauses;
     // a replaced row is painted again if it is on screen.
