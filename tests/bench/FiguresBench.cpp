@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -163,6 +164,7 @@ int wmain(int argc, wchar_t** argv) {
   const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 15;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   bench::StallProbe probe;
+  probe.SetLog(std::getenv("VELMORA_BENCH_STRETCHES") != nullptr);
 
   {
     // DNS test runs of a one-row and an eleven-row list (every address 127.0.0.1) on

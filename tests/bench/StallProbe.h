@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "BenchClock.h"
@@ -56,6 +57,8 @@ class StallProbe {
     if (poster_.joinable()) poster_.join();
   }
   double LongestMs() const { return longest_; }
+  // Prints every stretch over 20 ms as it ends (to find where they come from).
+  void SetLog(bool log) { log_ = log; }
   // When the longest stretch ended, in milliseconds after Start.
   double LongestEndedMs() const { return longest_end_; }
   long Handled() const { return handled_; }
@@ -69,6 +72,7 @@ class StallProbe {
       if (self) {
         const double now = NowMs();
         const double waited = now - static_cast<double>(lparam) / 1000.0;
+        if (waited > 20 && self->log_) std::fprintf(stderr, "  stretch %.1f ms ending at %.1f ms\n", waited, now - self->started_);
         if (waited > self->longest_) {
           self->longest_ = waited;
           self->longest_end_ = now - self->started_;
@@ -90,6 +94,7 @@ class StallProbe {
   double longest_ = 0;
   double longest_end_ = 0;
   long handled_ = 0;
+  bool log_ = false;
 };
 
 }  // namespace bench
