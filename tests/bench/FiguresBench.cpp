@@ -94,6 +94,10 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+double Worst(const std::vector<double>& values) {
+  return values.empty() ? -1 : *std::max_element(values.begin(), values.end());
+}
+
 // `count` bare echo requests to `address`, as the system's own ping sends them.
 double BareEchoes(const char* address, long count) {
   HANDLE icmp = IcmpCreateFile();
@@ -171,7 +175,7 @@ int wmain(int argc, wchar_t** argv) {
     // the shown page: the difference is what ten rows (twenty addresses) cost, without
     // what a run costs once (its start and end, the table's reset).
     Window w(0);
-    auto run_list = [&](int rows, std::vector<double>& times, double& longest) {
+    auto run_list = [&](int rows, std::vector<double>& times, std::vector<double>& longest) {
       std::string text = "[Ipv4_Default]\r\n";
       for (int row = 0; row < rows; ++row)
         text += "Loopback" + std::to_string(row) + "=" + kLoopback + "," + kLoopback + "\r\n";
@@ -187,14 +191,14 @@ int wmain(int argc, wchar_t** argv) {
         times.push_back(Now() - start);
         Pump();
         probe.Stop();
-        longest = std::max(longest, probe.LongestMs());
+        longest.push_back(probe.LongestMs());
       }
     };
     w.form->ButtonDNSClick();
     Pump();
     constexpr int kRows = 11;
     std::vector<double> one_row, many_rows;
-    double longest = 0;
+    std::vector<double> longest;
     const long sent_before = w.platform.echo.Sent();
     run_list(1, one_row, longest);
     run_list(kRows, many_rows, longest);
@@ -212,7 +216,8 @@ int wmain(int argc, wchar_t** argv) {
     Row("one DNS test-run address over loopback (runs of 1 and " + std::to_string(kRows) + " rows, medians of " +
             std::to_string(runs) + ")",
         Ms(run), ratio, "-");
-    Row("longest UI stretch during a DNS test run", Ms(longest), "-", "<= 50 ms");
+    Row("longest UI stretch during a DNS test run (median of " + std::to_string(longest.size()) + " runs)",
+        Ms(Median(longest)), "worst run " + Ms(Worst(longest)), "<= 50 ms");
 
     // Switching the style with every page made: each window takes the new colours and
     // repaints; a plain repaint of the main window for comparison.
@@ -236,39 +241,49 @@ int wmain(int argc, wchar_t** argv) {
     Row("switching style, every window repainted (median of " + std::to_string(runs) + ")", Ms(Median(switches)),
         "plain repaint of the main window " + Ms(Median(plain)), "-");
   }
+  constexpr int kRounds = 3;
   {
-    // A load of 2,000 network profiles on the shown page.
+    // Loads of 2,000 network profiles on the shown page.
     Window w(2000);
     w.form->ButtonNetworkProfilesClick();
     Pump();
-    probe.Start();
-    const double start = Now();
-    w.form->Profiles().UpdateNetClick();
-    const double load = Now() - start;
-    Pump();
-    probe.Stop();
-    Row("longest UI stretch during a load of 2,000 profiles", Ms(probe.LongestMs()),
-        "the load took " + Ms(load) + ", the stretch ended at " + Ms(probe.LongestEndedMs()) + " (" + std::to_string(w.form->Profiles().ListViewNetworkProfiles->Rows().size()) +
-            " rows)",
+    std::vector<double> longest, loads;
+    for (int round = 0; round < kRounds; ++round) {
+      probe.Start();
+      const double start = Now();
+      w.form->Profiles().UpdateNetClick();
+      loads.push_back(Now() - start);
+      Pump();
+      probe.Stop();
+      longest.push_back(probe.LongestMs());
+    }
+    Row("longest UI stretch during a load of 2,000 profiles (median of " + std::to_string(kRounds) + " loads)",
+        Ms(Median(longest)),
+        "worst load " + Ms(Worst(longest)) + "; a load takes " + Ms(Median(loads)) + " (" +
+            std::to_string(w.form->Profiles().ListViewNetworkProfiles->Rows().size()) + " rows)",
         "<= 50 ms");
   }
   {
-    // A repair run (DNS cache: four tools and a two-second pause); the tools are fakes
+    // Repair runs (DNS cache: four tools and a two-second pause); the tools are fakes
     // that end at once, the pause is real.
     Window w(0);
     w.form->ButtonUsefulCommandsClick();
     Pump();
     w.form->Commands().CheckBoxFlushDNS->SetChecked(true);
-    probe.Start();
-    const double start = Now();
-    w.form->Commands().ButtonApplayClick();
-    const bool ended = w.WaitForWorkers(30000);
-    const double took = Now() - start;
-    probe.Stop();
-    Row("longest UI stretch during a repair run", Ms(probe.LongestMs()),
-        std::string(ended ? "the run took " : "the run did not end in ") + Ms(took) + ", the stretch ended at " +
-            Ms(probe.LongestEndedMs()) + ", " +
-            std::to_string(w.platform.fake.processes.started.size()) + " tools started",
+    std::vector<double> longest, took;
+    bool ended = true;
+    for (int round = 0; round < kRounds; ++round) {
+      probe.Start();
+      const double start = Now();
+      w.form->Commands().ButtonApplayClick();
+      ended = w.WaitForWorkers(30000) && ended;
+      took.push_back(Now() - start);
+      probe.Stop();
+      longest.push_back(probe.LongestMs());
+    }
+    Row("longest UI stretch during a repair run (median of " + std::to_string(kRounds) + " runs)", Ms(Median(longest)),
+        "worst run " + Ms(Worst(longest)) + std::string(ended ? "; a run takes " : "; a run did not end in ") +
+            Ms(Median(took)) + ", " + std::to_string(w.platform.fake.processes.started.size()) + " tools started",
         "<= 50 ms");
   }
   CoUninitialize();

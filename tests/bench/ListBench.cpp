@@ -9,7 +9,9 @@
 // Usage: velmora_listbench [sizes...]  (default 10000 20000)
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -136,105 +138,168 @@ void CALLBACK RequestClose(HWND, UINT, UINT_PTR id, DWORD) {
   }
 }
 
+// The figures of the benchmark table: every measurement, by figure and list size.
+std::vector<std::pair<std::string, std::map<int, std::vector<double>>>> g_figures;
+int g_size = 0;  // the list size being measured
+void Figure(const std::string& name, double ms) {
+  for (auto& [figure, values] : g_figures)
+    if (figure == name) {
+      values[g_size].push_back(ms);
+      return;
+    }
+  g_figures.push_back({name, {{g_size, {ms}}}});
+}
+
+double MedianOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 void Line(const char* what, int n, double ms, size_t rows) {
   std::printf("%-34s %6d  %9.1f ms  (%zu rows in the model)\n", what, n, ms, rows);
   std::fflush(stdout);
+}
+
+// One size: the main window with the DNS list, then the profiles page.
+void RunSize(int n) {
+  {
+    Window w(n, 0);
+    double opened = w.Open();
+    Line("start-up with the DNS list", n, opened, w.form->DnsTest().ListViewDNS->Rows().size());
+
+    double start = Now();
+    size_t read = dnstest::ReadDnsList(w.platform.services, DnsPath()).size();
+    Line("reading the list file alone", n, Now() - start, read);
+
+    // The start-up's list work piece by piece, on the shown window: the table (its
+    // page not yet shown), the server box and the choice of its first server.
+    start = Now();
+    w.form->LoadFiltersReload();
+    const double table = Now() - start;
+    Line("  table load, page not shown", n, table, w.form->DnsTest().ListViewDNS->Rows().size());
+    start = Now();
+    w.form->LoadDNS(DnsPath());
+    const double box = Now() - start;
+    Line("  server box load", n, box, read);
+    start = Now();
+    w.form->ComboBoxDNSChange();
+    const double chosen = Now() - start;
+    Line("  first server chosen", n, chosen, read);
+    Figure("DNS list at start-up: table, server box and first server chosen", table + box + chosen);
+    Pump();
+
+    w.form->ButtonDNSClick();
+    Pump();
+    start = Now();
+    w.form->DnsTest().MenuRefreshDNSClick();
+    Pump();
+    Figure("refresh of the shown DNS table (Ctrl+F5)", Now() - start);
+    Line("refresh of the shown table", n, Now() - start, w.form->DnsTest().ListViewDNS->Rows().size());
+    std::printf("%-34s %6s  %d rows in the list view\n", "", "", RowsShown(w.window, L"ListViewDNS"));
+
+    g_close_target = w.window;
+    g_close_requested = 0;
+    SetTimer(nullptr, 0, kCloseAfterMs, RequestClose);
+    start = Now();
+    w.form->DnsTest().MenuRefreshDNSClick();
+    double ended = Now();
+    Figure("close during a DNS table refresh", g_close_requested > 0 ? ended - g_close_requested : -1);
+    Line("close during a table refresh", n, g_close_requested > 0 ? ended - g_close_requested : -1,
+         w.form->DnsTest().ListViewDNS->Rows().size());
+    DropQuit();
+    w.form->DnsTest().ListViewDNS->Clear();
+  }
+  {
+    Window w(0, n);
+    w.Open();
+    double start = Now();
+    w.form->ButtonNetworkProfilesClick();
+    Pump();
+    Line("profiles page shown", n, Now() - start, w.form->Profiles().ListViewNetworkProfiles->Rows().size());
+
+    // The registry reads of a load alone (the fake registry), for comparison.
+    start = Now();
+    size_t read = 0;
+    if (auto root = w.platform.services.registry.Open(platform::RegRoot::LocalMachine, kProfiles,
+                                                       platform::reg_access::kRead, false)) {
+      for (const std::string& name : root->SubKeys()) {
+        auto key = w.platform.services.registry.Open(platform::RegRoot::LocalMachine,
+                                                      std::string(kProfiles) + "\\" + name,
+                                                      platform::reg_access::kRead, false);
+        if (!key) continue;
+        read += key->ReadString("ProfileName").has_value() + key->ReadString("Description").has_value() +
+                key->ReadDWord("Category").has_value();
+      }
+    }
+    Line("  registry reads alone", n, Now() - start, read / 3);
+    Pump();
+
+    // The list alone: a refresh of the page already shown.
+    start = Now();
+    w.form->Profiles().UpdateNetClick();
+    Pump();
+    Figure("profiles page load (refresh of the shown page)", Now() - start);
+    Line("refresh of the shown profiles", n, Now() - start, w.form->Profiles().ListViewNetworkProfiles->Rows().size());
+
+    g_close_target = w.window;
+    g_close_requested = 0;
+    SetTimer(nullptr, 0, kCloseAfterMs, RequestClose);
+    w.form->Profiles().UpdateNetClick();
+    double ended = Now();
+    Figure("close during a profiles load", g_close_requested > 0 ? ended - g_close_requested : -1);
+    Line("close during a profiles load", n, g_close_requested > 0 ? ended - g_close_requested : -1,
+         w.form->Profiles().ListViewNetworkProfiles->Rows().size());
+    DropQuit();
+  }
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<int> sizes;
+  // Every size is measured `rounds` times (VELMORA_BENCH_ROUNDS, default 3), the sizes
+  // taking turns, so a passing load of the machine does not fall on one size only.
   for (int i = 1; i < argc; ++i) sizes.push_back(_wtoi(argv[i]));
   if (sizes.empty()) sizes = {10000, 20000};
+  const char* rounds_text = std::getenv("VELMORA_BENCH_ROUNDS");
+  const int rounds = rounds_text ? std::max(1, std::atoi(rounds_text)) : 3;
   std::printf("%-34s %6s  %12s\n", "case", "N", "time");
   {
     // What making and showing the window costs without a list, for comparison.
     Window w(0, 0);
     Line("start-up without a list", 0, w.Open(), 0);
   }
-  for (int n : sizes) {
-    {
-      Window w(n, 0);
-      double opened = w.Open();
-      Line("start-up with the DNS list", n, opened, w.form->DnsTest().ListViewDNS->Rows().size());
-
-      double start = Now();
-      size_t read = dnstest::ReadDnsList(w.platform.services, DnsPath()).size();
-      Line("reading the list file alone", n, Now() - start, read);
-
-      // The start-up's list work piece by piece, on the shown window: the table (its
-      // page not yet shown), the server box and the choice of its first server.
-      start = Now();
-      w.form->LoadFiltersReload();
-      Line("  table load, page not shown", n, Now() - start, w.form->DnsTest().ListViewDNS->Rows().size());
-      start = Now();
-      w.form->LoadDNS(DnsPath());
-      Line("  server box load", n, Now() - start, read);
-      start = Now();
-      w.form->ComboBoxDNSChange();
-      Line("  first server chosen", n, Now() - start, read);
-      Pump();
-
-      w.form->ButtonDNSClick();
-      Pump();
-      start = Now();
-      w.form->DnsTest().MenuRefreshDNSClick();
-      Pump();
-      Line("refresh of the shown table", n, Now() - start, w.form->DnsTest().ListViewDNS->Rows().size());
-      std::printf("%-34s %6s  %d rows in the list view\n", "", "", RowsShown(w.window, L"ListViewDNS"));
-
-      g_close_target = w.window;
-      g_close_requested = 0;
-      SetTimer(nullptr, 0, kCloseAfterMs, RequestClose);
-      start = Now();
-      w.form->DnsTest().MenuRefreshDNSClick();
-      double ended = Now();
-      Line("close during a table refresh", n, g_close_requested > 0 ? ended - g_close_requested : -1,
-           w.form->DnsTest().ListViewDNS->Rows().size());
-      DropQuit();
-      w.form->DnsTest().ListViewDNS->Clear();
+  for (int round = 0; round < rounds; ++round) {
+    for (int n : sizes) {
+      g_size = n;
+      RunSize(n);
     }
-    {
-      Window w(0, n);
-      w.Open();
-      double start = Now();
-      w.form->ButtonNetworkProfilesClick();
-      Pump();
-      Line("profiles page shown", n, Now() - start, w.form->Profiles().ListViewNetworkProfiles->Rows().size());
-
-      // The registry reads of a load alone (the fake registry), for comparison.
-      start = Now();
-      size_t read = 0;
-      if (auto root = w.platform.services.registry.Open(platform::RegRoot::LocalMachine, kProfiles,
-                                                         platform::reg_access::kRead, false)) {
-        for (const std::string& name : root->SubKeys()) {
-          auto key = w.platform.services.registry.Open(platform::RegRoot::LocalMachine,
-                                                        std::string(kProfiles) + "\\" + name,
-                                                        platform::reg_access::kRead, false);
-          if (!key) continue;
-          read += key->ReadString("ProfileName").has_value() + key->ReadString("Description").has_value() +
-                  key->ReadDWord("Category").has_value();
-        }
-      }
-      Line("  registry reads alone", n, Now() - start, read / 3);
-      Pump();
-
-      // The list alone: a refresh of the page already shown.
-      start = Now();
-      w.form->Profiles().UpdateNetClick();
-      Pump();
-      Line("refresh of the shown profiles", n, Now() - start, w.form->Profiles().ListViewNetworkProfiles->Rows().size());
-
-      g_close_target = w.window;
-      g_close_requested = 0;
-      SetTimer(nullptr, 0, kCloseAfterMs, RequestClose);
-      w.form->Profiles().UpdateNetClick();
-      double ended = Now();
-      Line("close during a profiles load", n, g_close_requested > 0 ? ended - g_close_requested : -1,
-           w.form->Profiles().ListViewNetworkProfiles->Rows().size());
-      DropQuit();
+  }
+  // The rows of the benchmark table (scripts/bench.sh): the median of the rounds for
+  // each size, and the ratio of the largest size to the smallest (linear work doubles
+  // with the list).
+  for (const auto& [figure, by_size] : g_figures) {
+    const bool close = figure.rfind("close", 0) == 0;
+    std::string value;
+    for (const auto& [size, values] : by_size) {
+      const double median = MedianOf(values);
+      char text[96];
+      if (median < 0)
+        std::snprintf(text, sizeof text, "%s%d rows: ended first", value.empty() ? "" : ", ", size);
+      else
+        std::snprintf(text, sizeof text, "%s%d rows: %.1f ms", value.empty() ? "" : ", ", size, median);
+      value += text;
     }
+    std::string ratio = "-";
+    const double first = MedianOf(by_size.begin()->second), last = MedianOf(by_size.rbegin()->second);
+    if (!close && by_size.size() > 1 && first > 0) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%d/%d rows: %.2f x", by_size.rbegin()->first, by_size.begin()->first,
+                    last / first);
+      ratio = text;
+    }
+    std::printf("| %s (median of %zu) | %s | %s | %s |\n", figure.c_str(), by_size.begin()->second.size(),
+                value.c_str(), ratio.c_str(), close ? "<= 200 ms" : "<= 100 ms at 10000, <= 2.1 x");
   }
   return 0;
 }
