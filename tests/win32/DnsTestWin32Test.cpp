@@ -16,6 +16,7 @@
 #include "platform/WmiEcho.h"
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
+#include "win32/ProxyValues.h"
 #include "win32/RealPlatform.h"
 #include "win32/Win32TestSupport.h"
 
@@ -28,35 +29,12 @@ constexpr int kProxyPort = 47128;
 constexpr char kSilent[] = "127.0.0.1:47099";
 constexpr char kNobody[] = "127.0.0.1:47098";
 constexpr char kUnreachable[] = "127.0.0.1:47097";  // connections are never established
-constexpr char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 bool HaveServers() { return std::getenv("VELMORA_LOOPBACK_SERVERS") != nullptr; }
 #define REQUIRE_SERVERS() \
   if (!HaveServers()) GTEST_SKIP() << "needs the loopback servers of scripts/wine-ctest.sh"
 
-// The user's proxy values, put back as they were at the end of a test.
-class ProxyValues {
- public:
-  explicit ProxyValues(platform::Registry& registry) : registry_(registry) {
-    key_ = registry_.Open(platform::RegRoot::CurrentUser, kInternetSettings, platform::reg_access::kAllAccess, true);
-    enable_ = key_->ReadDWord("ProxyEnable");
-    server_ = key_->ReadString("ProxyServer");
-  }
-  ~ProxyValues() {
-    if (enable_) key_->WriteDWord("ProxyEnable", *enable_); else key_->DeleteValue("ProxyEnable");
-    if (server_) key_->WriteString("ProxyServer", *server_); else key_->DeleteValue("ProxyServer");
-  }
-  void Set(uint32_t enable, const std::string& server) {
-    key_->WriteDWord("ProxyEnable", enable);
-    key_->WriteString("ProxyServer", server);
-  }
-
- private:
-  platform::Registry& registry_;
-  std::unique_ptr<platform::RegistryKey> key_;
-  std::optional<uint32_t> enable_;
-  std::optional<std::string> server_;
-};
+using win32_test::ProxyValues;
 
 TEST(EchoWin32, PingsLoopbackAndReportsATime) {
   win32_test::RealPlatform real;

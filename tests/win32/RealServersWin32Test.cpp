@@ -22,6 +22,7 @@
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
 #include "update/UpdateForm.h"
+#include "win32/ProxyValues.h"
 #include "win32/RealPlatform.h"
 #include "win32/Win32TestSupport.h"
 
@@ -34,7 +35,6 @@ constexpr char kWeb[] = "127.0.0.1:47180";
 constexpr char kTls[] = "127.0.0.1:47443";
 constexpr char kProxy[] = "127.0.0.3:47138";
 constexpr char kEchoAnswer[] = "198.51.100.23";
-constexpr char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 // A Windows path on Wine's Z: drive as the Unix path it stands for.
 std::string UnixPath(std::wstring path) {
@@ -127,28 +127,7 @@ class RealServers {
   bool started_ = false;
 };
 
-// The user's proxy values, put back as they were at the end of a test.
-class ProxyValues {
- public:
-  explicit ProxyValues(platform::Registry& registry) {
-    key_ = registry.Open(platform::RegRoot::CurrentUser, kInternetSettings, platform::reg_access::kAllAccess, true);
-    enable_ = key_->ReadDWord("ProxyEnable");
-    server_ = key_->ReadString("ProxyServer");
-  }
-  ~ProxyValues() {
-    if (enable_) key_->WriteDWord("ProxyEnable", *enable_); else key_->DeleteValue("ProxyEnable");
-    if (server_) key_->WriteString("ProxyServer", *server_); else key_->DeleteValue("ProxyServer");
-  }
-  void Set(uint32_t enable, const std::string& server) {
-    key_->WriteDWord("ProxyEnable", enable);
-    key_->WriteString("ProxyServer", server);
-  }
-
- private:
-  std::unique_ptr<platform::RegistryKey> key_;
-  std::optional<uint32_t> enable_;
-  std::optional<std::string> server_;
-};
+using win32_test::ProxyValues;
 
 struct RealServersWin32 : ::testing::Test {
   win32_test::RealPlatform real;
