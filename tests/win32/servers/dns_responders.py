@@ -16,6 +16,7 @@ could not listen (dnsmasq included), so the test fails with the reason.
 Usage: dns_responders.py WORKDIR
 """
 import os
+import signal
 import socket
 import struct
 import subprocess
@@ -79,6 +80,9 @@ def serve(address, behaviour):
 
 
 def main():
+    # Stopped with SIGTERM (the test script's exit trap): end through the finally
+    # below, so dnsmasq ends too instead of outliving the run.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     work = sys.argv[1]
     os.makedirs(work, exist_ok=True)
     ready = os.path.join(work, "dns-ready")
@@ -89,14 +93,18 @@ def main():
             serve(address, behaviour)
         # The reader against a server nobody here wrote: dnsmasq answers the local zone
         # and says "no such name" for the rest of .test.
-        dnsmasq = subprocess.Popen(
-            ["dnsmasq", "--no-daemon", "--conf-file=/dev/null", "--no-resolv", "--no-hosts", "--bind-interfaces",
-             "--listen-address=" + DNSMASQ, "--port=%d" % PORT, "--user=" + os.environ.get("USER", "root"),
-             "--pid-file=", "--local=/test/", "--address=/velmora.test/192.0.2.53", "--log-facility=-"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        # Its log goes to a file: a pipe nobody reads would stop it once full.
+        log_path = os.path.join(work, "dnsmasq.log")
+        with open(log_path, "wb") as log:
+            dnsmasq = subprocess.Popen(
+                ["dnsmasq", "--no-daemon", "--conf-file=/dev/null", "--no-resolv", "--no-hosts", "--bind-interfaces",
+                 "--listen-address=" + DNSMASQ, "--port=%d" % PORT, "--user=" + os.environ.get("USER", "root"),
+                 "--pid-file=", "--local=/test/", "--address=/velmora.test/192.0.2.53", "--log-facility=-"],
+                stdout=subprocess.DEVNULL, stderr=log)
         time.sleep(0.3)
         if dnsmasq.poll() is not None:
-            status = "error: dnsmasq did not start: " + dnsmasq.stderr.read().decode(errors="replace").strip()
+            with open(log_path, "rb") as log:
+                status = "error: dnsmasq did not start: " + log.read().decode(errors="replace").strip()
     except FileNotFoundError:
         status = "error: dnsmasq is not installed (scripts/setup.sh installs dnsmasq-base)"
     except OSError as e:
