@@ -219,6 +219,7 @@ int wmain(int argc, wchar_t** argv) {
     empty_started.push_back(memory.started);
     empty_pages.push_back(memory.all_pages);
     for (size_t p = 0; p < programs.size(); ++p) {
+      memory = Memory{};
       times[p].push_back(TimeOneStart(programs[p], L"", L"VelmoraForm", &windows[p], p == 0 ? &memory : nullptr));
       if (p == 0) {
         started.push_back(memory.started);
