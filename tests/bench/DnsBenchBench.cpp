@@ -31,6 +31,7 @@
 #include "common/Text.h"
 #include "dnsbench/Benchmark.h"
 #include "dnsbench/DnsBenchForm.h"
+#include "dnsbench/DnsMessage.h"
 #include "dnsbench/FakeDnsNet.h"
 #include "fakes/HeadlessHost.h"
 #include "platform/win32/Wide.h"
@@ -184,6 +185,36 @@ int Bench(const std::wstring& folder, const std::map<std::string, double>& laten
   std::printf("%d servers x 2 addresses x %d rounds, set latencies %.1f..%.1f ms, at most %d in flight\n", kServers,
               options.rounds, fastest->second, slowest->second, options.max_in_flight);
 
+  {
+    // The transport alone, one query at a time to the fastest responder: what a query
+    // costs the engine's thread besides its set latency.
+    const std::string address = fastest->first;
+    double open = 0, send = 0, over = 0, close = 0;
+    int answered = 0;
+    constexpr int kQueries = 100;
+    for (int i = 0; i < kQueries; ++i) {
+      std::string error;
+      double t0 = bench::NowMs();
+      int socket = transport.real.Open(address, kPort, error);
+      double t1 = bench::NowMs();
+      auto query = dnsbench::EncodeQuery(static_cast<uint16_t>(i), options.cached_name, dnsbench::kTypeA, &error);
+      bool sent = socket >= 0 && query && transport.real.Send(socket, *query, error);
+      double t2 = bench::NowMs();
+      auto datagram = sent ? transport.real.Receive(500000) : std::nullopt;
+      double t3 = bench::NowMs();
+      if (socket >= 0) transport.real.Close(socket);
+      double t4 = bench::NowMs();
+      if (!datagram) continue;
+      ++answered;
+      open += t1 - t0, send += t2 - t1, over += t3 - t2 - fastest->second, close += t4 - t3;
+    }
+    if (answered)
+      std::printf("transport alone, %d of %d queries to %s: open %.3f ms, send %.3f ms, answer %.3f ms over its set "
+                  "latency, close %.3f ms (means)\n",
+                  answered, kQueries, address.c_str(), open / answered, send / answered, over / answered,
+                  close / answered);
+  }
+
   bench::StallProbe probe;
   std::vector<Run> done;
   bool sound = true;
@@ -194,22 +225,50 @@ int Bench(const std::wstring& folder, const std::map<std::string, double>& laten
     run.work_bound = WorkBoundMs(targets, latencies, bench.options);
     transport.opened = 0;
 
+    // The longest the window's own handling took in one go, and when: the part of a
+    // stretch that is the program's work rather than a thread waiting for a processor.
+    double longest_dispatch = 0, longest_at = 0;
+    UINT longest_message = 0;
+    std::wstring longest_window;
+    double finished_at = -1, finished_took = 0;  // the message that showed the results
+    auto pump = [&](double since) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        double before = bench::NowMs();
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        double took = bench::NowMs() - before;
+        if (finished_at < 0 && !form->Running()) finished_at = before, finished_took = took;
+        if (took > longest_dispatch) {
+          longest_dispatch = took, longest_at = before - since, longest_message = msg.message;
+          longest_window = msg.hwnd ? win32_test::ControlName(msg.hwnd) : L"";
+        }
+      }
+    };
     probe.Start();
     const double began = bench::NowMs();
     SendMessageW(start, BM_CLICK, 0, 0);
+    const double clicked = bench::NowMs() - began;
     while (form->Running()) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-      win32_test::Pump();
+      // As a message loop waits: also for messages that something already peeked at.
+      MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      pump(began);
     }
     run.measured = bench::NowMs() - began;
     // A little longer, so that the painting of the results is watched too.
     for (double until = bench::NowMs() + 200; bench::NowMs() < until;) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-      win32_test::Pump();
+      MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      pump(began);
     }
     probe.Stop();
+    std::printf(
+        "run %d: the click took %.1f ms; the longest message (0x%04X to \"%ls\") took %.1f ms, %.0f ms after the click\n",
+        r + 1, clicked, longest_message, longest_window.c_str(), longest_dispatch, longest_at);
     run.stretch = probe.LongestMs();
     run.engine = transport.last_close - transport.first_open;
+    std::printf("run %d: the first query went out %.1f ms after the click; %.1f ms after the last answer the window "
+                "began showing the results, which took %.1f ms\n",
+                r + 1, transport.first_open - began, finished_at - transport.last_close, finished_took);
 
     // Every query must have been answered, or the figure would time something else.
     std::vector<double> excess;

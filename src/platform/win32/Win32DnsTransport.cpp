@@ -7,6 +7,7 @@
 
 #include "platform/win32/Win32DnsTransport.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/Wide.h"
@@ -16,6 +17,7 @@ namespace platform::win32 {
 
 struct Win32DnsTransport::Socket {
   SOCKET s = INVALID_SOCKET;
+  WSAEVENT readable = WSA_INVALID_EVENT;  // set while a datagram (or an error) waits
   std::string address;  // as given to Open
   uint16_t port = 0;
   sockaddr_storage peer{};
@@ -67,7 +69,10 @@ bool Win32DnsTransport::Start() {
 }
 
 Win32DnsTransport::~Win32DnsTransport() {
-  for (auto& [handle, socket] : sockets_) closesocket(socket->s);
+  for (auto& [handle, socket] : sockets_) {
+    closesocket(socket->s);
+    if (socket->readable != WSA_INVALID_EVENT) WSACloseEvent(socket->readable);
+  }
   if (started_) WSACleanup();
 }
 
@@ -107,8 +112,17 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
     closesocket(socket_->s);
     return -1;
   }
-  u_long nonblocking = 1;
-  ioctlsocket(socket_->s, FIONBIO, &nonblocking);
+  // An event per socket that the system sets when a datagram arrives: waiting on the
+  // events wakes at once, where select() may wake some milliseconds late (as under
+  // Wine), which would count against the server. This also makes the socket
+  // non-blocking.
+  socket_->readable = WSACreateEvent();
+  if (socket_->readable == WSA_INVALID_EVENT || WSAEventSelect(socket_->s, socket_->readable, FD_READ) != 0) {
+    error = WsaText(WSAGetLastError());
+    closesocket(socket_->s);
+    if (socket_->readable != WSA_INVALID_EVENT) WSACloseEvent(socket_->readable);
+    return -1;
+  }
   socket_->address = address;
   socket_->port = port;
   int handle = next_++;
@@ -130,57 +144,79 @@ bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::
   return true;
 }
 
+std::optional<DnsDatagram> Win32DnsTransport::ReadFrom(int handle, Socket& socket) {
+  uint8_t buffer[65536];
+  sockaddr_storage from{};
+  int from_length = sizeof from;
+  int got = recvfrom(socket.s, reinterpret_cast<char*>(buffer), sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                     &from_length);
+  if (got < 0) {
+    // WSAECONNRESET: the server's port is closed (an ICMP reply). The query just times
+    // out; the socket is not watched any more.
+    if (WSAGetLastError() != WSAEWOULDBLOCK) socket.failed = true;
+    return std::nullopt;
+  }
+  DnsDatagram datagram;
+  datagram.socket = handle;
+  datagram.data.assign(buffer, buffer + got);
+  if (SameAddress(from, socket.peer)) {
+    datagram.from_address = socket.address;
+    datagram.from_port = socket.port;
+  } else {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* raw = from.ss_family == AF_INET
+                          ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(from).sin_addr)
+                          : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(from).sin6_addr);
+    inet_ntop(from.ss_family, raw, text, sizeof text);
+    datagram.from_address = text;
+    datagram.from_port = ntohs(from.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(from).sin_port
+                                                         : reinterpret_cast<sockaddr_in6&>(from).sin6_port);
+  }
+  return datagram;
+}
+
 std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
   const ULONGLONG end = GetTickCount64() + (timeout_us + 999) / 1000;
+  std::vector<std::pair<int, Socket*>> watched;
+  std::vector<HANDLE> events;
   while (true) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    int watched = 0;
+    watched.clear();
     for (auto& [handle, socket] : sockets_)
-      if (!socket->failed && watched < FD_SETSIZE) {
-        FD_SET(socket->s, &readable);
-        ++watched;
-      }
+      if (!socket->failed) watched.emplace_back(handle, socket.get());
     ULONGLONG now = GetTickCount64();
     uint64_t left_us = now >= end ? 0 : (end - now) * 1000;
     if (left_us > timeout_us) left_us = timeout_us;
-    if (watched == 0) {
+    if (watched.empty()) {
       if (left_us) Sleep(static_cast<DWORD>((left_us + 999) / 1000));
       return std::nullopt;
     }
-    timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
-    int ready = select(0, &readable, nullptr, nullptr, &tv);
-    if (ready <= 0) return std::nullopt;
-    for (auto& [handle, socket] : sockets_) {
-      if (socket->failed || !FD_ISSET(socket->s, &readable)) continue;
-      uint8_t buffer[65536];
-      sockaddr_storage from{};
-      int from_length = sizeof from;
-      int got = recvfrom(socket->s, reinterpret_cast<char*>(buffer), sizeof buffer, 0,
-                         reinterpret_cast<sockaddr*>(&from), &from_length);
-      if (got < 0) {
-        // WSAECONNRESET: the server's port is closed (an ICMP reply). The query just
-        // times out; the socket is not watched any more.
-        if (WSAGetLastError() != WSAEWOULDBLOCK) socket->failed = true;
-        continue;
+    if (watched.size() <= MAXIMUM_WAIT_OBJECTS) {
+      // The wait reports the first set event of the list; starting the list at another
+      // socket each time keeps a burst of answers from always favouring the same ones.
+      std::rotate(watched.begin(), watched.begin() + static_cast<std::ptrdiff_t>(rotation_++ % watched.size()),
+                  watched.end());
+      events.clear();
+      for (const auto& w : watched) events.push_back(w.second->readable);
+      DWORD ready = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
+                                           static_cast<DWORD>((left_us + 999) / 1000));
+      if (ready >= WAIT_OBJECT_0 + events.size()) return std::nullopt;  // timed out (or failed)
+      auto [handle, socket] = watched[ready - WAIT_OBJECT_0];
+      // Cleared before reading: a datagram that arrives after the read sets it again.
+      WSAResetEvent(socket->readable);
+      if (auto datagram = ReadFrom(handle, *socket)) return datagram;
+    } else {
+      // More sockets than one wait can watch: select() over them all.
+      fd_set readable;
+      FD_ZERO(&readable);
+      for (size_t i = 0; i < watched.size() && i < FD_SETSIZE; ++i) FD_SET(watched[i].second->s, &readable);
+      timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
+      int ready = select(0, &readable, nullptr, nullptr, &tv);
+      if (ready <= 0) return std::nullopt;
+      for (auto [handle, socket] : watched) {
+        if (!FD_ISSET(socket->s, &readable)) continue;
+        WSAResetEvent(socket->readable);
+        if (auto datagram = ReadFrom(handle, *socket)) return datagram;
       }
-      DnsDatagram datagram;
-      datagram.socket = handle;
-      datagram.data.assign(buffer, buffer + got);
-      if (SameAddress(from, socket->peer)) {
-        datagram.from_address = socket->address;
-        datagram.from_port = socket->port;
-      } else {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* raw = from.ss_family == AF_INET
-                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(from).sin_addr)
-                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(from).sin6_addr);
-        inet_ntop(from.ss_family, raw, text, sizeof text);
-        datagram.from_address = text;
-        datagram.from_port = ntohs(from.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(from).sin_port
-                                                             : reinterpret_cast<sockaddr_in6&>(from).sin6_port);
-      }
-      return datagram;
     }
     if (GetTickCount64() >= end) return std::nullopt;
   }
@@ -190,6 +226,7 @@ void Win32DnsTransport::Close(int handle) {
   auto it = sockets_.find(handle);
   if (it == sockets_.end()) return;
   closesocket(it->second->s);
+  WSACloseEvent(it->second->readable);
   sockets_.erase(it);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <memory>
 
 #include "platform/Clipboard.h"
@@ -22,8 +23,10 @@ class Win32DnsTransport : public platform::DnsTransport {
  private:
   struct Socket;
   bool Start();
+  std::optional<DnsDatagram> ReadFrom(int handle, Socket& socket);
   bool started_ = false;
   int next_ = 1;
+  size_t rotation_ = 0;
   std::map<int, std::unique_ptr<Socket>> sockets_;
 };
 
