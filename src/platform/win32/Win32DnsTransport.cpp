@@ -17,7 +17,7 @@ namespace platform::win32 {
 
 struct Win32DnsTransport::Socket {
   SOCKET s = INVALID_SOCKET;
-  WSAEVENT readable = WSA_INVALID_EVENT;  // set while a datagram (or an error) waits
+  HANDLE readable = nullptr;  // set when a datagram (or an error) arrives
   std::string address;  // as given to Open
   uint16_t port = 0;
   sockaddr_storage peer{};
@@ -69,11 +69,67 @@ bool Win32DnsTransport::Start() {
 }
 
 Win32DnsTransport::~Win32DnsTransport() {
-  for (auto& [handle, socket] : sockets_) {
-    closesocket(socket->s);
-    if (socket->readable != WSA_INVALID_EVENT) WSACloseEvent(socket->readable);
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    helper_.join();
   }
+  for (auto& [handle, socket] : sockets_) Discard({socket->s, socket->readable});
+  for (const Spare& spare : spares_) Discard(spare);
+  for (const Spare& spare : to_close_) Discard(spare);
   if (started_) WSACleanup();
+}
+
+// A datagram socket of the family with its event: auto-reset, so that the wait that
+// reports it also clears it, and set by the system when a datagram (or an error)
+// arrives. Waiting on the events wakes at once, where select() may wake some
+// milliseconds late (as under Wine), which would count against the server. This also
+// makes the socket non-blocking.
+std::optional<Win32DnsTransport::Spare> Win32DnsTransport::Make(int family, std::string& error) {
+  Spare made{socket(family, SOCK_DGRAM, IPPROTO_UDP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0) return made;
+  error = made.event || made.s == INVALID_SOCKET ? WsaText(WSAGetLastError()) : SystemErrorText(GetLastError());
+  Discard(made);
+  return std::nullopt;
+}
+
+void Win32DnsTransport::Discard(const Spare& spare) {
+  if (spare.s != INVALID_SOCKET) closesocket(spare.s);
+  if (spare.event) CloseHandle(spare.event);
+}
+
+// Makes IPv4 sockets ahead and closes the used ones, on a thread of its own: each of
+// those calls costs a round trip to the system's socket layer (a long one under Wine),
+// which would otherwise hold up the measuring thread between an answer and the next
+// query.
+void Win32DnsTransport::Helper() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    wake_.wait(lock, [&] { return stopping_ || !to_close_.empty() || (!spares_failed_ && spares_.size() < kSpares); });
+    if (stopping_) break;
+    std::vector<Spare> closing;
+    closing.swap(to_close_);
+    size_t wanted = spares_failed_ ? 0 : kSpares - std::min(kSpares, spares_.size());
+    lock.unlock();
+    for (const Spare& spare : closing) Discard(spare);
+    std::vector<Spare> made;
+    bool failed = false;
+    std::string error;
+    for (size_t i = 0; i < wanted; ++i) {
+      auto spare = Make(AF_INET, error);
+      if (!spare) {
+        failed = true;  // Open makes its own and reports why
+        break;
+      }
+      made.push_back(*spare);
+    }
+    lock.lock();
+    spares_.insert(spares_.end(), made.begin(), made.end());
+    spares_failed_ = spares_failed_ || failed;
+  }
 }
 
 bool Win32DnsTransport::HasIpv6() {
@@ -100,27 +156,25 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
     error = "not a numeric address";
     return -1;
   }
-  socket_->s = socket(socket_->peer.ss_family, SOCK_DGRAM, IPPROTO_UDP);
-  if (socket_->s == INVALID_SOCKET) {
-    error = WsaText(WSAGetLastError());
-    return -1;
+  std::optional<Spare> made;
+  if (socket_->peer.ss_family == AF_INET) {
+    std::lock_guard lock(mutex_);
+    if (!helper_.joinable()) helper_ = std::thread([this] { Helper(); });
+    if (!spares_.empty()) {
+      made = spares_.back();
+      spares_.pop_back();
+    }
   }
+  wake_.notify_one();
+  if (!made) made = Make(socket_->peer.ss_family, error);
+  if (!made) return -1;
+  socket_->s = made->s;
+  socket_->readable = made->event;
   // Connected: the system picks a fresh source port and passes on only datagrams from
   // the server's address and port.
   if (connect(socket_->s, reinterpret_cast<sockaddr*>(&socket_->peer), socket_->peer_length) != 0) {
     error = WsaText(WSAGetLastError());
-    closesocket(socket_->s);
-    return -1;
-  }
-  // An event per socket that the system sets when a datagram arrives: waiting on the
-  // events wakes at once, where select() may wake some milliseconds late (as under
-  // Wine), which would count against the server. This also makes the socket
-  // non-blocking.
-  socket_->readable = WSACreateEvent();
-  if (socket_->readable == WSA_INVALID_EVENT || WSAEventSelect(socket_->s, socket_->readable, FD_READ) != 0) {
-    error = WsaText(WSAGetLastError());
-    closesocket(socket_->s);
-    if (socket_->readable != WSA_INVALID_EVENT) WSACloseEvent(socket_->readable);
+    Discard(*made);
     return -1;
   }
   socket_->address = address;
@@ -200,9 +254,9 @@ std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
       DWORD ready = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
                                            static_cast<DWORD>((left_us + 999) / 1000));
       if (ready >= WAIT_OBJECT_0 + events.size()) return std::nullopt;  // timed out (or failed)
+      // The wait has cleared the event; a datagram that is still queued after the read
+      // sets it again.
       auto [handle, socket] = watched[ready - WAIT_OBJECT_0];
-      // Cleared before reading: a datagram that arrives after the read sets it again.
-      WSAResetEvent(socket->readable);
       if (auto datagram = ReadFrom(handle, *socket)) return datagram;
     } else {
       // More sockets than one wait can watch: select() over them all.
@@ -214,7 +268,7 @@ std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
       if (ready <= 0) return std::nullopt;
       for (auto [handle, socket] : watched) {
         if (!FD_ISSET(socket->s, &readable)) continue;
-        WSAResetEvent(socket->readable);
+        ResetEvent(socket->readable);
         if (auto datagram = ReadFrom(handle, *socket)) return datagram;
       }
     }
@@ -225,9 +279,17 @@ std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
 void Win32DnsTransport::Close(int handle) {
   auto it = sockets_.find(handle);
   if (it == sockets_.end()) return;
-  closesocket(it->second->s);
-  WSACloseEvent(it->second->readable);
+  const Spare used{it->second->s, it->second->readable};
   sockets_.erase(it);
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      to_close_.push_back(used);
+    }
+    wake_.notify_one();
+  } else {
+    Discard(used);
+  }
 }
 
 bool Win32Clipboard::SetText(const std::string& text) {
