@@ -286,9 +286,9 @@ int Bench(const std::wstring& folder, const std::map<std::string, double>& laten
                 "(mostly waiting), %.0f ms closing, %.0f ms on its own work\n",
                 r + 1, transport.in_open, transport.opened, transport.in_send, transport.in_receive, transport.in_close,
                 run.engine - transport.in_open - transport.in_send - transport.in_receive - transport.in_close);
-    std::printf("run %d: the first query went out %.1f ms after the click; %.1f ms after the last answer the window "
-                "began showing the results, which took %.1f ms\n",
-                r + 1, transport.first_open - began, finished_at - transport.last_close, finished_took);
+    std::printf("run %d: the first query went out %.1f ms after the click; the results showed %.1f ms after the last "
+                "answer, the message that showed them took %.1f ms\n",
+                r + 1, transport.first_open - began, began + run.measured - transport.last_close, finished_took);
 
     // Every query must have been answered, or the figure would time something else.
     std::vector<double> excess;
