@@ -90,7 +90,14 @@ Win32DnsTransport::~Win32DnsTransport() {
 // makes the socket non-blocking.
 std::optional<Win32DnsTransport::Spare> Win32DnsTransport::Make(int family, std::string& error) {
   Spare made{socket(family, SOCK_DGRAM, IPPROTO_UDP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0) return made;
+  // Bound here to a fresh port of the system's choosing, so that a query needs no
+  // further call before its datagram goes out.
+  sockaddr_storage any{};
+  any.ss_family = static_cast<ADDRESS_FAMILY>(family);
+  const int any_length = family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0 &&
+      bind(made.s, reinterpret_cast<sockaddr*>(&any), any_length) == 0)
+    return made;
   error = made.event || made.s == INVALID_SOCKET ? WsaText(WSAGetLastError()) : SystemErrorText(GetLastError());
   Discard(made);
   return std::nullopt;
@@ -170,13 +177,6 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
   if (!made) return -1;
   socket_->s = made->s;
   socket_->readable = made->event;
-  // Connected: the system picks a fresh source port and passes on only datagrams from
-  // the server's address and port.
-  if (connect(socket_->s, reinterpret_cast<sockaddr*>(&socket_->peer), socket_->peer_length) != 0) {
-    error = WsaText(WSAGetLastError());
-    Discard(*made);
-    return -1;
-  }
   socket_->address = address;
   socket_->port = port;
   int handle = next_++;
@@ -190,7 +190,9 @@ bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::
     error = "socket not open";
     return false;
   }
-  int sent = send(it->second->s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0);
+  const Socket& target = *it->second;
+  int sent = sendto(target.s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0,
+                    reinterpret_cast<const sockaddr*>(&target.peer), target.peer_length);
   if (sent != static_cast<int>(data.size())) {
     error = WsaText(WSAGetLastError());
     return false;

@@ -27,7 +27,7 @@ class Win32DnsTransport : public platform::DnsTransport {
 
  private:
   struct Socket;
-  // A socket with its event, not yet connected.
+  // A socket bound to a fresh port, with its event, not yet used.
   struct Spare {
     uintptr_t s;   // SOCKET
     void* event;   // HANDLE
