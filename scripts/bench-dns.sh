@@ -4,7 +4,7 @@
 # own that has only loopback. Prints the wall time against the least time the engine's
 # schedule allows, and the longest stretch the window's thread handled no messages, as
 # table rows ("| " lines). Builds what it needs first.
-# Usage: bash scripts/bench-dns.sh [runs]   (default 3)
+# Usage: bash scripts/bench-dns.sh [runs]   (default 5)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -48,4 +48,4 @@ unshare -n bash -c '
   [ -e "$work/dns-lateness" ] && echo "responders: $(cat "$work/dns-lateness")"
   grep "^| " "$work/out" || true
   exit $status
-' _ "$root" "$work" "${1:-3}"
+' _ "$root" "$work" "${1:-5}"

@@ -12,7 +12,7 @@
 // puts the results in the window has returned. A probe on the window's thread notes the
 // longest stretch in which that thread handled no messages. Not a test.
 //
-// Usage: velmora_dnsbench_bench LATENCIES-FILE [runs]   (default 3 runs)
+// Usage: velmora_dnsbench_bench LATENCIES-FILE [runs]   (default 5 runs)
 #include <windows.h>
 
 #include <algorithm>
@@ -358,7 +358,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   const auto latencies = ReadLatencies(argv[1]);
-  const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 3;
+  const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 5;
   if (latencies.size() < 2 * kServers) {
     std::fprintf(stderr, "need %d responder latencies in %ls, found %zu\n", 2 * kServers, argv[1], latencies.size());
     return 1;
