@@ -87,17 +87,11 @@ Win32DnsTransport::~Win32DnsTransport() {
 // reports it also clears it, and set by the system when a datagram (or an error)
 // arrives. Waiting on the events wakes at once, where select() may wake some
 // milliseconds late (as under Wine), which would count against the server. This also
-// makes the socket non-blocking.
+// makes the socket non-blocking. It is not bound: its first datagram out gives it a
+// fresh port, as for any client, and costs no call of its own.
 std::optional<Win32DnsTransport::Spare> Win32DnsTransport::Make(int family, std::string& error) {
   Spare made{socket(family, SOCK_DGRAM, IPPROTO_UDP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-  // Bound here to a fresh port of the system's choosing, so that a query needs no
-  // further call before its datagram goes out.
-  sockaddr_storage any{};
-  any.ss_family = static_cast<ADDRESS_FAMILY>(family);
-  const int any_length = family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0 &&
-      bind(made.s, reinterpret_cast<sockaddr*>(&any), any_length) == 0)
-    return made;
+  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0) return made;
   error = made.event || made.s == INVALID_SOCKET ? WsaText(WSAGetLastError()) : SystemErrorText(GetLastError());
   Discard(made);
   return std::nullopt;

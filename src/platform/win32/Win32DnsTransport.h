@@ -27,7 +27,7 @@ class Win32DnsTransport : public platform::DnsTransport {
 
  private:
   struct Socket;
-  // A socket bound to a fresh port, with its event, not yet used.
+  // A socket with its event, not yet used: its first datagram gives it a fresh port.
   struct Spare {
     uintptr_t s;   // SOCKET
     void* event;   // HANDLE
