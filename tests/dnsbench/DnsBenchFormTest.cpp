@@ -3,6 +3,7 @@
 // the adapter page's registry values.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -20,8 +21,14 @@ namespace {
 
 constexpr char kCardKey[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\{card}";
 
+// Counts the workers' requests to the UI thread (progress and the final results).
+struct CountingHost : fakes::HeadlessHost {
+  std::atomic<int> wakes{0};
+  void WakeUiThread() override { ++wakes; }
+};
+
 struct BenchForm : ::testing::Test, fakes::FakePlatform {
-  fakes::HeadlessHost host;
+  CountingHost host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* main = nullptr;
   MicroClock micro;
@@ -112,6 +119,38 @@ TEST_F(BenchForm, RanksFlagsAndMarksTheResults) {
   EXPECT_EQ(clipboard.text.substr(0, clipboard.text.find("\r\n")),
             "Сервер\tАдрес\tКэш\tРазброс\tБез кэша\tРазброс\tОтветы\tПодмена\tИтог");
   EXPECT_NE(clipboard.text.find("Slow\t127.0.0.4\t40 ms\t"), std::string::npos) << clipboard.text;
+}
+
+TEST_F(BenchForm, ProgressReachesTheWindowAtAReadingPaceNotPerQuery) {
+  // 60 addresses answering after 1..60 ms: 600 queries over about a second of the
+  // run's clock, with the window handling its messages all along. Each query takes a
+  // little real time, so that the window keeps up with a hand-over per query if the
+  // run sent one.
+  auto& list = *main->DnsTest().ListViewDNS;
+  list.Clear();
+  net.responders.clear();
+  for (int i = 0; i < 30; ++i) {
+    const std::string a = "127.0.1." + std::to_string(2 * i + 1), b = "127.0.1." + std::to_string(2 * i + 2);
+    list.AddRow({"Server " + std::to_string(i), {a, b, "0", "0"}});
+    for (const std::string& address : {a, b}) {
+      const uint64_t us = 1000u * std::stoul(address.substr(8));
+      net.responders[address] = [us](const Message& q, int) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return std::vector<Reply>{{us, AnswerTo(q)}};
+      };
+    }
+  }
+  const uint64_t began = micro.us;
+  form->ButtonBenchStartClick();
+  WaitForWorkers();
+  const double run_ms = static_cast<double>(micro.us - began) / 1000.0;
+  ASSERT_EQ(form->Results().size(), 60u);
+  EXPECT_GT(run_ms, 500.0);
+  // At most one progress update per 40 ms of the run, plus the first one and the results.
+  EXPECT_LE(host.wakes.load(), run_ms / 40 + 2) << "over " << run_ms << " ms";
+  EXPECT_GE(host.wakes.load(), 2) << "progress shows while the run goes";
+  EXPECT_EQ(form->ProgressBarBench->Max(), 600);
+  EXPECT_EQ(form->ProgressBarBench->Position(), 600);
 }
 
 TEST_F(BenchForm, StopEndsTheRunAndKeepsTheWindowUsable) {

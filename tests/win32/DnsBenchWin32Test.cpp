@@ -7,10 +7,13 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 
 #include "app/MainForm.h"
 #include "dnsbench/DnsBenchForm.h"
+#include "dnsbench/DnsMessage.h"
 #include "platform/win32/Win32DnsTransport.h"
 #include "theme/WindowsDarkMode.h"
 #include "ui/win32/FormPeer.h"
@@ -168,6 +171,57 @@ TEST_F(DnsBenchWin32, RanksTheRespondersFlagsTheHijackerAndAppliesTheChoice) {
   EXPECT_EQ(key->ReadString("NameServer").value_or("(none)"), "10.9.9.9,10.9.9.8");
   key.reset();
   EXPECT_TRUE(real.registry.DeleteKey(platform::RegRoot::LocalMachine, card_key, platform::reg_access::kWow64_64Key));
+}
+
+// The Winsock transport on its own: more queries at once than one wait can watch, each
+// answer on the socket of its own query; a closed port (an ICMP reply) neither ends
+// the wait with a false answer nor holds up an answer on another socket.
+TEST(DnsTransportWin32, MatchesManyAnswersToTheirSocketsAndSurvivesAClosedPort) {
+  bool have_script = false;
+  std::string status = RespondersStatus(have_script);
+  if (!have_script) GTEST_SKIP() << "needs the DNS responders of scripts/wine-ctest.sh";
+  ASSERT_EQ(status, "");
+  platform::win32::Win32DnsTransport transport;
+  auto query = [](uint16_t id) { return *dnsbench::EncodeQuery(id, "www.velmora.test", dnsbench::kTypeA); };
+  auto id_of = [](const std::vector<uint8_t>& data) { return data.size() < 2 ? -1 : data[0] << 8 | data[1]; };
+
+  for (int batch : {80, 10}) {  // beyond 64 sockets, then within
+    std::map<int, uint16_t> sent;  // socket -> id
+    for (int i = 0; i < batch; ++i) {
+      std::string error;
+      int socket = transport.Open("127.0.0.21", 47053, error);
+      ASSERT_GE(socket, 0) << error;
+      const auto id = static_cast<uint16_t>(0x4000 + batch * 100 + i);
+      ASSERT_TRUE(transport.Send(socket, query(id), error)) << error;
+      sent[socket] = id;
+    }
+    std::set<int> answered;
+    while (answered.size() < sent.size()) {
+      auto datagram = transport.Receive(3000000);
+      ASSERT_TRUE(datagram) << answered.size() << " of " << batch << " answered";
+      ASSERT_TRUE(sent.count(datagram->socket));
+      EXPECT_EQ(id_of(datagram->data), sent[datagram->socket]) << "answer on another query's socket";
+      EXPECT_EQ(datagram->from_address, "127.0.0.21");
+      EXPECT_EQ(datagram->from_port, 47053);
+      EXPECT_TRUE(answered.insert(datagram->socket).second) << "one answer per query";
+    }
+    for (const auto& [socket, id] : sent) transport.Close(socket);
+  }
+
+  std::string error;
+  int closed = transport.Open("127.0.0.21", 47054, error);  // nobody listens there
+  int open = transport.Open("127.0.0.21", 47053, error);
+  ASSERT_GE(closed, 0);
+  ASSERT_GE(open, 0);
+  ASSERT_TRUE(transport.Send(closed, query(1), error));
+  ASSERT_TRUE(transport.Send(open, query(2), error));
+  auto datagram = transport.Receive(3000000);
+  ASSERT_TRUE(datagram);
+  EXPECT_EQ(datagram->socket, open);
+  EXPECT_EQ(id_of(datagram->data), 2);
+  EXPECT_FALSE(transport.Receive(300000)) << "nothing more comes: the closed port only times out";
+  transport.Close(closed);
+  transport.Close(open);
 }
 
 }  // namespace

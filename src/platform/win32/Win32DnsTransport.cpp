@@ -7,6 +7,7 @@
 
 #include "platform/win32/Win32DnsTransport.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/win32/Wide.h"
@@ -16,6 +17,7 @@ namespace platform::win32 {
 
 struct Win32DnsTransport::Socket {
   SOCKET s = INVALID_SOCKET;
+  HANDLE readable = nullptr;  // set when a datagram (or an error) arrives
   std::string address;  // as given to Open
   uint16_t port = 0;
   sockaddr_storage peer{};
@@ -67,8 +69,68 @@ bool Win32DnsTransport::Start() {
 }
 
 Win32DnsTransport::~Win32DnsTransport() {
-  for (auto& [handle, socket] : sockets_) closesocket(socket->s);
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    helper_.join();
+  }
+  for (auto& [handle, socket] : sockets_) Discard({socket->s, socket->readable});
+  for (const Spare& spare : spares_) Discard(spare);
+  for (const Spare& spare : to_close_) Discard(spare);
   if (started_) WSACleanup();
+}
+
+// A datagram socket of the family with its event: auto-reset, so that the wait that
+// reports it also clears it, and set by the system when a datagram (or an error)
+// arrives. Waiting on the events wakes at once, where select() may wake some
+// milliseconds late (as under Wine), which would count against the server. This also
+// makes the socket non-blocking. It is not bound: its first datagram out gives it a
+// fresh port, as for any client, and costs no call of its own.
+std::optional<Win32DnsTransport::Spare> Win32DnsTransport::Make(int family, std::string& error) {
+  Spare made{socket(family, SOCK_DGRAM, IPPROTO_UDP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  if (made.s != INVALID_SOCKET && made.event && WSAEventSelect(made.s, made.event, FD_READ) == 0) return made;
+  error = made.event || made.s == INVALID_SOCKET ? WsaText(WSAGetLastError()) : SystemErrorText(GetLastError());
+  Discard(made);
+  return std::nullopt;
+}
+
+void Win32DnsTransport::Discard(const Spare& spare) {
+  if (spare.s != INVALID_SOCKET) closesocket(spare.s);
+  if (spare.event) CloseHandle(spare.event);
+}
+
+// Makes IPv4 sockets ahead and closes the used ones, on a thread of its own: each of
+// those calls costs a round trip to the system's socket layer (a long one under Wine),
+// which would otherwise hold up the measuring thread between an answer and the next
+// query.
+void Win32DnsTransport::Helper() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    wake_.wait(lock, [&] { return stopping_ || !to_close_.empty() || (!spares_failed_ && spares_.size() < kSpares); });
+    if (stopping_) break;
+    std::vector<Spare> closing;
+    closing.swap(to_close_);
+    size_t wanted = spares_failed_ ? 0 : kSpares - std::min(kSpares, spares_.size());
+    lock.unlock();
+    for (const Spare& spare : closing) Discard(spare);
+    std::vector<Spare> made;
+    bool failed = false;
+    std::string error;
+    for (size_t i = 0; i < wanted; ++i) {
+      auto spare = Make(AF_INET, error);
+      if (!spare) {
+        failed = true;  // Open makes its own and reports why
+        break;
+      }
+      made.push_back(*spare);
+    }
+    lock.lock();
+    spares_.insert(spares_.end(), made.begin(), made.end());
+    spares_failed_ = spares_failed_ || failed;
+  }
 }
 
 bool Win32DnsTransport::HasIpv6() {
@@ -95,20 +157,20 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
     error = "not a numeric address";
     return -1;
   }
-  socket_->s = socket(socket_->peer.ss_family, SOCK_DGRAM, IPPROTO_UDP);
-  if (socket_->s == INVALID_SOCKET) {
-    error = WsaText(WSAGetLastError());
-    return -1;
+  std::optional<Spare> made;
+  if (socket_->peer.ss_family == AF_INET) {
+    std::lock_guard lock(mutex_);
+    if (!helper_.joinable()) helper_ = std::thread([this] { Helper(); });
+    if (!spares_.empty()) {
+      made = spares_.back();
+      spares_.pop_back();
+    }
   }
-  // Connected: the system picks a fresh source port and passes on only datagrams from
-  // the server's address and port.
-  if (connect(socket_->s, reinterpret_cast<sockaddr*>(&socket_->peer), socket_->peer_length) != 0) {
-    error = WsaText(WSAGetLastError());
-    closesocket(socket_->s);
-    return -1;
-  }
-  u_long nonblocking = 1;
-  ioctlsocket(socket_->s, FIONBIO, &nonblocking);
+  wake_.notify_one();
+  if (!made) made = Make(socket_->peer.ss_family, error);
+  if (!made) return -1;
+  socket_->s = made->s;
+  socket_->readable = made->event;
   socket_->address = address;
   socket_->port = port;
   int handle = next_++;
@@ -122,7 +184,9 @@ bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::
     error = "socket not open";
     return false;
   }
-  int sent = send(it->second->s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0);
+  const Socket& target = *it->second;
+  int sent = sendto(target.s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0,
+                    reinterpret_cast<const sockaddr*>(&target.peer), target.peer_length);
   if (sent != static_cast<int>(data.size())) {
     error = WsaText(WSAGetLastError());
     return false;
@@ -130,57 +194,79 @@ bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::
   return true;
 }
 
+std::optional<DnsDatagram> Win32DnsTransport::ReadFrom(int handle, Socket& socket) {
+  uint8_t buffer[65536];
+  sockaddr_storage from{};
+  int from_length = sizeof from;
+  int got = recvfrom(socket.s, reinterpret_cast<char*>(buffer), sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                     &from_length);
+  if (got < 0) {
+    // WSAECONNRESET: the server's port is closed (an ICMP reply). The query just times
+    // out; the socket is not watched any more.
+    if (WSAGetLastError() != WSAEWOULDBLOCK) socket.failed = true;
+    return std::nullopt;
+  }
+  DnsDatagram datagram;
+  datagram.socket = handle;
+  datagram.data.assign(buffer, buffer + got);
+  if (SameAddress(from, socket.peer)) {
+    datagram.from_address = socket.address;
+    datagram.from_port = socket.port;
+  } else {
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* raw = from.ss_family == AF_INET
+                          ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(from).sin_addr)
+                          : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(from).sin6_addr);
+    inet_ntop(from.ss_family, raw, text, sizeof text);
+    datagram.from_address = text;
+    datagram.from_port = ntohs(from.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(from).sin_port
+                                                         : reinterpret_cast<sockaddr_in6&>(from).sin6_port);
+  }
+  return datagram;
+}
+
 std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
   const ULONGLONG end = GetTickCount64() + (timeout_us + 999) / 1000;
+  std::vector<std::pair<int, Socket*>> watched;
+  std::vector<HANDLE> events;
   while (true) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    int watched = 0;
+    watched.clear();
     for (auto& [handle, socket] : sockets_)
-      if (!socket->failed && watched < FD_SETSIZE) {
-        FD_SET(socket->s, &readable);
-        ++watched;
-      }
+      if (!socket->failed) watched.emplace_back(handle, socket.get());
     ULONGLONG now = GetTickCount64();
     uint64_t left_us = now >= end ? 0 : (end - now) * 1000;
     if (left_us > timeout_us) left_us = timeout_us;
-    if (watched == 0) {
+    if (watched.empty()) {
       if (left_us) Sleep(static_cast<DWORD>((left_us + 999) / 1000));
       return std::nullopt;
     }
-    timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
-    int ready = select(0, &readable, nullptr, nullptr, &tv);
-    if (ready <= 0) return std::nullopt;
-    for (auto& [handle, socket] : sockets_) {
-      if (socket->failed || !FD_ISSET(socket->s, &readable)) continue;
-      uint8_t buffer[65536];
-      sockaddr_storage from{};
-      int from_length = sizeof from;
-      int got = recvfrom(socket->s, reinterpret_cast<char*>(buffer), sizeof buffer, 0,
-                         reinterpret_cast<sockaddr*>(&from), &from_length);
-      if (got < 0) {
-        // WSAECONNRESET: the server's port is closed (an ICMP reply). The query just
-        // times out; the socket is not watched any more.
-        if (WSAGetLastError() != WSAEWOULDBLOCK) socket->failed = true;
-        continue;
+    if (watched.size() <= MAXIMUM_WAIT_OBJECTS) {
+      // The wait reports the first set event of the list; starting the list at another
+      // socket each time keeps a burst of answers from always favouring the same ones.
+      std::rotate(watched.begin(), watched.begin() + static_cast<std::ptrdiff_t>(rotation_++ % watched.size()),
+                  watched.end());
+      events.clear();
+      for (const auto& w : watched) events.push_back(w.second->readable);
+      DWORD ready = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
+                                           static_cast<DWORD>((left_us + 999) / 1000));
+      if (ready >= WAIT_OBJECT_0 + events.size()) return std::nullopt;  // timed out (or failed)
+      // The wait has cleared the event; a datagram that is still queued after the read
+      // sets it again.
+      auto [handle, socket] = watched[ready - WAIT_OBJECT_0];
+      if (auto datagram = ReadFrom(handle, *socket)) return datagram;
+    } else {
+      // More sockets than one wait can watch: select() over them all.
+      fd_set readable;
+      FD_ZERO(&readable);
+      for (size_t i = 0; i < watched.size() && i < FD_SETSIZE; ++i) FD_SET(watched[i].second->s, &readable);
+      timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
+      int ready = select(0, &readable, nullptr, nullptr, &tv);
+      if (ready <= 0) return std::nullopt;
+      for (auto [handle, socket] : watched) {
+        if (!FD_ISSET(socket->s, &readable)) continue;
+        ResetEvent(socket->readable);
+        if (auto datagram = ReadFrom(handle, *socket)) return datagram;
       }
-      DnsDatagram datagram;
-      datagram.socket = handle;
-      datagram.data.assign(buffer, buffer + got);
-      if (SameAddress(from, socket->peer)) {
-        datagram.from_address = socket->address;
-        datagram.from_port = socket->port;
-      } else {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void* raw = from.ss_family == AF_INET
-                              ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(from).sin_addr)
-                              : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(from).sin6_addr);
-        inet_ntop(from.ss_family, raw, text, sizeof text);
-        datagram.from_address = text;
-        datagram.from_port = ntohs(from.ss_family == AF_INET ? reinterpret_cast<sockaddr_in&>(from).sin_port
-                                                             : reinterpret_cast<sockaddr_in6&>(from).sin6_port);
-      }
-      return datagram;
     }
     if (GetTickCount64() >= end) return std::nullopt;
   }
@@ -189,8 +275,17 @@ std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
 void Win32DnsTransport::Close(int handle) {
   auto it = sockets_.find(handle);
   if (it == sockets_.end()) return;
-  closesocket(it->second->s);
+  const Spare used{it->second->s, it->second->readable};
   sockets_.erase(it);
+  if (helper_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      to_close_.push_back(used);
+    }
+    wake_.notify_one();
+  } else {
+    Discard(used);
+  }
 }
 
 bool Win32Clipboard::SetText(const std::string& text) {

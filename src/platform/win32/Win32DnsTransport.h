@@ -1,7 +1,13 @@
 // UDP sockets for timing DNS servers (Winsock), and the clipboard.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include <optional>
 #include <memory>
 
 #include "platform/Clipboard.h"
@@ -21,10 +27,28 @@ class Win32DnsTransport : public platform::DnsTransport {
 
  private:
   struct Socket;
+  // A socket with its event, not yet used: its first datagram gives it a fresh port.
+  struct Spare {
+    uintptr_t s;   // SOCKET
+    void* event;   // HANDLE
+  };
+  static constexpr size_t kSpares = 8;
   bool Start();
+  std::optional<DnsDatagram> ReadFrom(int handle, Socket& socket);
+  static std::optional<Spare> Make(int family, std::string& error);
+  static void Discard(const Spare& spare);
+  void Helper();
   bool started_ = false;
   int next_ = 1;
+  size_t rotation_ = 0;
   std::map<int, std::unique_ptr<Socket>> sockets_;
+  // The helper thread's share, under mutex_: spare IPv4 sockets and used ones to close.
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<Spare> spares_, to_close_;
+  bool spares_failed_ = false;
+  bool stopping_ = false;
+  std::thread helper_;
 };
 
 class Win32Clipboard : public platform::Clipboard {

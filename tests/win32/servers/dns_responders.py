@@ -13,9 +13,19 @@ Names: "-nx." in a name means it cannot exist (no such name); anything else gets
 192.0.2.53. Writes WORKDIR/dns-ready holding "ok", or "error: ..." when something
 could not listen (dnsmasq included), so the test fails with the reason.
 
+With --latencies instead: COUNT responders on 127.0.1.1 onwards (default 60) that always
+answer, each after a set latency of its own, spread evenly over 2..40 ms and mixed so
+that neighbouring addresses differ. They are written to WORKDIR/dns-latencies as
+"address milliseconds" lines before WORKDIR/dns-ready says "ok". When ended (SIGTERM)
+they write WORKDIR/dns-lateness: how much later than set their replies went out. One thread serves them
+all from a single select loop, so no reply waits for another's lock or sleep.
+
 Usage: dns_responders.py WORKDIR
+       dns_responders.py --latencies WORKDIR [COUNT]
 """
+import heapq
 import os
+import select
 import signal
 import socket
 import struct
@@ -79,7 +89,77 @@ def serve(address, behaviour):
     threading.Thread(target=loop, daemon=True).start()
 
 
+def latency_ms(index, count, low=2.0, high=40.0):
+    # A step that shares no factor with the count visits every slot of the spread once.
+    step = next(k for k in (7, 11, 13, 17, 19, 23, 1) if count % k)
+    slot = index * step % count
+    return low + (high - low) * slot / max(1, count - 1)
+
+
+def serve_latencies(work, count):
+    ready = os.path.join(work, "dns-ready")
+    sockets = {}
+    try:
+        for i in range(count):
+            address = "127.0.%d.%d" % (1 + i // 250, 1 + i % 250)
+            s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 20)
+            s.bind((address, PORT))
+            s.setblocking(False)
+            sockets[s] = (address, latency_ms(i, count))
+    except OSError as e:
+        with open(ready, "w") as f:
+            f.write("error: %s" % e)
+        return
+    with open(os.path.join(work, "dns-latencies"), "w") as f:
+        for address, ms in sockets.values():
+            f.write("%s %.3f\n" % (address, ms))
+    with open(ready, "w") as f:
+        f.write("ok")
+    due = []  # (time to send, sequence, socket, reply, peer)
+    sequence = 0
+    watched = list(sockets)
+    late = []  # how much later than set each reply went out, in ms
+
+    def report(*_):
+        # On the way out: how punctual the replies were, for the benchmark's notes.
+        with open(os.path.join(work, "dns-lateness"), "w") as f:
+            late.sort()
+            if late:
+                f.write("%d replies, later than set by median %.2f ms, worst %.2f ms\n"
+                        % (len(late), late[len(late) // 2], late[-1]))
+        sys.exit(0)
+
+    signal.signal(signal.SIGTERM, report)
+    while True:
+        now = time.monotonic()
+        while due and due[0][0] <= now:
+            at, _, s, reply, peer = heapq.heappop(due)
+            s.sendto(reply, peer)
+            late.append((time.monotonic() - at) * 1000.0)
+        timeout = max(0.0, due[0][0] - time.monotonic()) if due else None
+        readable, _, _ = select.select(watched, [], [], timeout)
+        for s in readable:
+            while True:
+                try:
+                    data, peer = s.recvfrom(4096)
+                except BlockingIOError:
+                    break
+                arrived = time.monotonic()
+                try:
+                    reply = answer(data, "fast")
+                except Exception:
+                    continue
+                sequence += 1
+                heapq.heappush(due, (arrived + sockets[s][1] / 1000.0, sequence, s, reply, peer))
+
+
 def main():
+    if sys.argv[1] == "--latencies":
+        work = sys.argv[2]
+        os.makedirs(work, exist_ok=True)
+        serve_latencies(work, int(sys.argv[3]) if len(sys.argv) > 3 else 60)
+        return
     # Stopped with SIGTERM (the test script's exit trap): end through the finally
     # below, so dnsmasq ends too instead of outliving the run.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
