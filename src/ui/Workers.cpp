@@ -101,7 +101,14 @@ int WorkerLink::Running(const std::string& name) const {
 }
 
 void Workers::RunHandovers() {
-  for (;;) {
+  // Only the hand-overs waiting now: a worker that posts as fast as they run would
+  // otherwise keep the UI thread here for good. Each later one has a wake of its own.
+  size_t waiting;
+  {
+    std::lock_guard lock(hub_->mutex);
+    waiting = hub_->pending.size();
+  }
+  for (; waiting > 0; --waiting) {
     std::shared_ptr<WorkerLink::Hub::Handover> next;
     {
       std::lock_guard lock(hub_->mutex);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
 #include <stdexcept>
@@ -86,6 +87,25 @@ TEST(Workers, HandOversRunInOrderAndErrorsReachTheWorker) {
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
   EXPECT_TRUE(error_seen);
   EXPECT_EQ(app.GetWorkers().Running("RepairThread"), 0);
+}
+
+// A run of hand-overs takes those waiting when it begins: one posted meanwhile (here a
+// hand-over that posts the next, as a worker posting as fast as they run would) waits
+// for the next run, so the UI thread gets back to its messages in between.
+TEST(Workers, ARunOfHandOversEndsWithThoseWaitingWhenItBegan) {
+  fakes::HeadlessHost host;
+  ui::Application app(host);
+  ui::WorkerLink link = app.GetWorkers().Link();
+  int runs = 0;
+  std::function<void()> again = [&] {
+    if (++runs < 1000) link.Post(again);
+  };
+  ASSERT_TRUE(link.Post(again));
+  ASSERT_TRUE(link.Post([&] { runs += 10; }));
+  app.RunHandovers();
+  EXPECT_EQ(runs, 11);
+  app.RunHandovers();
+  EXPECT_EQ(runs, 12);
 }
 
 TEST(Workers, OnTheUiThreadAHandOverRunsAtOnceUntilTheWindowsAreGone) {
