@@ -85,9 +85,7 @@ run_part lists wine_run "$root/build/win64/velmora_listbench.exe" 10000 20000
 run_part figures wine_run "$root/build/win64/velmora_figures_bench.exe" "${BENCH_RUNS:-7}"
 english="Z:$(realpath resources/Language/English.ini | tr / '\\')"
 run_part translation wine_run "$root/build/win64/velmora_translation_bench.exe" "$english" "${BENCH_RUNS:-7}"
-if [ -x scripts/bench-dns.sh ] || [ -f scripts/bench-dns.sh ]; then
-  run_part dnsbench bash scripts/bench-dns.sh
-fi
+run_part dnsbench bash scripts/bench-dns.sh
 
 echo
 echo "| figure | value | reference in the same run | goal |"

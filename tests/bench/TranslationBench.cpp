@@ -2,7 +2,7 @@
 // (with their real windows made by the Win32 peers) from the English file, and from
 // the same file grown by 1x, 3x and 7x its size in keys no window has, so the cost per
 // entry shows. Prints the minimum and median of several runs for each size. Not a
-// test: nothing here passes or fails; scripts/bench-translation.sh runs it under Wine.
+// test: nothing here passes or fails; scripts/bench.sh runs it under Wine for its table.
 //
 // Usage: velmora_translation_bench ENGLISH.ini [runs]
 #include <windows.h>
