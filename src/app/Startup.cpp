@@ -22,7 +22,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
 
   TForm1* main = hooks.create_main ? hooks.create_main(app, services)
                                    : app.CreateForm<TForm1>(services);
-  app.CreateForm<TForm10>(services, hooks.updater);
+  TForm10* updater = app.CreateForm<TForm10>(services, hooks.updater);
   app.CreateForm<TForm8>(services);
   if (hooks.dnsbench) app.CreateForm<dnsbench::TFormDnsBench>(*main, *hooks.dnsbench);
 
@@ -31,6 +31,9 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
   main->globload();
 
   if (main->IsWindows10Or11()) {
+    // Runs once the message loop has shown the main window: an update offer that came
+    // in during start-up is made then, in the chosen language.
+    app.GetWorkers().Link().Post([updater] { updater->StartupFinished(); });
     app.Run();
     if (app.GetWorkers().Running() > 0 && hooks.end_process_now) hooks.end_process_now();
   } else {

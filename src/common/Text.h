@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ bool IsSupportedAnsiCodePage(unsigned code_page);
 std::string AnsiToUtf8(std::string_view bytes, unsigned code_page);
 // UTF-8 to bytes in `code_page`; characters the code page cannot hold become '?'.
 std::string Utf8ToAnsi(std::string_view utf8, unsigned code_page);
+
+// UTF-8 to bytes in the OEM code page `code_page` (437 or 866; any code page for
+// plain ASCII); nullopt when a character cannot be written in it exactly.
+std::optional<std::string> Utf8ToOem(std::string_view utf8, unsigned code_page);
 
 // ---- Files -------------------------------------------------------------------
 

@@ -27,6 +27,14 @@ struct HttpSettings {
   uint32_t connect_timeout_ms = 0;
   uint32_t read_timeout_ms = 0;
   bool follow_redirects = true;
+  // False: a redirect from an https address to an http one fails the request.
+  bool allow_https_to_http = true;
+  // The most bytes a body may have; a longer one (or a longer announced length) fails
+  // the request. 0: no bound.
+  uint64_t max_body_bytes = 0;
+  // The whole request, from connecting to the body's last byte, ends within this
+  // time however slowly the server answers. 0: no bound beyond the ones above.
+  uint32_t total_timeout_ms = 0;
   // Value of an Authorization header sent with every request; empty: none.
   std::string authorization;
 };

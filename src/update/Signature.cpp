@@ -112,6 +112,16 @@ std::optional<platform::P256RawSignature> DerSignatureToRaw(const std::vector<ui
   return raw;
 }
 
+std::vector<uint8_t> ReleaseSignedBytes(std::string_view version, std::string_view file_name,
+                                        std::string_view data) {
+  std::string head = "Velmora release " + std::string(version) + " " + std::string(file_name) + "\n";
+  std::vector<uint8_t> bytes;
+  bytes.reserve(head.size() + data.size());
+  bytes.insert(bytes.end(), head.begin(), head.end());
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
 bool VerifyReleaseSignature(platform::SignatureVerifier& verifier, std::string_view public_key,
                             const std::vector<uint8_t>& data, const std::vector<uint8_t>& signature) {
   std::optional<platform::P256PublicPoint> key = ParsePublicKey(public_key);

@@ -50,15 +50,6 @@ int CompareMagnitudes(std::string_view a, std::string_view b) {
   return c > 0 ? 1 : (c < 0 ? -1 : 0);
 }
 
-std::string Trim(const std::string& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && IsBlank(text[first])) ++first;
-  while (last > first && IsBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
 platform::HttpSettings CommonSettings(const ProxyChoice& proxy) {
   platform::HttpSettings settings;
   settings.tls_versions = platform::kTls12;
@@ -72,6 +63,7 @@ platform::HttpSettings CommonSettings(const ProxyChoice& proxy) {
   settings.user_agent = kUserAgent;
   settings.accept = kAccept;
   settings.follow_redirects = true;
+  settings.allow_https_to_http = false;
   settings.authorization = kEmptyBasicAuth;
   return settings;
 }
@@ -130,27 +122,11 @@ platform::HttpSettings VersionRequestSettings(const ProxyChoice& proxy) {
   return settings;
 }
 
-platform::HttpSettings DownloadSettings(const ProxyChoice& proxy) { return CommonSettings(proxy); }
-
-bool FetchServerVersion(platform::Http& http, const platform::HttpSettings& settings,
-                        const std::vector<std::string>& servers, bool portable,
-                        const SignatureCheck& check, ServerVersion& result) {
-  for (const std::string& server : servers) {
-    const std::string folder = server + GetUpdateBaseName() + "/";
-    // A new client for every server.
-    std::unique_ptr<platform::HttpClient> client = http.CreateClient(settings);
-    platform::HttpResponse reply = client->Get(folder + "version.txt");
-    if (!reply.ok || reply.status != 200) continue;
-    std::string version = Trim(reply.body);
-    if (version.empty()) continue;
-    platform::HttpResponse signature = client->Get(folder + "version.txt.sig");
-    if (!signature.ok || signature.status != 200) continue;
-    if (!check || !check(Bytes(reply.body), Bytes(signature.body))) continue;
-    result.version = version;
-    result.download_url = folder + (portable ? GetZipFileName() : GetSetupFileName());
-    return true;
-  }
-  return false;
+platform::HttpSettings DownloadSettings(const ProxyChoice& proxy) {
+  platform::HttpSettings settings = CommonSettings(proxy);
+  settings.connect_timeout_ms = 3000;
+  settings.read_timeout_ms = 30000;
+  return settings;
 }
 
 std::string InstallerParameters(const std::string& selected_language) {
@@ -165,34 +141,74 @@ std::string UpdateScriptName(const platform::LocalTime& now) {
   return name;
 }
 
+namespace {
+
+// A path as a batch file must spell it: "%" would start a variable.
+std::string BatchText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
+}
+
+// A text inside single quotes of PowerShell.
+std::string PowerShellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+}  // namespace
+
 std::string PortableUpdateScript(const std::string& program_dir, const std::string& exe_name,
-                                 const std::string& zip_name) {
-  const std::string lines[19] = {
+                                 const std::string& zip_path, const std::string& system_folder) {
+  const std::string dir = BatchText(program_dir), exe = BatchText(exe_name), zip = BatchText(zip_path),
+                    tools = BatchText(system_folder);
+  // Entries are unpacked one by one; an entry that leaves the folder or cannot be
+  // written is listed, and the script then keeps the archive.
+  const std::string extract =
+      "$ErrorActionPreference = 'Stop'; Add-Type -AssemblyName System.IO.Compression.FileSystem; "
+      "$failed = @(); $zip = [System.IO.Compression.ZipFile]::OpenRead(" +
+      BatchText(PowerShellQuoted(zip_path)) +
+      "); try { foreach ($entry in $zip.Entries) { $target = $entry.FullName; "
+      "if ($target.Contains('..') -or [System.IO.Path]::IsPathRooted($target)) { $failed += $target; continue }; "
+      "try { if (-not $entry.Name) { [System.IO.Directory]::CreateDirectory($target) | Out-Null } else { "
+      "$parent = [System.IO.Path]::GetDirectoryName($target); "
+      "if ($parent) { [System.IO.Directory]::CreateDirectory($parent) | Out-Null }; "
+      "[System.IO.Compression.ZipFileExtensions]::ExtractToFile($entry, $target, $true) } } "
+      "catch { $failed += $target } } } finally { $zip.Dispose() }; "
+      "if ($failed.Count -gt 0) { $failed | Set-Content -Encoding UTF8 'Velmora-update-errors.txt'; "
+      "$failed | ForEach-Object { Write-Host ('Not extracted: ' + $_) }; exit 1 }; "
+      "Write-Host 'Extraction complete'; exit 0";
+  const std::string lines[] = {
       "@echo off",
-      "cd /d \"" + program_dir + "\"",
+      "cd /d \"" + dir + "\" || exit /b 1",
       "",
       "echo Killing app...",
-      "taskkill /F /IM \"" + exe_name + "\" >nul 2>&1",
-      "timeout /t 2 >nul",
+      "\"" + tools + "taskkill.exe\" /F /IM \"" + exe + "\" >nul 2>&1",
+      "\"" + tools + "timeout.exe\" /t 2 /nobreak >nul",
       "",
       "echo Extracting...",
-      "powershell -Command \"Add-Type -AssemblyName System.IO.Compression.FileSystem; $zip = "
-      "[System.IO.Compression.ZipFile]::OpenRead('" +
-          zip_name +
-          "'); foreach ($entry in $zip.Entries) { $target = $entry.FullName; if (-not $entry.Name) { "
-          "[System.IO.Directory]::CreateDirectory($target) | Out-Null; } else { try { "
-          "[System.IO.Compression.ZipFileExtensions]::ExtractToFile($entry, $target, $true) } catch { "
-          "Write-Host ('Skipping: ' + $entry.FullName) } } }; $zip.Dispose(); Write-Host 'Extraction "
-          "complete'\"",
+      "\"" + tools + "WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -ExecutionPolicy Bypass -Command \"" +
+          extract + "\"",
+      "if errorlevel 1 goto kept",
       "",
       "echo Deleting ZIP...",
-      "del \"" + zip_name + "\"",
+      "del \"" + zip + "\"",
+      "goto started",
       "",
+      ":kept",
+      "echo Some entries were not extracted (Velmora-update-errors.txt); the archive stays: \"" + zip + "\"",
+      "",
+      ":started",
       "echo Starting app...",
-      "start \"\" \"" + exe_name + "\"",
-      "",
+      "start \"\" \"" + exe + "\"",
       "echo Done",
-      "timeout /t 2 >nul",
       "del \"%~f0\"",
   };
   std::string script;

@@ -3,7 +3,6 @@
 // parameters and the portable copy's update script.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,38 +40,31 @@ struct ProxyChoice {
   int port = 0;
 };
 
-// The version request: TLS 1.2 only with certificate checks, the proxy, redirects,
-// the browser user agent and Accept header, 3 s to connect and 5 s to read, and an
-// empty basic-authentication header.
+// The version request: TLS 1.2 only with certificate checks, the proxy, redirects
+// (never from https to http), the browser user agent and Accept header, 3 s to
+// connect and 5 s to read, and an empty basic-authentication header.
 platform::HttpSettings VersionRequestSettings(const ProxyChoice& proxy);
-// The download: the same without time-outs.
+// The download: the same, with 30 s to read a piece.
 platform::HttpSettings DownloadSettings(const ProxyChoice& proxy);
-
-// Checks a file fetched from an update server against its signature file's bytes.
-using SignatureCheck =
-    std::function<bool(const std::vector<uint8_t>& data, const std::vector<uint8_t>& signature)>;
 
 struct ServerVersion {
   std::string version;       // the trimmed text of version.txt
   std::string download_url;  // the archive (portable) or the installer (installed)
 };
 
-// Asks each server in turn for version.txt and its signature; the first signed,
-// non-empty answer wins. A server that fails, answers anything but 200, sends an
-// empty file or a file whose signature does not match is passed over. False when no
-// server gave an answer.
-bool FetchServerVersion(platform::Http& http, const platform::HttpSettings& settings,
-                        const std::vector<std::string>& servers, bool portable,
-                        const SignatureCheck& check, ServerVersion& result);
-
 // Parameters of the installer for a quick installation.
 std::string InstallerParameters(const std::string& selected_language);
 
 // "update_" + hhnnss + ".bat".
 std::string UpdateScriptName(const platform::LocalTime& now);
-// The 19 lines of the portable copy's update script, each ended by CR LF, as UTF-8
-// (written in the system's ANSI code page). `program_dir` ends in "\".
+// The portable copy's update script, each line ended by CR LF, as UTF-8 (written in
+// the command processor's OEM code page). It changes to `program_dir` (ending in "\")
+// or stops, ends the program, unpacks the archive `zip_path` over the folder, deletes
+// the archive only when every entry was unpacked (else it keeps it and lists the
+// entries that failed in "Velmora-update-errors.txt" in the program folder), and
+// starts the program again. The system's tools are named by their full paths in
+// `system_folder` (ending in "\").
 std::string PortableUpdateScript(const std::string& program_dir, const std::string& exe_name,
-                                 const std::string& zip_name);
+                                 const std::string& zip_path, const std::string& system_folder);
 
 }  // namespace update

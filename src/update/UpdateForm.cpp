@@ -1,5 +1,7 @@
 #include "update/UpdateForm.h"
 
+#include <atomic>
+#include <memory>
 #include <stdexcept>
 
 #include "app/Catalogue.h"
@@ -13,7 +15,7 @@
 
 namespace update {
 
-const UpdateMessage kUpdateMessages[14] = {
+const UpdateMessage kUpdateMessages[16] = {
     {"LangNoDownload", "Файлы обновления не загружены!"},
     {"LangDownloadComplet", "Файлы обновления загружены!"},
     {"LangNoUpdate", "Нет обновления"},
@@ -28,6 +30,8 @@ const UpdateMessage kUpdateMessages[14] = {
     {"LangCheckUpdate", "Проверка обновления..."},
     {"LangFailedCheckUpdates", "Не удалось проверить обновления"},
     {"LangConnectionError", "Ошибка соединения"},
+    {"LangNotSigned", "Файлы обновления не подписаны разработчиком"},
+    {"LangNotStarted", "Не удалось запустить обновление:"},
 };
 
 namespace {
@@ -35,12 +39,16 @@ namespace {
 constexpr char kSection[] = "Option";
 constexpr char kScriptFailed[] = "Failed to create update script!";
 
-// Used when the window is made without the desktop services: nothing is ever opened
-// or accepted.
+// Used when the window is made without the desktop services: nothing is ever written,
+// started or accepted.
 class RefusingDesktop : public platform::Desktop {
  public:
-  std::string TempDirectory() override { return {}; }
-  bool ShellOpen(const std::string&, const std::string&, bool) override { return false; }
+  std::unique_ptr<platform::UpdateFolder> CreateUpdateFolder() override { return nullptr; }
+  platform::StartResult Start(const std::string&, const std::string&, bool) override {
+    return {false, "no desktop"};
+  }
+  std::string SystemFolder() override { return {}; }
+  unsigned OemCodePage() override { return 437; }
   void ExitProcessNow() override {}
 };
 class RefusingVerifier : public platform::SignatureVerifier {
@@ -65,18 +73,36 @@ int64_t DivideRounded(int64_t a, int64_t b) {
   return q;
 }
 
-std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-// Carries the download client's progress to the window's events.
+// Hands the transfer's progress to the window without holding up the transfer; once
+// the download it belongs to is over, it asks the transfer to stop.
 class DownloadProgress : public platform::HttpProgress {
  public:
-  explicit DownloadProgress(TForm10& form) : form_(form) {}
-  void WorkBegin(int64_t expected) override { form_.IdHTTP1WorkBegin(expected); }
-  bool Work(int64_t received) override { return form_.IdHTTP1Work(received); }
-  void WorkEnd() override { form_.IdHTTP1WorkEnd(); }
+  DownloadProgress(TForm10& form, ui::WorkerLink link, std::shared_ptr<std::atomic<bool>> stop)
+      : form_(form), link_(std::move(link)), stop_(std::move(stop)) {}
+  void WorkBegin(int64_t expected) override {
+    TForm10* form = &form_;
+    Post([form, expected] { form->IdHTTP1WorkBegin(expected); });
+  }
+  bool Work(int64_t received) override {
+    TForm10* form = &form_;
+    Post([form, received] { form->IdHTTP1Work(received); });
+    return !*stop_ && !link_.Closed();
+  }
+  void WorkEnd() override {
+    TForm10* form = &form_;
+    Post([form] { form->IdHTTP1WorkEnd(); });
+  }
 
  private:
+  void Post(std::function<void()> fn) {
+    std::shared_ptr<std::atomic<bool>> stop = stop_;
+    link_.Post([stop, fn = std::move(fn)] {
+      if (!*stop) fn();
+    });
+  }
   TForm10& form_;
+  ui::WorkerLink link_;
+  std::shared_ptr<std::atomic<bool>> stop_;
 };
 
 }  // namespace
@@ -87,6 +113,8 @@ UpdaterConfig BuildUpdaterConfig() {
 
 TForm10::TForm10(ui::Application& app, app::Services& services, UpdaterPlatform* platform)
     : ui::Form(app, "Form10"), services_(services), platform_(platform ? platform : &RefusingPlatform()) {
+  engine_ = std::make_unique<UpdateEngine>(services_.http, platform_->verifier, platform_->desktop,
+                                           platform_->config.public_key, platform_->config.limits);
   CreateComponents();
 }
 
@@ -191,12 +219,6 @@ std::string TForm10::ProgramFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string TForm10::GetTempDirectory() {
-  std::string folder = platform_->desktop.TempDirectory();
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder;
-}
-
 std::string TForm10::LocalVersion() {
   return common::GetFileVersion(services_.versions, services_.system.ProgramPath());
 }
@@ -205,14 +227,6 @@ ProxyChoice TForm10::LookupProxy() {
   ProxyChoice proxy;
   proxy.found = proxy::GetSystemProxy(services_.registry, proxy.host, proxy.port, proxy.enabled);
   return proxy;
-}
-
-SignatureCheck TForm10::MakeSignatureCheck() {
-  platform::SignatureVerifier* verifier = &platform_->verifier;
-  std::string key = platform_->config.public_key;
-  return [verifier, key](const std::vector<uint8_t>& data, const std::vector<uint8_t>& signature) {
-    return VerifyReleaseSignature(*verifier, key, data, signature);
-  };
 }
 
 // ---- creation, show, close, settings -------------------------------------------
@@ -244,6 +258,7 @@ void TForm10::SaveNastr() {
 }
 
 void TForm10::FormShow() {
+  showing_ = true;
   LabelUpDate->SetCaption("");
   LabelLocalVersion->SetCaption(LocalVersion());
   LabelServerVersion->SetCaption("");
@@ -258,6 +273,7 @@ void TForm10::FormShow() {
 }
 
 void TForm10::FormClose() {
+  showing_ = false;
   LabelUpDate->SetCaption("");
   LabelLocalVersion->SetCaption("");
   LabelServerVersion->SetCaption("");
@@ -278,19 +294,20 @@ void TForm10::CheckBoxForceUpdateClick() {
 
 // ---- the check -------------------------------------------------------------------
 
-void TForm10::Check(bool found, const ServerVersion& fetched, const std::string& local_version) {
-  if (found) {
-    UpdateDownloadUrl = fetched.download_url;
-    UpdateServerVersion = fetched.version;
-    VersionCompareResult = CompareVersions(fetched.version, local_version);
+void TForm10::Check(const CheckResult& result, const std::string& local_version) {
+  if (result.found) {
+    UpdateDownloadUrl = result.server.download_url;
+    UpdateServerVersion = result.server.version;
+    VersionCompareResult = CompareVersions(result.server.version, local_version);
     if (VersionCompareResult == 1)
-      LabelUpDate->SetCaption(Msg("LangUpdateAvailable") + " " + local_version + " ---> " + fetched.version);
+      LabelUpDate->SetCaption(Msg("LangUpdateAvailable") + " " + local_version + " ---> " + result.server.version);
     else
       LabelUpDate->SetCaption(Msg("LangNoUpdate"));
-    LabelServerVersion->SetCaption(fetched.version);
+    LabelServerVersion->SetCaption(result.server.version);
   } else {
     LabelUpDate->SetCaption(Msg("LangFailedCheckUpdates"));
-    LabelServerVersion->SetCaption(Msg("LangConnectionError"));
+    // A server that answered with a file the maker did not sign is no connection error.
+    LabelServerVersion->SetCaption(Msg(result.not_signed ? "LangNotSigned" : "LangConnectionError"));
     VersionCompareResult = 0;
     UpdateDownloadUrl.clear();
     UpdateServerVersion.clear();
@@ -303,16 +320,14 @@ void TForm10::StartCheckThread() {
   ButtonDownload->SetEnabled(false);
   // Everything the worker needs is read here, on the UI thread.
   const std::string local_version = LocalVersion();
-  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy());
+  const ProxyChoice proxy = LookupProxy();
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
-  SignatureCheck check = MakeSignatureCheck();
-  platform::Http* http = &services_.http;
+  UpdateEngine* engine = engine_.get();
   App().GetWorkers().Start("CheckThread", [=, this](const ui::WorkerLink& link) {
-    ServerVersion fetched;
-    bool found = FetchServerVersion(*http, settings, servers, portable, check, fetched);
+    CheckResult result = engine->Check(servers, proxy, portable);
     link.Synchronize([=, this] {
-      Check(found, fetched, local_version);
+      Check(result, local_version);
       if (!CheckBoxForceUpdate->Checked()) {
         ButtonDownload->SetTag(0);
         ButtonDownload->SetEnabled(VersionCompareResult == 1);
@@ -324,31 +339,47 @@ void TForm10::StartCheckThread() {
 
 void TForm10::CheckForUpdatesInBackground() {
   const std::string local_version = LocalVersion();
-  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy());
+  const ProxyChoice proxy = LookupProxy();
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
-  SignatureCheck check = MakeSignatureCheck();
-  platform::Http* http = &services_.http;
+  UpdateEngine* engine = engine_.get();
   App().GetWorkers().Start("UpdateCheckThread", [=, this](const ui::WorkerLink& link) {
-    ServerVersion fetched;
-    bool found = FetchServerVersion(*http, settings, servers, portable, check, fetched);
-    bool newer = found && CompareVersions(fetched.version, local_version) == 1;
+    CheckResult result = engine->Check(servers, proxy, portable);
+    bool newer = result.found && CompareVersions(result.server.version, local_version) == 1;
     link.Synchronize([=, this] {
       UpdateAvailable = newer;
-      BackgroundServerVersion = found ? fetched.version : std::string();
-      BackgroundDownloadUrl = found ? fetched.download_url : std::string();
+      BackgroundServerVersion = result.found ? result.server.version : std::string();
+      BackgroundDownloadUrl = result.found ? result.server.download_url : std::string();
       if (!UpdateAvailable || BackgroundDownloadUrl.empty()) return;
-      const std::string text =
-          Msg("LangUpdateAvailable") + " " + BackgroundServerVersion + "\r\n" + Msg("LangUpdateNow");
-      int answer = App().ShowCaptionedBox(text, App().Title(), ui::kMbYesNo | ui::kMbIconInformation,
-                                          {Msg("LangYes"), Msg("LangNo")});
-      if (answer != ui::kIdYes) return;
-      UpdateDownloadUrl = BackgroundDownloadUrl;
-      UpdateServerVersion = BackgroundServerVersion;
-      QuickStartPending = true;
-      App().ShowModal(*this);
+      // The offer waits until the main window is on screen in the chosen language.
+      if (!startup_finished_) {
+        offer_waiting_ = true;
+        return;
+      }
+      OfferUpdate();
     });
   });
+}
+
+void TForm10::StartupFinished() {
+  startup_finished_ = true;
+  if (!offer_waiting_) return;
+  offer_waiting_ = false;
+  OfferUpdate();
+}
+
+void TForm10::OfferUpdate() {
+  // The window open already (checking, or downloading) is not opened a second time,
+  // and a running download goes on.
+  if (showing_ || Visible() || Downloading()) return;
+  const std::string text = Msg("LangUpdateAvailable") + " " + BackgroundServerVersion + "\r\n" + Msg("LangUpdateNow");
+  int answer = App().ShowCaptionedBox(text, App().Title(), ui::kMbYesNo | ui::kMbIconInformation,
+                                      {Msg("LangYes"), Msg("LangNo")});
+  if (answer != ui::kIdYes || showing_ || Visible() || Downloading()) return;
+  UpdateDownloadUrl = BackgroundDownloadUrl;
+  UpdateServerVersion = BackgroundServerVersion;
+  QuickStartPending = true;
+  App().ShowModal(*this);
 }
 
 void TForm10::QuickStartUpdate() {
@@ -360,7 +391,7 @@ void TForm10::QuickStartUpdate() {
   App().GetWorkers().Start("QuickStartThread", [this](const ui::WorkerLink& link) {
     link.Synchronize([this] {
       try {
-        ButtonDownloadClick();
+        if (!Downloading()) ButtonDownloadClick();
         App().ProcessMessages();
       } catch (...) {
       }
@@ -381,20 +412,19 @@ void TForm10::ReturnToIdle(bool clear_progress) {
 
 void TForm10::ButtonDownloadClick() {
   if (ButtonDownload->Tag() == 1) {
-    // Cancel, also while the first click's transfer is still running below us.
-    try {
-      ReturnToIdle(true);
-      AbortUpdate = true;
-      ProgressBarUpdate->SetPosition(0);
-      LabelUpDate->SetCaption(Msg("LangNoDownload"));
-      services_.files.RemoveFile(GetTempDirectory() + FileNameFromUrl(UpdateDownloadUrl));
-      App().ProcessMessages();
-    } catch (...) {
-    }
+    // Cancel: the window is back at once; the transfer is told to stop and whatever
+    // it still brings is dropped.
+    ++download_number_;
+    if (download_stop_) *download_stop_ = true;
+    ReturnToIdle(true);
+    AbortUpdate = true;
+    LabelUpDate->SetCaption(Msg("LangNoDownload"));
+    App().ProcessMessages();
     return;
   }
 
   AbortUpdate = false;
+  StartError.clear();
   ButtonDownload->SetTag(1);
   ButtonDownload->SetCaption(Msg("LangCancel"));
   ButtonClose->SetEnabled(false);
@@ -402,35 +432,94 @@ void TForm10::ButtonDownloadClick() {
   ProgressBarUpdate->SetVisible(true);
   GroupBoxOption->SetEnabled(false);
 
+  // Everything the worker needs is read here, on the UI thread.
+  const int number = ++download_number_;
   const std::string url = UpdateDownloadUrl;
+  const std::string version = UpdateServerVersion;
   const std::string file_name = FileNameFromUrl(url);
+  const ProxyChoice proxy = LookupProxy();
   const bool portable = Portable();
-  const std::string target = (portable ? ProgramFolder() : GetTempDirectory()) + file_name;
-  bool downloaded = false;
-  try {
-    downloaded = !url.empty() && !GetTempDirectory().empty() && UpdateApp(url, target);
-  } catch (...) {
-    downloaded = false;
-  }
-  if (!downloaded) {
-    // A failed, refused or cancelled download leaves the window ready for another try
-    // and says that nothing was downloaded.
-    ReturnToIdle(true);
-    LabelUpDate->SetCaption(Msg("LangNoDownload"));
-    App().ProcessMessages();
-    return;
-  }
+  const bool quick = CheckBoxQuickUpdate->Checked();
+  const std::string exe_path = services_.system.ProgramPath();
+  const size_t slash = exe_path.find_last_of("\\/");
+  const std::string exe_name = slash == std::string::npos ? exe_path : exe_path.substr(slash + 1);
+  const std::string program_dir = ProgramFolder();
+  const std::string parameters = quick ? InstallerParameters(selected_language_) : std::string();
+  const std::string script_name = UpdateScriptName(services_.clock.Now());
+  UpdateEngine* engine = engine_.get();
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  download_stop_ = stop;
+  App().GetWorkers().Start("DownloadThread", [=, this](const ui::WorkerLink& link) {
+    DownloadProgress progress(*this, link, stop);
+    FetchResult fetched;
+    StagedUpdate staged;
+    try {
+      fetched = engine->Fetch(url, version, proxy, progress);
+      // Portable without the quick option: the archive only goes into the program folder.
+      if (fetched.failure == UpdateFailure::None && !(portable && !quick)) {
+        staged = portable ? engine->StagePortable(file_name, fetched.data, program_dir, exe_name, script_name)
+                          : engine->StageInstaller(file_name, fetched.data, parameters);
+      }
+    } catch (...) {
+      fetched.failure = UpdateFailure::Connection;
+    }
+    auto shared_staged = std::make_shared<StagedUpdate>(std::move(staged));
+    auto shared_fetched = std::make_shared<FetchResult>(std::move(fetched));
+    link.Synchronize([=, this] {
+      // A cancelled download's results go nowhere.
+      if (number != download_number_) return;
+      *stop = true;
+      if (shared_fetched->failure != UpdateFailure::None) {
+        DownloadFailed(shared_fetched->failure);
+        return;
+      }
+      InstallDownloaded(std::move(*shared_fetched), std::move(*shared_staged));
+    });
+  });
+}
 
+void TForm10::DownloadFailed(UpdateFailure failure) {
+  // A failed, refused or cancelled download leaves the window ready for another try
+  // and says that nothing was downloaded, or that the maker did not sign it.
+  ReturnToIdle(true);
+  LabelUpDate->SetCaption(Msg(failure == UpdateFailure::NotSigned ? "LangNotSigned" : "LangNoDownload"));
+  App().ProcessMessages();
+}
+
+void TForm10::InstallDownloaded(FetchResult fetched, StagedUpdate staged) {
   LabelUpDate->SetCaption(Msg("LangDownloadComplet"));
-  if (portable) {
-    if (CheckBoxQuickUpdate->Checked()) SimplePortableUpdate(target, services_.system.ProgramPath());
-  } else if (CheckBoxQuickUpdate->Checked()) {
-    platform_->desktop.ShellOpen(target, InstallerParameters(selected_language_), false);
-    App().ProcessMessages();
-    platform_->desktop.ExitProcessNow();
+  const bool portable = Portable();
+  const bool quick = CheckBoxQuickUpdate->Checked();
+  if (portable && !quick) {
+    // The archive is only kept in the program folder, for the user to unpack.
+    const std::string target = ProgramFolder() + FileNameFromUrl(UpdateDownloadUrl);
+    if (!services_.files.WriteFile(target, {fetched.data.begin(), fetched.data.end()})) {
+      services_.files.RemoveFile(target);
+      LabelUpDate->SetCaption(Msg("LangNoDownload"));
+    }
+  } else if (staged.failure == UpdateFailure::Script) {
+    ReturnToIdle(false);
+    App().ShowMessageBox(kScriptFailed, App().Title(), ui::kMbOk);
     return;
   } else {
-    platform_->desktop.ShellOpen(target, "", false);
+    platform::StartResult started = staged.failure == UpdateFailure::None
+                                        ? engine_->Start(staged)
+                                        : platform::StartResult{false, "the update folder could not be made"};
+    if (!started.started) {
+      // Nothing replaces the program, so it keeps running and says why.
+      StartError = started.error;
+      LabelUpDate->SetCaption(Msg("LangNotStarted") + " " + started.error);
+      ReturnToIdle(false);
+      App().ProcessMessages();
+      return;
+    }
+    if (portable || quick) {
+      // What replaces the program has started; the files it reads stay held until the
+      // process ends here.
+      App().ProcessMessages();
+      platform_->desktop.ExitProcessNow();
+      return;
+    }
     App().ProcessMessages();
   }
   // The hidden bar keeps showing how far the download came.
@@ -438,37 +527,10 @@ void TForm10::ButtonDownloadClick() {
   App().ProcessMessages();
 }
 
-bool TForm10::UpdateApp(const std::string& server, const std::string& target) {
-  std::unique_ptr<platform::HttpClient> client = services_.http.CreateClient(DownloadSettings(LookupProxy()));
-  DownloadProgress progress(*this);
-  const std::string url = EncodeUrlPath(server);
-  // A failed or refused download leaves no file of that name behind, so nothing older
-  // can be taken for it.
-  services_.files.RemoveFile(target);
-  platform::HttpResponse reply = client->Download(url, progress);
-  if (!reply.ok || reply.status != 200 || AbortUpdate) return false;
-  // Nothing reaches the disk unless the release key signed it.
-  platform::HttpResponse signature = client->Get(url + ".sig");
-  std::vector<uint8_t> data = Bytes(reply.body);
-  if (!signature.ok || signature.status != 200 ||
-      !VerifyReleaseSignature(platform_->verifier, platform_->config.public_key, data, Bytes(signature.body))) {
-    services_.files.RemoveFile(target);
-    return false;
-  }
-  if (AbortUpdate) return false;
-  if (!services_.files.WriteFile(target, data)) {
-    services_.files.RemoveFile(target);
-    return false;
-  }
-  App().ProcessMessages();
-  return true;
-}
-
 void TForm10::IdHTTP1WorkBegin(int64_t expected) {
   ProgressBarUpdate->SetMax(100);
   SetTaskbarProgress({TaskbarState::Normal, 0, 100});
   ProgressStep = DivideRounded(expected, 100);
-  App().ProcessMessages();
 }
 
 bool TForm10::IdHTTP1Work(int64_t current) {
@@ -478,32 +540,9 @@ bool TForm10::IdHTTP1Work(int64_t current) {
     ProgressBarUpdate->SetPosition(position);
     SetTaskbarProgress({TaskbarState::Normal, position, 100});
   }
-  App().ProcessMessages();
   return !AbortUpdate;
 }
 
-void TForm10::IdHTTP1WorkEnd() {
-  SetTaskbarProgress({TaskbarState::None, GetTaskbarProgress().value, 100});
-  App().ProcessMessages();
-}
-
-void TForm10::SimplePortableUpdate(const std::string& zip_in_app_dir, const std::string& current_exe_path) {
-  size_t slash = current_exe_path.find_last_of("\\/");
-  const std::string exe_name = slash == std::string::npos ? current_exe_path : current_exe_path.substr(slash + 1);
-  const std::string program_dir = slash == std::string::npos ? std::string() : current_exe_path.substr(0, slash + 1);
-  const std::string zip_name = FileNameFromUrl(zip_in_app_dir.substr(zip_in_app_dir.find_last_of('\\') + 1));
-  const std::string script_path = GetTempDirectory() + UpdateScriptName(services_.clock.Now());
-  const std::string script =
-      common::Utf8ToAnsi(PortableUpdateScript(program_dir, exe_name, zip_name), services_.system.AnsiCodePage());
-  bool written = services_.files.WriteFile(script_path, Bytes(script));
-  if (written && services_.files.FileExists(script_path)) {
-    platform_->desktop.ShellOpen(script_path, "", true);
-    platform_->desktop.ExitProcessNow();
-    return;
-  }
-  // A script cut short must never run.
-  services_.files.RemoveFile(script_path);
-  App().ShowMessageBox(kScriptFailed, App().Title(), ui::kMbOk);
-}
+void TForm10::IdHTTP1WorkEnd() { SetTaskbarProgress({TaskbarState::None, GetTaskbarProgress().value, 100}); }
 
 }  // namespace update

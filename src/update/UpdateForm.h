@@ -4,7 +4,9 @@
 // of hidden items of PopupMenuLanguage, so the translation engine translates them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "ui/Controls.h"
 #include "ui/Form.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateEngine.h"
 
 namespace app {
 class Shell;
@@ -26,6 +29,7 @@ namespace update {
 struct UpdaterConfig {
   std::vector<std::string> servers;  // base URLs ending in "/", tried in order
   std::string public_key;            // PEM or Base64 of the P-256 public key
+  UpdateLimits limits = {};
 };
 // The primary and fallback servers and the release key of this build.
 UpdaterConfig BuildUpdaterConfig();
@@ -42,7 +46,7 @@ struct UpdateMessage {
   const char* text;
 };
 // The window's message items in menu order with their Russian default texts.
-extern const UpdateMessage kUpdateMessages[14];
+extern const UpdateMessage kUpdateMessages[16];
 
 class TForm10 : public ui::Form {
  public:
@@ -64,23 +68,24 @@ class TForm10 : public ui::Form {
   void StartCheckThread();
   void QuickStartUpdate();
   // Writes a finished window check into the labels and the state.
-  void Check(bool found, const ServerVersion& fetched, const std::string& local_version);
+  void Check(const CheckResult& result, const std::string& local_version);
+  // Start-up has finished (the main window is on screen and translated): an update
+  // offer that came in before is made now.
+  void StartupFinished();
 
-  // Download and install.
+  // Download and install. The transfer runs on a worker; the window keeps handling
+  // messages, and a click on the button while it runs cancels at once.
   void ButtonDownloadClick();
-  // Downloads `server` into `target`; false when the transfer failed, was cancelled or
-  // the file's signature did not match (then no file `target` is left).
-  bool UpdateApp(const std::string& server, const std::string& target);
-  void SimplePortableUpdate(const std::string& zip_in_app_dir, const std::string& current_exe_path);
   void IdHTTP1WorkBegin(int64_t expected);
   bool IdHTTP1Work(int64_t current);
   void IdHTTP1WorkEnd();
+  // True while a download runs.
+  bool Downloading() const { return ButtonDownload->Tag() == 1; }
 
   // The base name of the selected language file, for the installer's language.
   void SetSelectedLanguage(std::string language) { selected_language_ = std::move(language); }
   const std::string& SelectedLanguage() const { return selected_language_; }
 
-  std::string GetTempDirectory();
   // The running program's file version.
   virtual std::string LocalVersion();
 
@@ -94,6 +99,8 @@ class TForm10 : public ui::Form {
   bool UpdateAvailable = false;
   bool AbortUpdate = false;
   int64_t ProgressStep = 0;
+  // The last failure to start what replaces the program, in the system's words.
+  std::string StartError;
 
   // Components.
   ui::GroupBox* GroupBox1;
@@ -120,8 +127,12 @@ class TForm10 : public ui::Form {
   std::string SettingsPath() const;
   std::string ProgramFolder();
   ProxyChoice LookupProxy();
-  // The servers, the key and a signature check that workers can take with them.
-  SignatureCheck MakeSignatureCheck();
+  // Shows the start-up offer, unless the window is open or downloading already.
+  void OfferUpdate();
+  // A finished, verified download (on the UI thread): hand it over and start it.
+  void InstallDownloaded(FetchResult fetched, StagedUpdate staged);
+  // A download that produced nothing to start.
+  void DownloadFailed(UpdateFailure failure);
   // The window after a download that did not end in an installation: the button
   // reads "download" again, the bar is hidden (and emptied when asked), the options and
   // Close work again.
@@ -129,7 +140,14 @@ class TForm10 : public ui::Form {
 
   app::Services& services_;
   UpdaterPlatform* platform_;
+  std::unique_ptr<UpdateEngine> engine_;
   std::string selected_language_;
+  // Each download has a number; the results of one that was cancelled are dropped.
+  int download_number_ = 0;
+  std::shared_ptr<std::atomic<bool>> download_stop_;
+  bool startup_finished_ = false;
+  bool showing_ = false;
+  bool offer_waiting_ = false;
 };
 
 }  // namespace update

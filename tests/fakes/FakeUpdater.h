@@ -5,31 +5,100 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/Crypto.h"
 #include "platform/Desktop.h"
+#include "update/Signature.h"
 
 namespace fakes {
 
+// Update folders and held files in memory; starts are recorded with the files that
+// were held at that moment.
 class FakeDesktop : public platform::Desktop {
  public:
-  struct Opened {
-    std::string file;
+  struct Started {
+    std::string program;
     std::string parameters;
     bool hidden;
+    std::set<std::string> held;  // paths held while it was started
   };
   std::string temp = "C:\\Users\\user\\AppData\\Local\\Temp\\";
-  std::vector<Opened> opened;
+  std::string system_folder = "C:\\Windows\\System32\\";
+  unsigned oem_code_page = 866;
+  bool refuse_folders = false;
+  // Not empty: a start fails with this text.
+  std::string start_error;
+
+  std::unique_ptr<platform::UpdateFolder> CreateUpdateFolder() override {
+    std::lock_guard lock(mutex_);
+    if (refuse_folders) return nullptr;
+    return std::make_unique<Folder>(*this, temp + "Velmora-update-" + std::to_string(++folders_made) + "\\");
+  }
+  platform::StartResult Start(const std::string& program, const std::string& parameters, bool hidden) override {
+    std::lock_guard lock(mutex_);
+    if (!start_error.empty()) return {false, start_error};
+    started.push_back({program, parameters, hidden, held});
+    return {true, {}};
+  }
+  std::string SystemFolder() override { return system_folder; }
+  unsigned OemCodePage() override { return oem_code_page; }
+  void ExitProcessNow() override { ++exits; }
+
+  // What was written, by full path.
+  std::string Text(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    auto it = written.find(path);
+    return it == written.end() ? std::string() : it->second;
+  }
+  size_t WrittenCount() {
+    std::lock_guard lock(mutex_);
+    return written.size();
+  }
+
+  std::vector<Started> started;
+  std::map<std::string, std::string> written;
+  std::set<std::string> held;
+  int folders_made = 0;
   int exits = 0;
 
-  std::string TempDirectory() override { return temp; }
-  bool ShellOpen(const std::string& file, const std::string& parameters, bool hidden) override {
-    opened.push_back({file, parameters, hidden});
-    return true;
-  }
-  void ExitProcessNow() override { ++exits; }
+ private:
+  class Held : public platform::HeldFile {
+   public:
+    Held(FakeDesktop& desktop, std::string path) : desktop_(desktop), path_(std::move(path)) {}
+    ~Held() override {
+      std::lock_guard lock(desktop_.mutex_);
+      desktop_.held.erase(path_);
+    }
+    const std::string& Path() const override { return path_; }
+
+   private:
+    FakeDesktop& desktop_;
+    std::string path_;
+  };
+  class Folder : public platform::UpdateFolder {
+   public:
+    Folder(FakeDesktop& desktop, std::string path) : desktop_(desktop), path_(std::move(path)) {}
+    const std::string& Path() const override { return path_; }
+    std::unique_ptr<platform::HeldFile> Write(const std::string& name, const std::vector<uint8_t>& data) override {
+      std::lock_guard lock(desktop_.mutex_);
+      const std::string path = path_ + name;
+      if (desktop_.written.count(path)) return nullptr;  // new files only
+      desktop_.written[path] = std::string(data.begin(), data.end());
+      desktop_.held.insert(path);
+      return std::make_unique<Held>(desktop_, path);
+    }
+
+   private:
+    FakeDesktop& desktop_;
+    std::string path_;
+  };
+  std::mutex mutex_;
 };
 
 // The raw signature the fake verifier expects for `data`.
@@ -44,6 +113,16 @@ inline platform::P256RawSignature FakeRawSignature(const std::vector<uint8_t>& d
   raw[0] = static_cast<uint8_t>((raw[0] & 0x7f) | 0x01);   // positive, no leading zero
   raw[32] = static_cast<uint8_t>((raw[32] & 0x7f) | 0x01);
   return raw;
+}
+
+// The DER signature file of `data` for the fake verifier.
+inline std::string FakeSign(const std::string& data);
+
+// The signature file the fake verifier accepts for `file_name` of release `version`.
+inline std::string FakeReleaseSign(const std::string& version, const std::string& file_name,
+                                   const std::string& data) {
+  std::vector<uint8_t> bytes = update::ReleaseSignedBytes(version, file_name, data);
+  return FakeSign(std::string(bytes.begin(), bytes.end()));
 }
 
 // The DER signature file of `data` for the fake verifier.

@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "fakes/FakeHttp.h"
+#include "fakes/FakeUpdater.h"
+#include "update/ReleaseFixture.h"
+#include "update/Signature.h"
 #include "update/UpdateCheck.h"
+#include "update/UpdateEngine.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -76,11 +85,13 @@ TEST(UpdateCheck, RequestProfile) {
   EXPECT_EQ(version.connect_timeout_ms, 3000u);
   EXPECT_EQ(version.read_timeout_ms, 5000u);
   EXPECT_TRUE(version.follow_redirects);
+  EXPECT_FALSE(version.allow_https_to_http);
 
   platform::HttpSettings download = update::DownloadSettings(proxy);
   EXPECT_TRUE(download.verify_certificates);
-  EXPECT_EQ(download.connect_timeout_ms, 0u);
-  EXPECT_EQ(download.read_timeout_ms, 0u);
+  EXPECT_FALSE(download.allow_https_to_http);
+  EXPECT_EQ(download.connect_timeout_ms, 3000u);
+  EXPECT_EQ(download.read_timeout_ms, 30000u);
   EXPECT_EQ(download.authorization, "Basic Og==");
 
   // A proxy that is switched off, or was not usable, is not taken.
@@ -90,22 +101,32 @@ TEST(UpdateCheck, RequestProfile) {
 
 struct Fetch : ::testing::Test {
   fakes::FakeHttp http;
+  fakes::FakeVerifier verifier;
+  fakes::FakeDesktop desktop;
+  update::UpdateEngine engine{http, verifier, desktop, update_test::kTestPublicKeyPem};
+  std::mutex routes_mutex;
   std::map<std::string, platform::HttpResponse> routes;
   const std::vector<std::string> servers{"http://127.0.0.1:1/download/", "http://127.0.0.2:2/download/"};
-  // A signature file is "good" for any data here; the signature rules have their own tests.
-  update::SignatureCheck check = [](const std::vector<uint8_t>&, const std::vector<uint8_t>& sig) {
-    return std::string(sig.begin(), sig.end()) == "good";
-  };
 
   Fetch() {
+    verifier.key = *update::ParsePublicKey(update_test::kTestPublicKeyPem);
     http.handler = [this](const fakes::FakeHttp::Request& r) {
+      std::lock_guard lock(routes_mutex);
       auto it = routes.find(r.url);
       return it == routes.end() ? fakes::FakeHttp::Fail("HTTP/1.1 404 Not Found", 404) : it->second;
     };
   }
-  void Serve(const std::string& server, const std::string& version, const std::string& sig = "good") {
-    routes[server + "Velmora/version.txt"] = fakes::FakeHttp::Ok(version);
-    routes[server + "Velmora/version.txt.sig"] = fakes::FakeHttp::Ok(sig);
+  // version.txt holding `text`, signed for the version it holds unless `signed_for` says otherwise.
+  void Serve(const std::string& server, const std::string& text, std::string signed_for = "-") {
+    std::string version = text;
+    version.erase(version.find_last_not_of(" \r\n") + 1);
+    version.erase(0, version.find_first_not_of(" \r\n") == std::string::npos ? version.size()
+                                                                                : version.find_first_not_of(" \r\n"));
+    if (signed_for == "-") signed_for = version;
+    std::lock_guard lock(routes_mutex);
+    routes[server + "Velmora/version.txt"] = fakes::FakeHttp::Ok(text);
+    routes[server + "Velmora/version.txt.sig"] =
+        fakes::FakeHttp::Ok(fakes::FakeReleaseSign(signed_for, "version.txt", text));
   }
   std::vector<std::string> Urls() const {
     std::vector<std::string> urls;
@@ -116,56 +137,114 @@ struct Fetch : ::testing::Test {
 
 TEST_F(Fetch, ThePrimaryAnswering404LeadsToTheFallback) {
   Serve(servers[1], "4.5.26.229\r\n");
-  update::ServerVersion result;
-  ASSERT_TRUE(update::FetchServerVersion(http, update::VersionRequestSettings({}), servers, false, check, result));
-  EXPECT_EQ(result.version, "4.5.26.229");
-  EXPECT_EQ(result.download_url, "http://127.0.0.2:2/download/Velmora/Velmora-setup.exe");
+  update::CheckResult result = engine.Check(servers, {}, false);
+  ASSERT_TRUE(result.found);
+  EXPECT_EQ(result.server.version, "4.5.26.229");
+  EXPECT_EQ(result.server.download_url, "http://127.0.0.2:2/download/Velmora/Velmora-setup.exe");
   EXPECT_EQ(Urls(), (std::vector<std::string>{"http://127.0.0.1:1/download/Velmora/version.txt",
                                                "http://127.0.0.2:2/download/Velmora/version.txt",
                                                "http://127.0.0.2:2/download/Velmora/version.txt.sig"}));
-  EXPECT_EQ(http.clients_created, 2);
   EXPECT_EQ(http.clients_alive, 0);
-  for (const auto& r : http.requests) EXPECT_EQ(r.settings.authorization, "Basic Og==");
+  for (const auto& r : http.requests) {
+    EXPECT_EQ(r.settings.authorization, "Basic Og==");
+    // Every answer has a size bound and the whole request a time bound.
+    EXPECT_GT(r.settings.max_body_bytes, 0u);
+    EXPECT_LE(r.settings.max_body_bytes, 512u);
+    EXPECT_GT(r.settings.total_timeout_ms, 0u);
+    EXPECT_FALSE(r.settings.allow_https_to_http);
+  }
 }
 
 TEST_F(Fetch, PortableCopiesGetTheArchive) {
   Serve(servers[0], "4.6");
-  update::ServerVersion result;
-  ASSERT_TRUE(update::FetchServerVersion(http, {}, servers, true, check, result));
-  EXPECT_EQ(result.download_url, "http://127.0.0.1:1/download/Velmora/Velmora.zip");
-  EXPECT_EQ(http.clients_created, 1);
+  update::CheckResult result = engine.Check(servers, {}, true);
+  ASSERT_TRUE(result.found);
+  EXPECT_EQ(result.server.download_url, "http://127.0.0.1:1/download/Velmora/Velmora.zip");
 }
 
 TEST_F(Fetch, AServerWithoutAUsableSignedAnswerIsPassedOver) {
   struct Case {
     const char* what;
     std::function<void(Fetch&)> primary;
+    bool not_signed;
   };
   const Case cases[] = {
-      {"connection refused", [](Fetch&) {}},
-      {"empty file", [](Fetch& f) { f.Serve(f.servers[0], " \r\n"); }},
-      {"signature wrong", [](Fetch& f) { f.Serve(f.servers[0], "9.9", "bad"); }},
-      {"signature missing", [](Fetch& f) {
+      {"connection refused", [](Fetch&) {}, false},
+      {"empty file", [](Fetch& f) { f.Serve(f.servers[0], " \r\n"); }, false},
+      {"signed for another version", [](Fetch& f) { f.Serve(f.servers[0], "9.9", "9.8"); }, true},
+      {"signature of another file",
+       [](Fetch& f) {
+         f.Serve(f.servers[0], "9.9");
+         f.routes[f.servers[0] + "Velmora/version.txt.sig"] =
+             fakes::FakeHttp::Ok(fakes::FakeReleaseSign("9.9", "Velmora.zip", "9.9"));
+       },
+       true},
+      {"signature missing",
+       [](Fetch& f) {
          f.Serve(f.servers[0], "9.9");
          f.routes.erase(f.servers[0] + "Velmora/version.txt.sig");
-       }},
-      {"status other than 200", [](Fetch& f) {
+       },
+       false},
+      {"status other than 200",
+       [](Fetch& f) {
          f.Serve(f.servers[0], "9.9");
          f.routes[f.servers[0] + "Velmora/version.txt"].status = 203;
-       }},
+       },
+       false},
+      {"a file over the size bound", [](Fetch& f) { f.Serve(f.servers[0], "9.9" + std::string(300, '\n')); }, false},
   };
   for (const Case& c : cases) {
     routes.clear();
     c.primary(*this);
-    update::ServerVersion result;
-    // The fallback has nothing either: the check fails as a whole.
-    EXPECT_FALSE(update::FetchServerVersion(http, {}, servers, false, check, result)) << c.what;
+    // The fallback has nothing either: the check fails as a whole, and says whether a
+    // server answered with something the release key did not sign.
+    update::CheckResult failed = engine.Check(servers, {}, false);
+    EXPECT_FALSE(failed.found) << c.what;
+    EXPECT_EQ(failed.not_signed, c.not_signed) << c.what;
     // With a good fallback, its answer is taken.
     Serve(servers[1], "4.5.26.229");
-    ASSERT_TRUE(update::FetchServerVersion(http, {}, servers, false, check, result)) << c.what;
-    EXPECT_EQ(result.version, "4.5.26.229") << c.what;
-    EXPECT_EQ(result.download_url.rfind(servers[1], 0), 0u) << c.what;
+    update::CheckResult result = engine.Check(servers, {}, false);
+    ASSERT_TRUE(result.found) << c.what;
+    EXPECT_FALSE(result.not_signed) << c.what;
+    EXPECT_EQ(result.server.version, "4.5.26.229") << c.what;
+    EXPECT_EQ(result.server.download_url.rfind(servers[1], 0), 0u) << c.what;
   }
+}
+
+TEST_F(Fetch, AServerThatNeverFinishesItsAnswerIsLeftAfterTheBound) {
+  // The primary's version file never comes: its request is abandoned at the bound and
+  // the fallback answers.
+  update::UpdateLimits limits;
+  limits.version_total_ms = 200;
+  update::UpdateEngine bounded{http, verifier, desktop, update_test::kTestPublicKeyPem, limits};
+  Serve(servers[1], "4.5.26.229");
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  bool open_gate = false;
+  auto fallback = http.handler;
+  http.handler = [&, fallback](const fakes::FakeHttp::Request& r) {
+    if (r.url.rfind(servers[0], 0) == 0) {
+      std::unique_lock lock(gate_mutex);
+      gate_changed.wait(lock, [&] { return open_gate; });
+    }
+    return fallback(r);
+  };
+  auto start = std::chrono::steady_clock::now();
+  update::CheckResult result = bounded.Check(servers, {}, false);
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(result.found);
+  EXPECT_EQ(result.server.version, "4.5.26.229");
+  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_EQ(update::AbandonedRequests(), 1);
+  {
+    std::lock_guard lock(gate_mutex);
+    open_gate = true;
+  }
+  gate_changed.notify_all();
+  // The abandoned request ends by itself once its server lets go.
+  for (int i = 0; i < 500 && update::AbandonedRequests() > 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(update::AbandonedRequests(), 0);
 }
 
 TEST(UpdateCheck, InstallerParameters) {
@@ -179,31 +258,61 @@ TEST(UpdateCheck, UpdateScriptNameAndBytes) {
   EXPECT_EQ(update::UpdateScriptName({7, 5, 9}), "update_070509.bat");
   EXPECT_EQ(update::UpdateScriptName({23, 59, 0}), "update_235900.bat");
 
-  const std::string expected =
-      "@echo off\r\n"
-      "cd /d \"D:\\Tools\\Velmora\\\"\r\n"
-      "\r\n"
-      "echo Killing app...\r\n"
-      "taskkill /F /IM \"Velmora.exe\" >nul 2>&1\r\n"
-      "timeout /t 2 >nul\r\n"
-      "\r\n"
-      "echo Extracting...\r\n"
-      "powershell -Command \"Add-Type -AssemblyName System.IO.Compression.FileSystem; $zip = "
-      "[System.IO.Compression.ZipFile]::OpenRead('Velmora.zip'); foreach ($entry in $zip.Entries) { $target = "
-      "$entry.FullName; if (-not $entry.Name) { [System.IO.Directory]::CreateDirectory($target) | Out-Null; } else "
-      "{ try { [System.IO.Compression.ZipFileExtensions]::ExtractToFile($entry, $target, $true) } catch { "
-      "Write-Host ('Skipping: ' + $entry.FullName) } } }; $zip.Dispose(); Write-Host 'Extraction complete'\"\r\n"
-      "\r\n"
-      "echo Deleting ZIP...\r\n"
-      "del \"Velmora.zip\"\r\n"
-      "\r\n"
-      "echo Starting app...\r\n"
-      "start \"\" \"Velmora.exe\"\r\n"
-      "\r\n"
-      "echo Done\r\n"
-      "timeout /t 2 >nul\r\n"
-      "del \"%~f0\"\r\n";
-  EXPECT_EQ(update::PortableUpdateScript("D:\\Tools\\Velmora\\", "Velmora.exe", "Velmora.zip"), expected);
+  const std::string script = update::PortableUpdateScript("D:\\Tools\\100% Velmora\\", "Velmora.exe",
+                                                          "C:\\Temp\\Velmora-update-1\\Velmora.zip",
+                                                          "C:\\Windows\\System32\\");
+  const std::vector<std::string> lines = common::SplitLines(script);
+  const std::vector<std::string> expected_start = {
+      "@echo off",
+      // A failed change of folder ends the script before anything is touched; "%" is
+      // doubled so the command processor reads it as itself.
+      "cd /d \"D:\\Tools\\100%% Velmora\\\" || exit /b 1",
+      "",
+      "echo Killing app...",
+      "\"C:\\Windows\\System32\\taskkill.exe\" /F /IM \"Velmora.exe\" >nul 2>&1",
+      "\"C:\\Windows\\System32\\timeout.exe\" /t 2 /nobreak >nul",
+      "",
+      "echo Extracting...",
+  };
+  ASSERT_GT(lines.size(), expected_start.size() + 10);
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected_start.size()), expected_start);
+  const std::string& extract = lines[expected_start.size()];
+  EXPECT_EQ(extract.rfind("\"C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile", 0), 0u);
+  EXPECT_NE(extract.find("OpenRead('C:\\Temp\\Velmora-update-1\\Velmora.zip')"), std::string::npos);
+  // A failed entry ends PowerShell with 1 and is listed; then the archive stays.
+  EXPECT_NE(extract.find("$failed += $target"), std::string::npos);
+  EXPECT_NE(extract.find("exit 1"), std::string::npos);
+  const std::vector<std::string> expected_end = {
+      "if errorlevel 1 goto kept",
+      "",
+      "echo Deleting ZIP...",
+      "del \"C:\\Temp\\Velmora-update-1\\Velmora.zip\"",
+      "goto started",
+      "",
+      ":kept",
+      "echo Some entries were not extracted (Velmora-update-errors.txt); the archive stays: "
+      "\"C:\\Temp\\Velmora-update-1\\Velmora.zip\"",
+      "",
+      ":started",
+      "echo Starting app...",
+      "start \"\" \"Velmora.exe\"",
+      "echo Done",
+      "del \"%~f0\"",
+  };
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + expected_start.size() + 1, lines.end()), expected_end);
+  // Every line ends in CR LF.
+  EXPECT_EQ(script.size(), common::JoinLines(lines).size());
+  EXPECT_EQ(script.substr(script.size() - 2), "\r\n");
+}
+
+TEST(UpdateCheck, OemCodePages) {
+  // Cyrillic in 866, and what 437 cannot hold is refused rather than turned into "?".
+  EXPECT_EQ(common::Utf8ToOem("D:\\Программы\\", 866), std::optional<std::string>("D:\\\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xEB\\"));
+  EXPECT_EQ(common::Utf8ToOem("Ёё №", 866), std::optional<std::string>("\xF0\xF1 \xFC"));
+  EXPECT_EQ(common::Utf8ToOem("Café ü", 437), std::optional<std::string>("Caf\x82 \x81"));
+  EXPECT_EQ(common::Utf8ToOem("Программы", 437), std::nullopt);
+  EXPECT_EQ(common::Utf8ToOem("plain", 850), std::optional<std::string>("plain"));
+  EXPECT_EQ(common::Utf8ToOem("Café", 850), std::nullopt);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <set>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -22,6 +24,11 @@ constexpr char kPrimary[] = "http://127.0.0.1:47081/missing/download/";
 constexpr char kFallback[] = "http://127.0.0.1:47081/download/";
 constexpr char kFolder[] = "http://127.0.0.1:47081/download/Velmora/";
 constexpr char kTemp[] = "C:\\Users\\user\\AppData\\Local\\Temp\\";
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t\r\n");
+  return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
 
 class TestUpdateForm : public update::TForm10 {
  public:
@@ -53,10 +60,16 @@ struct UpdateWindow : ::testing::Test, fakes::FakePlatform {
     application.reset();
   }
 
-  void Serve(const std::string& name, const std::string& body, bool signed_too = true) {
+  // Serves a file signed for release `version` (version.txt: the version it holds).
+  void Serve(const std::string& name, const std::string& body, const std::string& version = "4.5.26.229") {
     std::lock_guard lock(routes_mutex);
     routes[kFolder + name] = fakes::FakeHttp::Ok(body);
-    if (signed_too) routes[kFolder + name + ".sig"] = fakes::FakeHttp::Ok(fakes::FakeSign(body));
+    const std::string signed_version = name == "version.txt" ? Trimmed(body) : version;
+    routes[kFolder + name + ".sig"] = fakes::FakeHttp::Ok(fakes::FakeReleaseSign(signed_version, name, body));
+  }
+  void ServeSignature(const std::string& name, const std::string& signature) {
+    std::lock_guard lock(routes_mutex);
+    routes[kFolder + name + ".sig"] = fakes::FakeHttp::Ok(signature);
   }
   void Unserve(const std::string& name) {
     std::lock_guard lock(routes_mutex);
@@ -65,8 +78,13 @@ struct UpdateWindow : ::testing::Test, fakes::FakePlatform {
   // A release on the fallback server (the primary answers 404).
   void Publish(const std::string& version) {
     Serve("version.txt", version + "\r\n");
-    Serve("Velmora-setup.exe", "MZ installer " + version);
-    Serve("Velmora.zip", "PK archive " + version);
+    Serve("Velmora-setup.exe", "MZ installer " + version, version);
+    Serve("Velmora.zip", "PK archive " + version, version);
+  }
+  // Clicks the download button and lets the download run to its end.
+  void Download() {
+    form->ButtonDownload->Click();
+    Drain();
   }
 
   void Open() {
@@ -167,11 +185,20 @@ TEST_F(UpdateWindow, TheWindowCheckWritesItsResult) {
        std::string(kFolder) + "Velmora-setup.exe"},
       {"no server answers", [](UpdateWindow&) {}, "Не удалось проверить обновления", "Ошибка соединения", false,
        ""},
-      {"version file signed by someone else",
+      {"version file signed for another release",
        [](UpdateWindow& t) {
          t.Publish("9.0");
-         t.Serve("version.txt.sig", fakes::FakeSign("9.1\r\n"), false);
+         t.ServeSignature("version.txt", fakes::FakeReleaseSign("9.1", "version.txt", "9.0\r\n"));
        },
+       "Не удалось проверить обновления", "Файлы обновления не подписаны разработчиком", false, ""},
+      {"version file with an installer's signature",
+       [](UpdateWindow& t) {
+         t.Publish("9.0");
+         t.ServeSignature("version.txt", fakes::FakeReleaseSign("9.0", "Velmora-setup.exe", "9.0\r\n"));
+       },
+       "Не удалось проверить обновления", "Файлы обновления не подписаны разработчиком", false, ""},
+      {"a version file longer than a version file can be",
+       [](UpdateWindow& t) { t.Serve("version.txt", "9.0" + std::string(400, ' ')); },
        "Не удалось проверить обновления", "Ошибка соединения", false, ""},
   };
   Open();
@@ -214,7 +241,7 @@ TEST_F(UpdateWindow, TheUpdateRequestsTakeTheUsersProxy) {
       EXPECT_EQ(r.settings.proxy_port, port) << stored;
     }
     http.requests.clear();
-    form->ButtonDownload->Click();
+    Download();
     ASSERT_FALSE(http.requests.empty());
     EXPECT_EQ(http.requests.front().settings.proxy_port, port) << stored;
   }
@@ -231,12 +258,12 @@ TEST_F(UpdateWindow, ForcedDownloadFollowsTheBoxBothWays) {
 
   // A forced download after a failed check has no URL: it ends at once, back to idle.
   form->CheckBoxForceUpdate->Click();
-  form->ButtonDownload->Click();
+  Download();
   EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
-  EXPECT_TRUE(desktop.opened.empty());
+  EXPECT_TRUE(desktop.started.empty());
 }
 
-TEST_F(UpdateWindow, InstalledCopyQuickDownloadStartsTheSilentInstaller) {
+TEST_F(UpdateWindow, InstalledCopyQuickDownloadStartsTheSilentInstallerFromItsOwnFolder) {
   const std::pair<const char*, const char*> cases[] = {
       {"English", "/SILENT /CLOSEAPPLICATIONS /SUPPRESSMSGBOXES /LANG=English /MERGETASKS=\"runcmd1\""},
       {"", "/SILENT /CLOSEAPPLICATIONS /SUPPRESSMSGBOXES /LANG= /MERGETASKS=\"runcmd1\""},
@@ -247,92 +274,173 @@ TEST_F(UpdateWindow, InstalledCopyQuickDownloadStartsTheSilentInstaller) {
   const std::string installer = "MZ" + std::string(5000, 'x');
   Serve("Velmora-setup.exe", installer);
   for (auto [language, parameters] : cases) {
-    desktop.opened.clear();
+    desktop.started.clear();
     desktop.exits = 0;
     form->SetSelectedLanguage(language);
     Show();
-    form->ButtonDownload->Click();
-    EXPECT_EQ(files.Text(std::string(kTemp) + "Velmora-setup.exe"), installer);
-    ASSERT_EQ(desktop.opened.size(), 1u);
-    EXPECT_EQ(desktop.opened[0].file, std::string(kTemp) + "Velmora-setup.exe");
-    EXPECT_EQ(desktop.opened[0].parameters, parameters);
-    EXPECT_FALSE(desktop.opened[0].hidden);
+    Download();
+    ASSERT_EQ(desktop.started.size(), 1u);
+    const fakes::FakeDesktop::Started& started = desktop.started[0];
+    // A folder of its own for each update, the installer alone in it and held while
+    // it was started.
+    const std::string folder = std::string(kTemp) + "Velmora-update-" + std::to_string(desktop.folders_made) + "\\";
+    EXPECT_EQ(started.program, folder + "Velmora-setup.exe");
+    EXPECT_EQ(desktop.Text(started.program), installer);
+    EXPECT_EQ(started.held, (std::set<std::string>{started.program}));
+    EXPECT_EQ(started.parameters, parameters);
+    EXPECT_FALSE(started.hidden);
     EXPECT_EQ(desktop.exits, 1);
     EXPECT_EQ(form->ProgressBarUpdate->Position(), 100);
   }
+  EXPECT_EQ(desktop.folders_made, 2);
 }
 
 TEST_F(UpdateWindow, InstalledCopyWithoutQuickOpensTheInstallerAndStays) {
   Open();
   Publish("4.5.26.229");
-  files.SetFile(std::string(kTemp) + "Velmora-setup.exe", "an older download");
   Show();
   form->CheckBoxQuickUpdate->Click();
-  form->ButtonDownload->Click();
+  Download();
   EXPECT_EQ(Now(), Idle("Файлы обновления загружены!"));
-  EXPECT_EQ(files.Text(std::string(kTemp) + "Velmora-setup.exe"), "MZ installer 4.5.26.229");
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(desktop.opened[0].parameters, "");
+  ASSERT_EQ(desktop.started.size(), 1u);
+  EXPECT_EQ(desktop.Text(desktop.started[0].program), "MZ installer 4.5.26.229");
+  EXPECT_EQ(desktop.started[0].parameters, "");
   EXPECT_EQ(desktop.exits, 0);
+  // Once the installer has started, its file is no longer held.
+  EXPECT_TRUE(desktop.held.empty());
   EXPECT_EQ(form->GetTaskbarProgress().state, ui::Form::TaskbarState::None);
   EXPECT_EQ(form->ProgressBarUpdate->Position(), 0);  // too small a file to count percents
 }
 
-TEST_F(UpdateWindow, ACancelClickDuringTheTransferResetsTheWindowAndRemovesTheFile) {
+TEST_F(UpdateWindow, AnInstallerThatCannotStartLeavesTheProgramRunningAndSaysWhy) {
   Open();
   Publish("4.5.26.229");
+  desktop.start_error = "Operation did not complete successfully because the file contains a virus";
+  for (bool quick : {true, false}) {
+    Show();
+    form->CheckBoxQuickUpdate->SetChecked(quick);
+    Download();
+    EXPECT_EQ(Now(), Idle("Не удалось запустить обновление: " + desktop.start_error)) << quick;
+    EXPECT_EQ(desktop.exits, 0) << quick;
+  }
+  // No update folder either: nothing is started and the program stays.
+  desktop.start_error.clear();
+  desktop.refuse_folders = true;
   Show();
-  files.SetFile(std::string(kTemp) + "Velmora-setup.exe", "left from before");
-  State during;
-  // The click arrives while the transfer lets messages run.
-  host.Post([&] {
-    during = Now();
-    form->ButtonDownload->Click();
-  });
-  form->ButtonDownload->Click();
-  EXPECT_EQ(during, (State{"Доступно обновление 4.5.26.228 ---> 4.5.26.229", "Отмена", true, false, false, true}));
-  EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
-  EXPECT_FALSE(files.FileExists(std::string(kTemp) + "Velmora-setup.exe"));
-  EXPECT_TRUE(desktop.opened.empty());
+  Download();
+  EXPECT_TRUE(desktop.started.empty());
   EXPECT_EQ(desktop.exits, 0);
   EXPECT_EQ(form->ButtonDownload->Tag(), 0);
 }
 
-TEST_F(UpdateWindow, AFailedOrRefusedDownloadReturnsToIdleAndRunsNothing) {
+TEST_F(UpdateWindow, ACancelClickTakesEffectAtOnceAndTheTransferComesToNothing) {
+  Open();
+  Publish("4.5.26.229");
+  Show();
+  // The installer's transfer hangs until the test lets it go.
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  bool open_gate = false, waiting = false;
+  http.handler = [&, fallback = http.handler](const fakes::FakeHttp::Request& r) {
+    if (r.url == std::string(kFolder) + "Velmora-setup.exe") {
+      std::unique_lock lock(gate_mutex);
+      waiting = true;
+      gate_changed.notify_all();
+      gate_changed.wait(lock, [&] { return open_gate; });
+    }
+    return fallback(r);
+  };
+  form->ButtonDownload->Click();
+  {
+    std::unique_lock lock(gate_mutex);
+    gate_changed.wait(lock, [&] { return waiting; });
+  }
+  host.ProcessMessages();
+  EXPECT_EQ(Now(), (State{"Доступно обновление 4.5.26.228 ---> 4.5.26.229", "Отмена", true, false, false, true}));
+  form->ButtonDownload->Click();
+  // Back at once, while the transfer still hangs.
+  EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
+  EXPECT_EQ(form->ButtonDownload->Tag(), 0);
+  {
+    std::lock_guard lock(gate_mutex);
+    open_gate = true;
+  }
+  gate_changed.notify_all();
+  Drain();
+  // What the transfer brought afterwards is dropped: nothing written, nothing started.
+  EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
+  EXPECT_EQ(desktop.WrittenCount(), 0u);
+  EXPECT_TRUE(desktop.started.empty());
+  EXPECT_EQ(desktop.exits, 0);
+}
+
+TEST_F(UpdateWindow, ARefusedDownloadReturnsToIdleKeepsNothingAndRunsNothing) {
   struct Case {
     const char* what;
     std::function<void(UpdateWindow&)> spoil;
+    const char* label;
   };
   const std::string installer = "MZ installer 4.5.26.229";
   const Case cases[] = {
-      {"installer missing on the server", [](UpdateWindow& t) { t.Unserve("Velmora-setup.exe"); }},
-      {"signature of another file",
-       [](UpdateWindow& t) { t.Serve("Velmora-setup.exe.sig", fakes::FakeSign("PK archive 4.5.26.229"), false); }},
+      {"installer missing on the server", [](UpdateWindow& t) { t.Unserve("Velmora-setup.exe"); },
+       "Файлы обновления не загружены!"},
+      {"signed for an older release",
+       [&](UpdateWindow& t) {
+         t.ServeSignature("Velmora-setup.exe", fakes::FakeReleaseSign("4.5.26.228", "Velmora-setup.exe", installer));
+       },
+       "Файлы обновления не подписаны разработчиком"},
+      {"the signature of another file",
+       [&](UpdateWindow& t) {
+         t.ServeSignature("Velmora-setup.exe", fakes::FakeReleaseSign("4.5.26.229", "Velmora.zip", installer));
+       },
+       "Файлы обновления не подписаны разработчиком"},
       {"truncated signature",
-       [&](UpdateWindow& t) { t.Serve("Velmora-setup.exe.sig", fakes::FakeSign(installer).substr(0, 40), false); }},
-      {"signature missing", [](UpdateWindow& t) { t.Unserve("Velmora-setup.exe.sig"); }},
-      {"a byte of the file changed", [&](UpdateWindow& t) {
+       [&](UpdateWindow& t) {
+         t.ServeSignature("Velmora-setup.exe",
+                          fakes::FakeReleaseSign("4.5.26.229", "Velmora-setup.exe", installer).substr(0, 40));
+       },
+       "Файлы обновления не подписаны разработчиком"},
+      {"signature missing",
+       [](UpdateWindow& t) {
+         std::lock_guard lock(t.routes_mutex);
+         t.routes.erase(std::string(kFolder) + "Velmora-setup.exe.sig");
+       },
+       "Файлы обновления не загружены!"},
+      {"a byte of the file changed",
+       [&](UpdateWindow& t) {
          std::string tampered = installer;
          tampered[3] ^= 1;
          std::lock_guard lock(t.routes_mutex);
          t.routes[std::string(kFolder) + "Velmora-setup.exe"] = fakes::FakeHttp::Ok(tampered);
-       }},
+       },
+       "Файлы обновления не подписаны разработчиком"},
+      {"an answer over the download bound",
+       [](UpdateWindow& t) { t.Serve("Velmora-setup.exe", std::string(4097, 'x')); }, "Файлы обновления не загружены!"},
+      {"a redirect from https to http",
+       [&](UpdateWindow& t) {
+         t.http.redirects[std::string(kFolder) + "Velmora-setup.exe"] = "https://127.0.0.1:47443/Velmora-setup.exe";
+         t.http.redirects["https://127.0.0.1:47443/Velmora-setup.exe"] = "http://127.0.0.1:47081/plain/Velmora-setup.exe";
+         t.routes["http://127.0.0.1:47081/plain/Velmora-setup.exe"] = fakes::FakeHttp::Ok(installer);
+       },
+       "Файлы обновления не загружены!"},
   };
+  updater.config.limits.download_bytes = 4096;
   Open();
   for (const Case& c : cases) {
+    http.redirects.clear();
     Publish("4.5.26.229");
     c.spoil(*this);
-    files.SetFile(std::string(kTemp) + "Velmora-setup.exe", "stale");
     Show();
-    form->ButtonDownload->Click();
-    EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!")) << c.what;
-    EXPECT_FALSE(files.FileExists(std::string(kTemp) + "Velmora-setup.exe")) << c.what;
-    EXPECT_TRUE(desktop.opened.empty()) << c.what;
+    Download();
+    EXPECT_EQ(Now(), Idle(c.label)) << c.what;
+    EXPECT_EQ(desktop.folders_made, 0) << c.what;
+    EXPECT_EQ(desktop.WrittenCount(), 0u) << c.what;
+    EXPECT_TRUE(desktop.started.empty()) << c.what;
     EXPECT_EQ(desktop.exits, 0) << c.what;
   }
 }
 
-TEST_F(UpdateWindow, PortableQuickUpdateWritesTheScriptInTheAnsiCodePageAndEnds) {
+TEST_F(UpdateWindow, PortableQuickUpdateWritesTheScriptInTheOemCodePageAndEnds) {
   system.program_path = "D:\\Программы\\Velmora\\Velmora.exe";
   system.files.insert("D:\\Программы\\Velmora\\portable.ini");
   clock.now = {9, 7, 5};
@@ -340,34 +448,40 @@ TEST_F(UpdateWindow, PortableQuickUpdateWritesTheScriptInTheAnsiCodePageAndEnds)
   Publish("4.5.26.229");
   Show();
   EXPECT_EQ(form->UpdateDownloadUrl, std::string(kFolder) + "Velmora.zip");
-  form->ButtonDownload->Click();
-  EXPECT_EQ(files.Text("D:\\Программы\\Velmora\\Velmora.zip"), "PK archive 4.5.26.229");
-  const std::string script_path = std::string(kTemp) + "update_090705.bat";
-  const std::string expected = common::Utf8ToAnsi(
-      update::PortableUpdateScript("D:\\Программы\\Velmora\\", "Velmora.exe", "Velmora.zip"), 1251);
-  EXPECT_EQ(files.Text(script_path), expected);
-  // The folder name is in code page 1251: "П" is 0xCF.
-  EXPECT_NE(files.Text(script_path).find("cd /d \"D:\\\xCF"), std::string::npos);
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(desktop.opened[0].file, script_path);
-  EXPECT_TRUE(desktop.opened[0].hidden);
+  Download();
+  const std::string folder = std::string(kTemp) + "Velmora-update-1\\";
+  EXPECT_EQ(desktop.Text(folder + "Velmora.zip"), "PK archive 4.5.26.229");
+  const std::string script_path = folder + "update_090705.bat";
+  const std::string expected = *common::Utf8ToOem(
+      update::PortableUpdateScript("D:\\Программы\\Velmora\\", "Velmora.exe", folder + "Velmora.zip",
+                                   "C:\\Windows\\System32\\"),
+      866);
+  EXPECT_EQ(desktop.Text(script_path), expected);
+  // The folder name is in code page 866: "П" is 0x8F, "р" 0xE0.
+  EXPECT_NE(desktop.Text(script_path).find("cd /d \"D:\\\x8F\xE0"), std::string::npos);
+  // Nothing goes into the program folder before the script runs.
+  EXPECT_FALSE(files.FileExists("D:\\Программы\\Velmora\\Velmora.zip"));
+  ASSERT_EQ(desktop.started.size(), 1u);
+  EXPECT_EQ(desktop.started[0].program, "C:\\Windows\\System32\\cmd.exe");
+  EXPECT_EQ(desktop.started[0].parameters, "/d /c \"\"" + script_path + "\"\"");
+  EXPECT_TRUE(desktop.started[0].hidden);
+  EXPECT_EQ(desktop.started[0].held, (std::set<std::string>{folder + "Velmora.zip", script_path}));
   EXPECT_EQ(desktop.exits, 1);
 }
 
-TEST_F(UpdateWindow, PortableScriptThatCannotBeWrittenIsReported) {
-  MakePortable();
+TEST_F(UpdateWindow, APortableScriptTheCodePageCannotHoldIsReported) {
+  // A Cyrillic folder, and a command processor that reads code page 437.
+  system.program_path = "D:\\Программы\\Velmora\\Velmora.exe";
+  system.files.insert("D:\\Программы\\Velmora\\portable.ini");
+  desktop.oem_code_page = 437;
   Open();
   Publish("4.5.26.229");
   Show();
-  // The archive is saved; the script cannot be written over a read-only file.
-  files.SetFile(std::string(kTemp) + "update_120000.bat", "");
-  files.SetReadOnly(std::string(kTemp) + "update_120000.bat");
-  form->ButtonDownload->Click();
+  Download();
   ASSERT_FALSE(host.boxes.empty());
   EXPECT_EQ(host.boxes.back().text, "Failed to create update script!");
   EXPECT_EQ(Now(), Idle("Файлы обновления загружены!"));
-  EXPECT_TRUE(files.FileExists("C:\\Program Files\\Velmora\\Velmora.zip"));
-  EXPECT_TRUE(desktop.opened.empty());
+  EXPECT_TRUE(desktop.started.empty());
   EXPECT_EQ(desktop.exits, 0);
 }
 
@@ -377,10 +491,10 @@ TEST_F(UpdateWindow, PortableWithoutQuickKeepsTheArchiveOnly) {
   Publish("4.5.26.229");
   Show();
   form->CheckBoxQuickUpdate->Click();
-  form->ButtonDownload->Click();
+  Download();
   EXPECT_EQ(Now(), Idle("Файлы обновления загружены!"));
   EXPECT_EQ(files.Text("C:\\Program Files\\Velmora\\Velmora.zip"), "PK archive 4.5.26.229");
-  EXPECT_TRUE(desktop.opened.empty());
+  EXPECT_TRUE(desktop.started.empty());
 }
 
 TEST_F(UpdateWindow, ProgressStepsRoundHalvesToEven) {
@@ -410,15 +524,18 @@ TEST_F(UpdateWindow, ProgressStepsRoundHalvesToEven) {
   }
 }
 
-TEST_F(UpdateWindow, StartUpPromptOpensTheWindowThatDownloadsByItself) {
+TEST_F(UpdateWindow, StartUpPromptWaitsForStartUpAndOpensTheWindowThatDownloadsByItself) {
   Publish("4.5.26.229");
   host.box_answers.push_back(ui::kIdYes);
-  std::string label_in_window;
   host.modal_actions.push_back([&](ui::Form&) {
-    Drain("QuickStartThread");  // the quick start hands its click back once the window shows
-    label_in_window = form ? form->LabelUpDate->Caption() : "";
+    Drain();  // the quick start hands its click back once the window shows; the download runs
   });
   Open();
+  // The check has answered, but start-up has not finished: nothing is asked yet.
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(form->BackgroundServerVersion, "4.5.26.229");
+  form->StartupFinished();
+  Drain();
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0].text, "Доступно обновление 4.5.26.229\r\nХотите обновить приложение сейчас?");
   EXPECT_EQ(host.boxes[0].title, "Velmora");
@@ -426,25 +543,72 @@ TEST_F(UpdateWindow, StartUpPromptOpensTheWindowThatDownloadsByItself) {
   EXPECT_EQ(host.boxes[0].buttons, (std::vector<std::string>{"Да", "Нет"}));
   EXPECT_EQ(host.modals, std::vector<std::string>{"Form10"});
   // No window check ran: only the start-up check's requests and the download.
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(desktop.opened[0].file, std::string(kTemp) + "Velmora-setup.exe");
+  ASSERT_EQ(desktop.started.size(), 1u);
+  EXPECT_EQ(desktop.Text(desktop.started[0].program), "MZ installer 4.5.26.229");
   EXPECT_EQ(desktop.exits, 1);
   EXPECT_FALSE(form->QuickStartPending);
+}
+
+TEST_F(UpdateWindow, TheStartUpOfferNeverOpensASecondWindowNorStopsADownload) {
+  Publish("4.5.26.229");
+  // The window is open (a check running in it) when the offer comes: no offer.
+  Open();
+  form->FormShow();
+  form->StartupFinished();
+  Drain();
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_TRUE(host.modals.empty());
+  form->FormClose();
+  application.reset();
+
+  // A download is running when the offer comes: no offer, the download goes on.
+  host.boxes.clear();
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  bool open_gate = false;
+  http.handler = [&, fallback = http.handler](const fakes::FakeHttp::Request& r) {
+    if (r.url == std::string(kFolder) + "Velmora-setup.exe") {
+      std::unique_lock lock(gate_mutex);
+      gate_changed.wait(lock, [&] { return open_gate; });
+    }
+    return fallback(r);
+  };
+  Open();
+  form->UpdateDownloadUrl = std::string(kFolder) + "Velmora-setup.exe";
+  form->UpdateServerVersion = "4.5.26.229";
+  form->CheckBoxQuickUpdate->SetChecked(false);
+  form->ButtonDownload->Click();
+  form->StartupFinished();
+  host.ProcessMessages();
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(form->ButtonDownload->Tag(), 1);
+  {
+    std::lock_guard lock(gate_mutex);
+    open_gate = true;
+  }
+  gate_changed.notify_all();
+  Drain();
+  EXPECT_EQ(Now(), Idle("Файлы обновления загружены!"));
+  EXPECT_EQ(desktop.started.size(), 1u);
 }
 
 TEST_F(UpdateWindow, StartUpPromptAnsweredNoDoesNothing) {
   Publish("4.5.26.229");
   host.box_answers.push_back(ui::kIdNo);
   Open();
+  form->StartupFinished();
+  Drain();
   EXPECT_EQ(host.boxes.size(), 1u);
   EXPECT_TRUE(host.modals.empty());
-  EXPECT_TRUE(desktop.opened.empty());
+  EXPECT_TRUE(desktop.started.empty());
   EXPECT_EQ(form->BackgroundServerVersion, "4.5.26.229");
 }
 
 TEST_F(UpdateWindow, NoPromptWithoutANewerVersion) {
   Publish("4.5.26.228");
   Open();
+  form->StartupFinished();
+  Drain();
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_FALSE(form->UpdateAvailable);
 }

@@ -1,4 +1,4 @@
-// The updater's desktop services: the temporary folder, the shell's "open" verb and
+// The updater's desktop services: update folders, held files, starting programs and
 // ending the process.
 #pragma once
 
@@ -8,9 +8,14 @@ namespace platform::win32 {
 
 class Win32Desktop : public platform::Desktop {
  public:
-  std::string TempDirectory() override;
-  bool ShellOpen(const std::string& file, const std::string& parameters, bool hidden) override;
+  std::unique_ptr<platform::UpdateFolder> CreateUpdateFolder() override;
+  platform::StartResult Start(const std::string& program, const std::string& parameters, bool hidden) override;
+  std::string SystemFolder() override;
+  unsigned OemCodePage() override;
   void ExitProcessNow() override;
 };
+
+// True when the process runs with an elevated token.
+bool ProcessIsElevated();
 
 }  // namespace platform::win32

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include "platform/win32/Wide.h"
 
@@ -32,6 +36,90 @@ std::string ErrorText(DWORD code) {
                 text ? text : "The request failed");
   return line;
 }
+
+constexpr int kMaxRedirects = 10;
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  for (size_t i = 0; prefix[i]; ++i) {
+    if (i >= text.size()) return false;
+    char a = text[i], b = prefix[i];
+    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+// The address a Location header leads to from `base`: absolute, scheme-relative,
+// host-relative or relative to the base's folder.
+std::string ResolveLocation(const std::string& base, const std::string& location) {
+  if (StartsWithNoCase(location, "http://") || StartsWithNoCase(location, "https://")) return location;
+  size_t scheme_end = base.find("://");
+  if (scheme_end == std::string::npos) return location;
+  if (location.rfind("//", 0) == 0) return base.substr(0, scheme_end + 1) + location;
+  size_t path_start = base.find('/', scheme_end + 3);
+  std::string origin = path_start == std::string::npos ? base : base.substr(0, path_start);
+  if (!location.empty() && location[0] == '/') return origin + location;
+  std::string path = path_start == std::string::npos ? "/" : base.substr(path_start);
+  size_t cut = path.find_first_of("?#");
+  if (cut != std::string::npos) path.resize(cut);
+  return origin + path.substr(0, path.rfind('/') + 1) + location;
+}
+
+// Ends a request that outlasts its overall bound by closing its handle from another
+// thread, which makes the call waiting on it return with an error.
+class Deadline {
+ public:
+  explicit Deadline(uint32_t timeout_ms) : timeout_ms_(timeout_ms), start_(GetTickCount64()) {
+    if (timeout_ms_) watcher_ = std::thread([this] { Watch(); });
+  }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+  ~Deadline() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    changed_.notify_all();
+    if (watcher_.joinable()) watcher_.join();
+  }
+  // The request handle the deadline closes; nullptr when none is open.
+  void Watch(HINTERNET request) {
+    std::lock_guard lock(mutex_);
+    request_ = request;
+  }
+  // Closes the watched handle unless the deadline already did.
+  void Close(HINTERNET request) {
+    std::lock_guard lock(mutex_);
+    if (request_ == request) request_ = nullptr;
+    else if (expired_) return;  // closed by the watcher
+    WinHttpCloseHandle(request);
+  }
+  bool Expired() {
+    std::lock_guard lock(mutex_);
+    return expired_ || (timeout_ms_ && GetTickCount64() - start_ >= timeout_ms_);
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock lock(mutex_);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
+    if (changed_.wait_until(lock, until, [this] { return done_; })) return;
+    expired_ = true;
+    if (request_) {
+      WinHttpCloseHandle(request_);
+      request_ = nullptr;
+    }
+  }
+
+  const uint32_t timeout_ms_;
+  const ULONGLONG start_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  bool expired_ = false;
+  HINTERNET request_ = nullptr;
+  std::thread watcher_;
+};
 
 // Closes a WinHTTP handle at the end of its scope.
 struct Handle {
@@ -90,8 +178,27 @@ class Client : public platform::HttpClient {
 
  private:
   platform::HttpResponse Fetch(const std::string& url, bool* begun, platform::HttpProgress* progress = nullptr) {
-    platform::HttpResponse response;
     if (!session_) return Failed(open_error_);
+    Deadline deadline(settings_.total_timeout_ms);
+    std::string current = url;
+    for (int hop = 0;; ++hop) {
+      std::string location;
+      platform::HttpResponse response = FetchOnce(current, deadline, begun, progress, location);
+      if (location.empty()) return response;
+      // Redirects are followed here, one by one, so that each step can be judged.
+      if (hop >= kMaxRedirects) return Refused("Too many redirects");
+      std::string next = ResolveLocation(current, location);
+      if (!settings_.allow_https_to_http && StartsWithNoCase(current, "https://") &&
+          !StartsWithNoCase(next, "https://"))
+        return Refused("A redirect from https to http was refused");
+      current = next;
+    }
+  }
+
+  // One request. A redirect that is to be followed leaves its target in `location`.
+  platform::HttpResponse FetchOnce(const std::string& url, Deadline& deadline, bool* begun,
+                                   platform::HttpProgress* progress, std::string& location) {
+    platform::HttpResponse response;
     std::wstring wide_url = Widen(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof(parts);
@@ -107,61 +214,88 @@ class Client : public platform::HttpClient {
 
     Handle connection(WinHttpConnect(session_, host, parts.nPort, 0));
     if (!connection.h) return Failed(GetLastError());
-    Handle request(WinHttpOpenRequest(connection.h, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request.h) return Failed(GetLastError());
+    HINTERNET request = WinHttpOpenRequest(connection.h, L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
+    if (!request) return Failed(GetLastError());
+    deadline.Watch(request);
+    struct Closer {
+      Deadline& deadline;
+      HINTERNET request;
+      ~Closer() { deadline.Close(request); }
+    } closer{deadline, request};
+    // A failure after the overall bound passed is the bound's, whatever the call says.
+    auto failed = [&](DWORD code, int status = 0) {
+      return deadline.Expired() ? Failed(ERROR_WINHTTP_TIMEOUT, status) : Failed(code, status);
+    };
+    if (deadline.Expired()) return Failed(ERROR_WINHTTP_TIMEOUT);
+
     if (secure && !settings_.proxy_host.empty()) {
       // A tunnel through the proxy leads to one server only; Wine would hand a kept
       // tunnel to the next request for another server.
       DWORD feature = WINHTTP_DISABLE_KEEP_ALIVE;
-      WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature));
+      WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof(feature));
     }
     if (!settings_.verify_certificates) {
       DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID |
                     SECURITY_FLAG_IGNORE_CERT_CN_INVALID | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
-      WinHttpSetOption(request.h, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
+      WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
     }
-    DWORD redirects = settings_.follow_redirects ? WINHTTP_OPTION_REDIRECT_POLICY_ALWAYS
-                                                 : WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof(redirects));
+    DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+    WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof(never));
     if (settings_.read_timeout_ms) {
       // The receive time-out alone does not cover the wait for the response headers.
       DWORD wait = settings_.read_timeout_ms;
-      WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof(wait));
+      WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &wait, sizeof(wait));
     }
     if (!settings_.authorization.empty()) {
       std::wstring header = L"Authorization: " + Widen(settings_.authorization);
-      WinHttpAddRequestHeaders(request.h, header.c_str(), static_cast<DWORD>(-1L),
+      WinHttpAddRequestHeaders(request, header.c_str(), static_cast<DWORD>(-1L),
                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     }
     if (!settings_.accept.empty()) {
       std::wstring header = L"Accept: " + Widen(settings_.accept);
-      WinHttpAddRequestHeaders(request.h, header.c_str(), static_cast<DWORD>(-1L),
+      WinHttpAddRequestHeaders(request, header.c_str(), static_cast<DWORD>(-1L),
                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     }
-    if (!WinHttpSendRequest(request.h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.h, nullptr))
-      return Failed(GetLastError());
+    if (!WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request, nullptr))
+      return failed(GetLastError());
 
     DWORD status = 0, size = sizeof(status);
-    WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
     response.status = static_cast<int>(status);
+    if (settings_.follow_redirects &&
+        (status == 301 || status == 302 || status == 303 || status == 307 || status == 308)) {
+      wchar_t target[2048] = {};
+      DWORD target_size = sizeof(target);
+      if (WinHttpQueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, target, &target_size,
+                              WINHTTP_NO_HEADER_INDEX) &&
+          target[0]) {
+        location = Narrow(target);
+        return response;
+      }
+    }
+    DWORD length = 0, length_size = sizeof(length);
+    bool announced = WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                                         WINHTTP_HEADER_NAME_BY_INDEX, &length, &length_size,
+                                         WINHTTP_NO_HEADER_INDEX);
+    if (!announced) length = 0;
+    if (settings_.max_body_bytes && length > settings_.max_body_bytes) return TooLarge(response.status);
     if (progress) {
-      DWORD length = 0, length_size = sizeof(length);
-      if (!WinHttpQueryHeaders(request.h, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                               WINHTTP_HEADER_NAME_BY_INDEX, &length, &length_size, WINHTTP_NO_HEADER_INDEX))
-        length = 0;
       *begun = true;
       progress->WorkBegin(static_cast<int64_t>(length));
     }
     for (;;) {
+      if (deadline.Expired()) return Failed(ERROR_WINHTTP_TIMEOUT, response.status);
       DWORD available = 0;
-      if (!WinHttpQueryDataAvailable(request.h, &available)) return Failed(GetLastError(), response.status);
+      if (!WinHttpQueryDataAvailable(request, &available)) return failed(GetLastError(), response.status);
       if (available == 0) break;
+      if (settings_.max_body_bytes && response.body.size() + available > settings_.max_body_bytes)
+        return TooLarge(response.status);
       std::string chunk(available, '\0');
       DWORD read = 0;
-      if (!WinHttpReadData(request.h, chunk.data(), available, &read)) return Failed(GetLastError(), response.status);
+      if (!WinHttpReadData(request, chunk.data(), available, &read)) return failed(GetLastError(), response.status);
       response.body.append(chunk.data(), read);
       if (read == 0) break;
       // A stop asked for between two pieces closes the request.
@@ -172,10 +306,14 @@ class Client : public platform::HttpClient {
         return aborted;
       }
     }
+    if (announced && response.body.size() != length && status < 400) {
+      // A body cut short is no answer.
+      return Refused("The answer ended before its announced length", response.status);
+    }
     if (status >= 400) {
       wchar_t reason[256] = {};
       DWORD reason_size = sizeof(reason);
-      WinHttpQueryHeaders(request.h, WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, reason, &reason_size,
+      WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_TEXT, WINHTTP_HEADER_NAME_BY_INDEX, reason, &reason_size,
                           WINHTTP_NO_HEADER_INDEX);
       response.error = "HTTP/1.1 " + std::to_string(status) + (reason[0] ? " " + Narrow(reason) : std::string());
       response.body.clear();
@@ -183,6 +321,16 @@ class Client : public platform::HttpClient {
     }
     response.ok = true;
     return response;
+  }
+
+  static platform::HttpResponse Refused(const std::string& why, int status = 0) {
+    platform::HttpResponse response;
+    response.status = status;
+    response.error = why;
+    return response;
+  }
+  static platform::HttpResponse TooLarge(int status) {
+    return Refused("The answer is larger than allowed", status);
   }
 
   static platform::HttpResponse Failed(DWORD code, int status = 0) {
