@@ -8,8 +8,11 @@
 #   OUT/download/Velmora/release-public.pem   the public key to check them with
 #
 # Any static HTTP server serving OUT makes http://host/download/ an update server base URL.
-# Anyone can check a file:
-#   openssl dgst -sha256 -verify release-public.pem -signature version.txt.sig version.txt
+# A signature covers the file bound to its release: the line
+# "Velmora release <version> <file name>" and a line feed, then the file's bytes. Anyone
+# can check a file (version.txt is signed for the version it holds):
+#   { printf 'Velmora release %s %s\n' 4.5.26.229 Velmora.zip; cat Velmora.zip; } |
+#     openssl dgst -sha256 -verify release-public.pem -signature Velmora.zip.sig
 #
 # Options:
 #   --key FILE      the private key (PEM, P-256) to sign with. Without it a key pair for
@@ -97,8 +100,9 @@ if [ -n "$setup" ]; then
   files+=(Velmora-setup.exe)
 fi
 cp "$work/release-public.pem" "$product/release-public.pem"
+signed() { printf 'Velmora release %s %s\n' "$version" "$1"; cat "$product/$1"; }
 for f in "${files[@]}"; do
-  openssl dgst -sha256 -sign "$key" -out "$product/$f.sig" "$product/$f"
-  openssl dgst -sha256 -verify "$product/release-public.pem" -signature "$product/$f.sig" "$product/$f" >/dev/null
+  signed "$f" | openssl dgst -sha256 -sign "$key" -out "$product/$f.sig"
+  signed "$f" | openssl dgst -sha256 -verify "$product/release-public.pem" -signature "$product/$f.sig" >/dev/null
 done
 echo "release.sh: version $version in $product"

@@ -39,6 +39,10 @@ bash scripts/release.sh --exe build/win64/Velmora.exe --key "$keys/release-priva
   --out build/win64/update-server/same
 bash scripts/release.sh --exe build/win64/Velmora.exe --key "$keys/release-private.pem" \
   --setup build/win64/velmora_bench.exe --version 4.5.26.229 --out build/win64/update-server/newer
+# A release whose signed installer is no program: starting it fails.
+printf 'not a program\r\n' > build/win64/not-a-program.txt
+bash scripts/release.sh --exe build/win64/Velmora.exe --key "$keys/release-private.pem" \
+  --setup build/win64/not-a-program.txt --version 4.5.26.229 --out build/win64/update-server/broken
 echo "== win64 tests (Wine, loopback only)"
 unshare -n bash scripts/wine-ctest.sh build/win64
 echo "== win64 tests against real servers (nginx, tinyproxy; loopback only)"

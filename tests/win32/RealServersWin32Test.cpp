@@ -18,6 +18,7 @@
 #include "fakes/HeadlessHost.h"
 #include "platform/win32/Win32Crypto.h"
 #include "platform/win32/Win32Desktop.h"
+#include "win32/RecordingDesktop.h"
 #include "platform/win32/Wide.h"
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
@@ -264,22 +265,6 @@ TEST_F(RealServersWin32, ThePublicAddressFromNginxDirectAndThroughTheProxy) {
   }
 }
 
-// Records what would be started; the temporary folder is the real one.
-class RecordingDesktop : public platform::Desktop {
- public:
-  std::string TempDirectory() override { return real_.TempDirectory(); }
-  bool ShellOpen(const std::string& file, const std::string&, bool) override {
-    opened.push_back(file);
-    return true;
-  }
-  void ExitProcessNow() override { ++exits; }
-  std::vector<std::string> opened;
-  std::atomic<int> exits{0};
-
- private:
-  platform::win32::Win32Desktop real_;
-};
-
 class TestUpdateForm : public update::TForm10 {
  public:
   using TForm10::TForm10;
@@ -292,7 +277,7 @@ class TestUpdateForm : public update::TForm10 {
 TEST_F(RealServersWin32, TheUpdateCheckAndDownloadFromNginx) {
   ASSERT_TRUE(win32_test::HaveDisplay()) << "the update window runs under Xvfb";
   ProxyValues proxy(real.registry);
-  RecordingDesktop desktop;
+  win32_test::RecordingDesktop desktop;
   platform::win32::Win32SignatureVerifier verifier;
   struct Case {
     std::string server;
@@ -346,18 +331,13 @@ TEST_F(RealServersWin32, TheUpdateCheckAndDownloadFromNginx) {
     ASSERT_TRUE(form->ButtonDownload->Enabled()) << form->LabelUpDate->Caption();
 
     form->CheckBoxQuickUpdate->SetChecked(false);
-    const std::string target = desktop.TempDirectory() + "Velmora-setup.exe";
-    real.files.RemoveFile(target);
-    desktop.opened.clear();
+    desktop.started.clear();
     form->ButtonDownloadClick();
     drain();
     EXPECT_EQ(form->LabelUpDate->Caption(), "Файлы обновления загружены!");
-    const auto saved = real.files.ReadFile(target);
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(*saved, *original) << "the installer arrives whole";
-    ASSERT_EQ(desktop.opened.size(), 1u);
-    EXPECT_EQ(desktop.opened[0], target);
-    real.files.RemoveFile(target);
+    ASSERT_EQ(desktop.started.size(), 1u);
+    EXPECT_EQ(desktop.started[0].bytes, std::string(original->begin(), original->end()))
+        << "the installer arrives whole";
 
     EXPECT_EQ(form->ProgressBarUpdate->Position(), c.progress);
     const std::string peer = c.through_proxy ? "127.0.0.3 " : "127.0.0.1 ";

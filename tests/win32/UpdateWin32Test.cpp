@@ -25,7 +25,10 @@
 #include "update/Signature.h"
 #include "update/UpdateForm.h"
 #include "win32/RealPlatform.h"
+#include "win32/RecordingDesktop.h"
 #include "win32/Win32TestSupport.h"
+#include "app/Startup.h"
+#include "platform/win32/Win32DnsTransport.h"
 
 namespace {
 
@@ -42,25 +45,7 @@ bool HaveUpdateServer() { return std::getenv("VELMORA_UPDATE_SERVER") != nullptr
 
 std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
-// Records what would be started; the temporary folder is the real one.
-class RecordingDesktop : public platform::Desktop {
- public:
-  struct Opened {
-    std::string file, parameters;
-    bool hidden;
-  };
-  std::string TempDirectory() override { return real_.TempDirectory(); }
-  bool ShellOpen(const std::string& file, const std::string& parameters, bool hidden) override {
-    opened.push_back({file, parameters, hidden});
-    return true;
-  }
-  void ExitProcessNow() override { ++exits; }
-  std::vector<Opened> opened;
-  std::atomic<int> exits{0};
-
- private:
-  platform::win32::Win32Desktop real_;
-};
+using RecordingDesktop = win32_test::RecordingDesktop;
 
 class TestUpdateForm : public update::TForm10 {
  public:
@@ -171,53 +156,130 @@ TEST_F(UpdateWin32, TheCheckShowsTheNewerVersionAndTheDownloadSavesIt) {
 
   // Quick off: the installer is opened for the user and the window stays.
   SendMessageW(Control("CheckBoxQuickUpdate"), BM_CLICK, 0, 0);
-  const std::string target = desktop.TempDirectory() + "Velmora-setup.exe";
-  real.files.RemoveFile(target);
+  // While the installer is being started, another process can neither change nor
+  // delete nor rename it.
+  std::vector<std::string> attempts;
+  desktop.on_start = [&](const std::string& program) {
+    const std::string cmd = desktop.SystemFolder() + "cmd.exe";
+    const std::string hostile[] = {"/c echo changed>>\"" + program + "\"", "/c del /f /q \"" + program + "\"",
+                                   "/c ren \"" + program + "\" other.exe",
+                                   "/c copy /y \"" + cmd + "\" \"" + program + "\""};
+    for (const std::string& args : hostile) {
+      platform::ProcessOutcome outcome = real.processes.Execute("\"" + cmd + "\" " + args, true);
+      attempts.push_back(args + " -> " + (outcome.exit_code ? std::to_string(*outcome.exit_code) : outcome.error));
+    }
+  };
   SendMessageW(Control("ButtonDownload"), BM_CLICK, 0, 0);
   Drain();
   EXPECT_EQ(Text("LabelUpDate"), "Файлы обновления загружены!");
   EXPECT_EQ(form->ProgressBarUpdate->Position(), 100);
   EXPECT_EQ(SendMessageW(Control("ProgressBarUpdate"), PBM_GETPOS, 0, 0), 100);
-  auto saved = real.files.ReadFile(target);
-  ASSERT_TRUE(saved);
-  EXPECT_GT(saved->size(), 100000u);
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(desktop.opened[0].file, target);
-  EXPECT_EQ(desktop.opened[0].parameters, "");
+  const auto original = real.files.ReadFile(ExeFolder() + "update-server\\newer\\download\\Velmora\\Velmora-setup.exe");
+  ASSERT_TRUE(original);
+  ASSERT_EQ(desktop.started.size(), 1u);
+  const RecordingDesktop::Started& started = desktop.started[0];
+  // Started from a folder of its own, unchanged by the other process's attempts.
+  ASSERT_EQ(desktop.folders.size(), 1u);
+  EXPECT_EQ(started.program, desktop.folders[0] + "Velmora-setup.exe");
+  EXPECT_EQ(started.bytes, std::string(original->begin(), original->end()));
+  EXPECT_EQ(attempts.size(), 4u);
+  for (const std::string& attempt : attempts) std::printf("held installer: %s\n", attempt.c_str());
+  EXPECT_EQ(started.parameters, "");
   EXPECT_EQ(desktop.exits, 0);
+  // Once it has started, the program lets go of the file.
+  HANDLE after = CreateFileW(Widen(started.program).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(after, INVALID_HANDLE_VALUE);
+  if (after != INVALID_HANDLE_VALUE) CloseHandle(after);
   win32_test::SaveScreenshot(window, L"update-downloaded");
-  real.files.RemoveFile(target);
 }
 
-TEST_F(UpdateWin32, ACancelClickGetsThroughASlowTransferAndTheFileIsGone) {
+TEST_F(UpdateWin32, AnInstallerThatCannotStartLeavesTheProgramRunningWithItsMessage) {
   REQUIRE_UPDATE_SERVER();
-  updater.config.servers = {std::string(kServer) + "/slow/download/"};
+  // A release whose signed "installer" is no program at all.
+  updater.config.servers = {std::string(kServer) + "/broken/download/"};
+  desktop.start_for_real = true;
   Open(false);
   HWND window = ShowAndCheck();
-  ASSERT_TRUE(IsWindowEnabled(Control("ButtonDownload")));
-  const std::string target = desktop.TempDirectory() + "Velmora-setup.exe";
-  real.files.WriteFile(target, Bytes("from an earlier run"));
+  ASSERT_TRUE(IsWindowEnabled(Control("ButtonDownload"))) << Text("LabelUpDate");
+  SendMessageW(Control("ButtonDownload"), BM_CLICK, 0, 0);
+  Drain();
+  ASSERT_EQ(desktop.started.size(), 1u);
+  EXPECT_EQ(desktop.exits, 0);
+  EXPECT_EQ(Text("LabelUpDate").rfind("Не удалось запустить обновление: ", 0), 0u) << Text("LabelUpDate");
+  EXPECT_GT(Text("LabelUpDate").size(), std::string("Не удалось запустить обновление: ").size());
+  EXPECT_EQ(Text("ButtonDownload"), "Скачать");
+  EXPECT_TRUE(IsWindowEnabled(Control("ButtonClose")));
+  win32_test::SaveScreenshot(window, L"update-not-started");
+}
+
+TEST_F(UpdateWin32, ADownloadWhoseServerPausesKeepsTheWindowAnsweringAndACancelActsAtOnce) {
+  REQUIRE_UPDATE_SERVER();
+  // Half the installer, then a pause of 3 s before the rest.
+  updater.config.servers = {std::string(kServer) + "/pause/download/"};
+  Open(false);
+  HWND window = ShowAndCheck();
+  ASSERT_TRUE(IsWindowEnabled(Control("ButtonDownload"))) << Text("LabelUpDate");
   HWND button = Control("ButtonDownload");
   HWND bar = Control("ProgressBarUpdate");
-  std::string caption_during;
-  std::thread user([&] {
-    // Wait for the bar to move, look, then click the button (now "Отмена").
-    for (int i = 0; i < 400 && SendMessageW(bar, PBM_GETPOS, 0, 0) < 2; ++i) Sleep(10);
-    caption_during = Narrow(ControlText(button));
-    win32_test::SaveScreenshot(window, L"update-downloading");
-    PostMessageW(button, BM_CLICK, 0, 0);
-  });
   SendMessageW(button, BM_CLICK, 0, 0);
-  user.join();
-  Drain();
+  // The UI thread handles its messages here while the transfer waits on the paused
+  // server; the longest the program's own handling holds the thread is noted (the
+  // waits between, which only the machine's scheduling stretches, are not).
+  LARGE_INTEGER frequency, t0, t1;
+  QueryPerformanceFrequency(&frequency);
+  const DWORD until = GetTickCount() + 1500;
+  DWORD longest = 0;
+  std::string caption_during;
+  while (GetTickCount() < until) {
+    QueryPerformanceCounter(&t0);
+    win32_test::Pump();
+    QueryPerformanceCounter(&t1);
+    longest = std::max(longest, static_cast<DWORD>((t1.QuadPart - t0.QuadPart) * 1000 / frequency.QuadPart));
+    Sleep(1);
+  }
+  caption_during = Narrow(ControlText(button));
+  win32_test::SaveScreenshot(window, L"update-downloading");
+  const DWORD clicked = GetTickCount();
+  SendMessageW(button, BM_CLICK, 0, 0);
+  const DWORD cancelled_in = GetTickCount() - clicked;
   EXPECT_EQ(caption_during, "Отмена");
+  EXPECT_LT(longest, 50u);
+  EXPECT_LT(cancelled_in, 50u);
+  std::printf("paused download: longest stretch without messages %lu ms, cancel took %lu ms\n",
+              static_cast<unsigned long>(longest), static_cast<unsigned long>(cancelled_in));
   EXPECT_EQ(Text("LabelUpDate"), "Файлы обновления не загружены!");
   EXPECT_EQ(Text("ButtonDownload"), "Скачать");
   EXPECT_TRUE(IsWindowEnabled(Control("ButtonClose")));
   EXPECT_FALSE(IsWindowVisible(bar));
-  EXPECT_FALSE(real.files.FileExists(target));
-  EXPECT_TRUE(desktop.opened.empty());
+  Drain();
+  EXPECT_TRUE(desktop.started.empty());
+  EXPECT_TRUE(desktop.folders.empty());
   win32_test::SaveScreenshot(window, L"update-cancelled");
+}
+
+TEST_F(UpdateWin32, AServerThatTricklesItsVersionFileIsGivenUpAtTheBound) {
+  REQUIRE_UPDATE_SERVER();
+  // One byte every 2 s: no read time-out ever passes, the overall bound does.
+  updater.config.servers = {std::string(kServer) + "/trickle/download/"};
+  updater.config.limits.version_total_ms = 1500;
+  Open(false);
+  const DWORD start = GetTickCount();
+  ShowAndCheck();
+  const DWORD took = GetTickCount() - start;
+  EXPECT_EQ(Text("LabelUpDate"), "Не удалось проверить обновления");
+  EXPECT_EQ(Text("LabelServerVersion"), "Ошибка соединения");
+  EXPECT_LT(took, 4000u);
+  std::printf("trickled check ended after %lu ms (bound 1500 ms)\n", static_cast<unsigned long>(took));
+}
+
+TEST_F(UpdateWin32, AVersionFileNotSignedByTheMakerIsSaidToBeSo) {
+  REQUIRE_UPDATE_SERVER();
+  // The "same" release's signature served for the "newer" version file.
+  updater.config.servers = {std::string(kServer) + "/mismatched/download/"};
+  Open(false);
+  ShowAndCheck();
+  EXPECT_EQ(Text("LabelUpDate"), "Не удалось проверить обновления");
+  EXPECT_EQ(Text("LabelServerVersion"), "Файлы обновления не подписаны разработчиком");
 }
 
 TEST_F(UpdateWin32, AFailedCheckLeavesTheDownloadToTheForcedOption) {
@@ -239,13 +301,11 @@ TEST_F(UpdateWin32, PortableCopyRefusesATamperedArchiveAndScriptsAGoodOne) {
   updater.config.servers = {std::string(kServer) + "/tampered/download/"};
   Open(false);
   ShowAndCheck();
-  const std::string zip = ExeFolder() + "Velmora.zip";
-  real.files.RemoveFile(zip);
   SendMessageW(Control("ButtonDownload"), BM_CLICK, 0, 0);
   Drain();
-  EXPECT_EQ(Text("LabelUpDate"), "Файлы обновления не загружены!");
-  EXPECT_FALSE(real.files.FileExists(zip));
-  EXPECT_TRUE(desktop.opened.empty());
+  EXPECT_EQ(Text("LabelUpDate"), "Файлы обновления не подписаны разработчиком");
+  EXPECT_TRUE(desktop.folders.empty());
+  EXPECT_TRUE(desktop.started.empty());
   EXPECT_EQ(desktop.exits, 0);
 
   // The same archive unchanged passes and becomes the update script's work.
@@ -253,13 +313,20 @@ TEST_F(UpdateWin32, PortableCopyRefusesATamperedArchiveAndScriptsAGoodOne) {
   ShowAndCheck();
   SendMessageW(Control("ButtonDownload"), BM_CLICK, 0, 0);
   Drain();
-  EXPECT_TRUE(real.files.FileExists(zip));
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_TRUE(desktop.opened[0].hidden);
+  ASSERT_EQ(desktop.started.size(), 1u);
+  ASSERT_EQ(desktop.folders.size(), 1u);
+  const std::string folder = desktop.folders[0];
+  EXPECT_TRUE(desktop.started[0].hidden);
+  EXPECT_EQ(desktop.started[0].program, desktop.SystemFolder() + "cmd.exe");
   EXPECT_EQ(desktop.exits, 1);
-  const std::string script = desktop.opened[0].file;
-  EXPECT_TRUE(std::regex_match(script.substr(desktop.TempDirectory().size()), std::regex(R"(update_\d{6}\.bat)")))
+  const std::string params = desktop.started[0].parameters;
+  ASSERT_EQ(params.rfind("/d /c \"\"", 0), 0u) << params;
+  ASSERT_EQ(params.substr(params.size() - 2), "\"\"") << params;
+  const std::string script = params.substr(7, params.size() - 9);
+  EXPECT_TRUE(std::regex_match(script.substr(script.find_last_of('\\') + 1), std::regex("update_[0-9]{6}[.]bat")))
       << script;
+  EXPECT_EQ(script.rfind(folder, 0), 0u);
+  EXPECT_TRUE(real.files.FileExists(folder + "Velmora.zip"));
   std::string exe = Narrow(win32_test::ExeFolder());
   wchar_t path[MAX_PATH];
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -267,10 +334,13 @@ TEST_F(UpdateWin32, PortableCopyRefusesATamperedArchiveAndScriptsAGoodOne) {
   std::string exe_name = exe_path.substr(exe_path.find_last_of('\\') + 1);
   auto bytes = real.files.ReadFile(script);
   ASSERT_TRUE(bytes);
-  EXPECT_EQ(std::string(bytes->begin(), bytes->end()),
-            common::Utf8ToAnsi(update::PortableUpdateScript(exe, exe_name, "Velmora.zip"), GetACP()));
-  real.files.RemoveFile(script);
-  real.files.RemoveFile(zip);
+  // In the command processor's code page, as the system converts it.
+  const std::string text = update::PortableUpdateScript(exe, exe_name, folder + "Velmora.zip", desktop.SystemFolder());
+  std::wstring wide = Widen(text);
+  int n = WideCharToMultiByte(CP_OEMCP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string oem(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_OEMCP, 0, wide.c_str(), static_cast<int>(wide.size()), oem.data(), n, nullptr, nullptr);
+  EXPECT_EQ(std::string(bytes->begin(), bytes->end()), oem);
 }
 
 TEST_F(UpdateWin32, TheStartUpCheckAsksOnlyWhenItIsOn) {
@@ -320,17 +390,94 @@ TEST_F(UpdateWin32, TheStartUpPromptOpensTheWindowThatDownloadsByItself) {
   });
   Open(true);
   Drain();
+  form->StartupFinished();
+  Drain();
   stop = true;
   user.join();
   EXPECT_EQ(yes_caption, "Да");
   EXPECT_EQ(no_caption, "Нет");
   EXPECT_NE(prompt_text.find("Доступно обновление 4.5.26.229"), std::string::npos) << prompt_text;
   EXPECT_NE(prompt_text.find("Хотите обновить приложение сейчас?"), std::string::npos) << prompt_text;
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(desktop.opened[0].file, desktop.TempDirectory() + "Velmora-setup.exe");
-  EXPECT_EQ(desktop.opened[0].parameters, "/SILENT /CLOSEAPPLICATIONS /SUPPRESSMSGBOXES /LANG= /MERGETASKS=\"runcmd1\"");
+  ASSERT_EQ(desktop.started.size(), 1u);
+  EXPECT_EQ(desktop.started[0].program.substr(desktop.started[0].program.find_last_of('\\') + 1), "Velmora-setup.exe");
+  EXPECT_EQ(desktop.started[0].parameters, "/SILENT /CLOSEAPPLICATIONS /SUPPRESSMSGBOXES /LANG= /MERGETASKS=\"runcmd1\"");
   EXPECT_EQ(desktop.exits, 1);
-  real.files.RemoveFile(desktop.TempDirectory() + "Velmora-setup.exe");
+}
+
+// The whole start-up with English chosen: the offer comes once the main window is on
+// screen, in English.
+TEST_F(UpdateWin32, WithEnglishChosenTheStartUpOfferIsInEnglishOverTheShownMainWindow) {
+  REQUIRE_UPDATE_SERVER();
+  Open(false);  // finds the settings file and keeps it to put back
+  Drain();
+  application.reset();
+  host.reset();
+  const std::string english = ExeFolder() + "Language\\English.ini";
+  const auto english_before = real.files.ReadFile(english);
+  ASSERT_TRUE(english_before) << english;
+  {
+    auto document = common::IniDocument::Load(real.files, settings_path, real.system.AnsiCodePage(),
+                                              common::IniOptions::Settings());
+    ASSERT_TRUE(document);
+    document->ini.WriteBool("Option", "CheckBoxAutoCheck", true);
+    document->ini.WriteString("Language", "Language", "English");
+    ASSERT_TRUE(document->Save(real.files, settings_path, real.system.AnsiCodePage()));
+  }
+  std::string prompt_text, yes_caption, no_caption;
+  bool main_window_shown = false;
+  std::atomic<bool> stop{false};
+  std::thread user([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 2000 && !box && !stop; ++i) {
+      box = FindWindowW(L"#32770", L"Velmora");
+      if (!box) Sleep(10);
+    }
+    if (!box) return;
+    Sleep(200);
+    prompt_text = Narrow(ControlText(GetDlgItem(box, 0xFFFF)));
+    yes_caption = Narrow(ControlText(GetDlgItem(box, IDYES)));
+    no_caption = Narrow(ControlText(GetDlgItem(box, IDNO)));
+    // The main window: a visible top-level window of this process that is not the box.
+    struct Search {
+      HWND box;
+      HWND main = nullptr;
+    } search{box};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(p);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          if (pid == GetCurrentProcessId() && w != s->box && IsWindowVisible(w) &&
+              Narrow(ControlText(w)).rfind("Velmora", 0) == 0)
+            s->main = w;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    main_window_shown = search.main != nullptr;
+    if (search.main) win32_test::SaveScreenshot(search.main, L"update-offer-main-window");
+    win32_test::SaveScreenshot(box, L"update-offer-english");
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
+    Sleep(200);
+    if (search.main) PostMessageW(search.main, WM_CLOSE, 0, 0);
+  });
+  platform::win32::Win32DnsTransport transport;
+  platform::win32::Win32Clipboard clipboard;
+  dnsbench::BenchPlatform bench{transport, real.clock, clipboard, {}};
+  app::StartupHooks hooks;
+  hooks.updater = &updater;
+  hooks.dnsbench = &bench;
+  hooks.make_host = [] { return std::make_shared<ui::win32::Win32Host>(); };
+  hooks.end_process_now = [] {};
+  app::RunVelmora(real.services, hooks);
+  stop = true;
+  user.join();
+  real.files.WriteFile(english, *english_before);
+  EXPECT_TRUE(main_window_shown);
+  EXPECT_EQ(yes_caption, "Yes");
+  EXPECT_EQ(no_caption, "No");
+  EXPECT_NE(prompt_text.find("Update available 4.5.26.229"), std::string::npos) << prompt_text;
+  EXPECT_NE(prompt_text.find("Do you want to update the app now?"), std::string::npos) << prompt_text;
+  EXPECT_TRUE(desktop.started.empty());
 }
 
 TEST_F(UpdateWin32, UpdateRequestsCheckTheServerCertificate) {
