@@ -80,12 +80,19 @@ class DownloadProgress : public platform::HttpProgress {
   DownloadProgress(TForm10& form, ui::WorkerLink link, std::shared_ptr<std::atomic<bool>> stop)
       : form_(form), link_(std::move(link)), stop_(std::move(stop)) {}
   void WorkBegin(int64_t expected) override {
+    expected_ = expected;
     TForm10* form = &form_;
     Post([form, expected] { form->IdHTTP1WorkBegin(expected); });
   }
   bool Work(int64_t received) override {
-    TForm10* form = &form_;
-    Post([form, received] { form->IdHTTP1Work(received); });
+    // Only a piece that moves the bar reaches the window: a whole percent of an
+    // announced size, else every 256 KB.
+    const int64_t mark = expected_ > 0 ? received * 100 / expected_ : received >> 18;
+    if (mark != last_mark_) {
+      last_mark_ = mark;
+      TForm10* form = &form_;
+      Post([form, received] { form->IdHTTP1Work(received); });
+    }
     return !*stop_ && !link_.Closed();
   }
   void WorkEnd() override {
@@ -103,6 +110,8 @@ class DownloadProgress : public platform::HttpProgress {
   TForm10& form_;
   ui::WorkerLink link_;
   std::shared_ptr<std::atomic<bool>> stop_;
+  int64_t expected_ = 0;
+  int64_t last_mark_ = -1;
 };
 
 }  // namespace
@@ -419,7 +428,6 @@ void TForm10::ButtonDownloadClick() {
     ReturnToIdle(true);
     AbortUpdate = true;
     LabelUpDate->SetCaption(Msg("LangNoDownload"));
-    App().ProcessMessages();
     return;
   }
 
