@@ -481,7 +481,7 @@ void TForm10::ButtonDownloadClick() {
         DownloadFailed(shared_fetched->failure);
         return;
       }
-      InstallDownloaded(std::move(*shared_fetched), std::move(*shared_staged));
+      InstallDownloaded(std::move(*shared_fetched), std::move(*shared_staged), portable, quick);
     });
   });
 }
@@ -494,10 +494,8 @@ void TForm10::DownloadFailed(UpdateFailure failure) {
   App().ProcessMessages();
 }
 
-void TForm10::InstallDownloaded(FetchResult fetched, StagedUpdate staged) {
+void TForm10::InstallDownloaded(FetchResult fetched, StagedUpdate staged, bool portable, bool quick) {
   LabelUpDate->SetCaption(Msg("LangDownloadComplet"));
-  const bool portable = Portable();
-  const bool quick = CheckBoxQuickUpdate->Checked();
   if (portable && !quick) {
     // The archive is only kept in the program folder, for the user to unpack.
     const std::string target = ProgramFolder() + FileNameFromUrl(UpdateDownloadUrl);

@@ -130,7 +130,7 @@ class TForm10 : public ui::Form {
   // Shows the start-up offer, unless the window is open or downloading already.
   void OfferUpdate();
   // A finished, verified download (on the UI thread): hand it over and start it.
-  void InstallDownloaded(FetchResult fetched, StagedUpdate staged);
+  void InstallDownloaded(FetchResult fetched, StagedUpdate staged, bool portable, bool quick);
   // A download that produced nothing to start.
   void DownloadFailed(UpdateFailure failure);
   // The window after a download that did not end in an installation: the button

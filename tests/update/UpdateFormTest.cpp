@@ -81,6 +81,36 @@ struct UpdateWindow : ::testing::Test, fakes::FakePlatform {
     Serve("Velmora-setup.exe", "MZ installer " + version, version);
     Serve("Velmora.zip", "PK archive " + version, version);
   }
+  // Holds every transfer of the installer until Release(); Await() returns once one waits.
+  struct InstallerGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    bool waiting = false;
+    void Await() {
+      std::unique_lock lock(mutex);
+      changed.wait(lock, [&] { return waiting; });
+    }
+    void Release() {
+      {
+        std::lock_guard lock(mutex);
+        open = true;
+      }
+      changed.notify_all();
+    }
+  };
+  void HoldInstaller(InstallerGate& gate) {
+    http.handler = [this, &gate, fallback = http.handler](const fakes::FakeHttp::Request& r) {
+      if (r.url == std::string(kFolder) + "Velmora-setup.exe") {
+        std::unique_lock lock(gate.mutex);
+        gate.waiting = true;
+        gate.changed.notify_all();
+        gate.changed.wait(lock, [&] { return gate.open; });
+      }
+      return fallback(r);
+    };
+  }
+
   // Clicks the download button and lets the download run to its end.
   void Download() {
     form->ButtonDownload->Click();
@@ -338,34 +368,17 @@ TEST_F(UpdateWindow, ACancelClickTakesEffectAtOnceAndTheTransferComesToNothing) 
   Publish("4.5.26.229");
   Show();
   // The installer's transfer hangs until the test lets it go.
-  std::mutex gate_mutex;
-  std::condition_variable gate_changed;
-  bool open_gate = false, waiting = false;
-  http.handler = [&, fallback = http.handler](const fakes::FakeHttp::Request& r) {
-    if (r.url == std::string(kFolder) + "Velmora-setup.exe") {
-      std::unique_lock lock(gate_mutex);
-      waiting = true;
-      gate_changed.notify_all();
-      gate_changed.wait(lock, [&] { return open_gate; });
-    }
-    return fallback(r);
-  };
+  InstallerGate gate;
+  HoldInstaller(gate);
   form->ButtonDownload->Click();
-  {
-    std::unique_lock lock(gate_mutex);
-    gate_changed.wait(lock, [&] { return waiting; });
-  }
+  gate.Await();
   host.ProcessMessages();
   EXPECT_EQ(Now(), (State{"Доступно обновление 4.5.26.228 ---> 4.5.26.229", "Отмена", true, false, false, true}));
   form->ButtonDownload->Click();
   // Back at once, while the transfer still hangs.
   EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
   EXPECT_EQ(form->ButtonDownload->Tag(), 0);
-  {
-    std::lock_guard lock(gate_mutex);
-    open_gate = true;
-  }
-  gate_changed.notify_all();
+  gate.Release();
   Drain();
   // What the transfer brought afterwards is dropped: nothing written, nothing started.
   EXPECT_EQ(Now(), Idle("Файлы обновления не загружены!"));
@@ -563,16 +576,8 @@ TEST_F(UpdateWindow, TheStartUpOfferNeverOpensASecondWindowNorStopsADownload) {
 
   // A download is running when the offer comes: no offer, the download goes on.
   host.boxes.clear();
-  std::mutex gate_mutex;
-  std::condition_variable gate_changed;
-  bool open_gate = false;
-  http.handler = [&, fallback = http.handler](const fakes::FakeHttp::Request& r) {
-    if (r.url == std::string(kFolder) + "Velmora-setup.exe") {
-      std::unique_lock lock(gate_mutex);
-      gate_changed.wait(lock, [&] { return open_gate; });
-    }
-    return fallback(r);
-  };
+  InstallerGate gate;
+  HoldInstaller(gate);
   Open();
   form->UpdateDownloadUrl = std::string(kFolder) + "Velmora-setup.exe";
   form->UpdateServerVersion = "4.5.26.229";
@@ -582,11 +587,7 @@ TEST_F(UpdateWindow, TheStartUpOfferNeverOpensASecondWindowNorStopsADownload) {
   host.ProcessMessages();
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(form->ButtonDownload->Tag(), 1);
-  {
-    std::lock_guard lock(gate_mutex);
-    open_gate = true;
-  }
-  gate_changed.notify_all();
+  gate.Release();
   Drain();
   EXPECT_EQ(Now(), Idle("Файлы обновления загружены!"));
   EXPECT_EQ(desktop.started.size(), 1u);

@@ -70,6 +70,30 @@ TEST(UpdateSignatureWin32, CngChecksOpensslSignatures) {
   EXPECT_FALSE(update::VerifyReleaseSignature(verifier, VELMORA_UPDATE_PUBLIC_KEY, message, signature));
 }
 
+// Waits (on a thread of the test's own) for the message box titled "Velmora" and
+// reads its text and its Yes and No captions; null when none came or `stop` was set.
+struct Box {
+  HWND window = nullptr;
+  std::string text, yes, no;
+};
+Box WaitForBox(const std::atomic<bool>& stop) {
+  Box box;
+  for (int i = 0; i < 2000 && !box.window && !stop; ++i) {
+    box.window = FindWindowW(L"#32770", L"Velmora");
+    if (!box.window) Sleep(10);
+  }
+  if (!box.window) return box;
+  Sleep(200);
+  box.text = Narrow(ControlText(GetDlgItem(box.window, 0xFFFF)));
+  box.yes = Narrow(ControlText(GetDlgItem(box.window, IDYES)));
+  box.no = Narrow(ControlText(GetDlgItem(box.window, IDNO)));
+  return box;
+}
+void Answer(const Box& box, int button) {
+  PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box.window, button)));
+}
+
 struct UpdateWin32 : ::testing::Test {
   win32_test::RealPlatform real;
   RecordingDesktop desktop;
@@ -367,24 +391,15 @@ TEST_F(UpdateWin32, TheStartUpCheckAsksOnlyWhenItIsOn) {
 
 TEST_F(UpdateWin32, TheStartUpPromptOpensTheWindowThatDownloadsByItself) {
   REQUIRE_UPDATE_SERVER();
-  std::string prompt_text, yes_caption, no_caption;
+  Box box;
   std::atomic<bool> stop{false};
   std::thread user([&] {
     // Answer the prompt with its first button, then close the window once the
     // installer has been started.
-    HWND box = nullptr;
-    for (int i = 0; i < 1000 && !box && !stop; ++i) {
-      box = FindWindowW(L"#32770", L"Velmora");
-      if (!box) Sleep(10);
-    }
-    if (!box) return;
-    Sleep(200);
-    HWND text = GetDlgItem(box, 0xFFFF);
-    prompt_text = Narrow(ControlText(text));
-    yes_caption = Narrow(ControlText(GetDlgItem(box, IDYES)));
-    no_caption = Narrow(ControlText(GetDlgItem(box, IDNO)));
-    win32_test::SaveScreenshot(box, L"update-startup-prompt");
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDYES)));
+    box = WaitForBox(stop);
+    if (!box.window) return;
+    win32_test::SaveScreenshot(box.window, L"update-startup-prompt");
+    Answer(box, IDYES);
     for (int i = 0; i < 1000 && desktop.exits == 0 && !stop; ++i) Sleep(10);
     Sleep(100);
     if (HWND window = FindWindowW(nullptr, L"Обновление")) PostMessageW(window, WM_CLOSE, 0, 0);
@@ -395,10 +410,10 @@ TEST_F(UpdateWin32, TheStartUpPromptOpensTheWindowThatDownloadsByItself) {
   Drain();
   stop = true;
   user.join();
-  EXPECT_EQ(yes_caption, "Да");
-  EXPECT_EQ(no_caption, "Нет");
-  EXPECT_NE(prompt_text.find("Доступно обновление 4.5.26.229"), std::string::npos) << prompt_text;
-  EXPECT_NE(prompt_text.find("Хотите обновить приложение сейчас?"), std::string::npos) << prompt_text;
+  EXPECT_EQ(box.yes, "Да");
+  EXPECT_EQ(box.no, "Нет");
+  EXPECT_NE(box.text.find("Доступно обновление 4.5.26.229"), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find("Хотите обновить приложение сейчас?"), std::string::npos) << box.text;
   ASSERT_EQ(desktop.started.size(), 1u);
   EXPECT_EQ(desktop.started[0].program.substr(desktop.started[0].program.find_last_of('\\') + 1), "Velmora-setup.exe");
   EXPECT_EQ(desktop.started[0].parameters, "/SILENT /CLOSEAPPLICATIONS /SUPPRESSMSGBOXES /LANG= /MERGETASKS=\"runcmd1\"");
@@ -424,25 +439,17 @@ TEST_F(UpdateWin32, WithEnglishChosenTheStartUpOfferIsInEnglishOverTheShownMainW
     document->ini.WriteString("Language", "Language", "English");
     ASSERT_TRUE(document->Save(real.files, settings_path, real.system.AnsiCodePage()));
   }
-  std::string prompt_text, yes_caption, no_caption;
+  Box box;
   bool main_window_shown = false;
   std::atomic<bool> stop{false};
   std::thread user([&] {
-    HWND box = nullptr;
-    for (int i = 0; i < 2000 && !box && !stop; ++i) {
-      box = FindWindowW(L"#32770", L"Velmora");
-      if (!box) Sleep(10);
-    }
-    if (!box) return;
-    Sleep(200);
-    prompt_text = Narrow(ControlText(GetDlgItem(box, 0xFFFF)));
-    yes_caption = Narrow(ControlText(GetDlgItem(box, IDYES)));
-    no_caption = Narrow(ControlText(GetDlgItem(box, IDNO)));
+    box = WaitForBox(stop);
+    if (!box.window) return;
     // The main window: a visible top-level window of this process that is not the box.
     struct Search {
       HWND box;
       HWND main = nullptr;
-    } search{box};
+    } search{box.window};
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
           auto* s = reinterpret_cast<Search*>(p);
@@ -456,8 +463,8 @@ TEST_F(UpdateWin32, WithEnglishChosenTheStartUpOfferIsInEnglishOverTheShownMainW
         reinterpret_cast<LPARAM>(&search));
     main_window_shown = search.main != nullptr;
     if (search.main) win32_test::SaveScreenshot(search.main, L"update-offer-main-window");
-    win32_test::SaveScreenshot(box, L"update-offer-english");
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDNO)));
+    win32_test::SaveScreenshot(box.window, L"update-offer-english");
+    Answer(box, IDNO);
     Sleep(200);
     if (search.main) PostMessageW(search.main, WM_CLOSE, 0, 0);
   });
@@ -474,10 +481,10 @@ TEST_F(UpdateWin32, WithEnglishChosenTheStartUpOfferIsInEnglishOverTheShownMainW
   user.join();
   real.files.WriteFile(english, *english_before);
   EXPECT_TRUE(main_window_shown);
-  EXPECT_EQ(yes_caption, "Yes");
-  EXPECT_EQ(no_caption, "No");
-  EXPECT_NE(prompt_text.find("Update available 4.5.26.229"), std::string::npos) << prompt_text;
-  EXPECT_NE(prompt_text.find("Do you want to update the app now?"), std::string::npos) << prompt_text;
+  EXPECT_EQ(box.yes, "Yes");
+  EXPECT_EQ(box.no, "No");
+  EXPECT_NE(box.text.find("Update available 4.5.26.229"), std::string::npos) << box.text;
+  EXPECT_NE(box.text.find("Do you want to update the app now?"), std::string::npos) << box.text;
   EXPECT_TRUE(desktop.started.empty());
 }
 
