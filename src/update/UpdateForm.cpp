@@ -80,18 +80,21 @@ class DownloadProgress : public platform::HttpProgress {
   DownloadProgress(TForm10& form, ui::WorkerLink link, std::shared_ptr<std::atomic<bool>> stop)
       : form_(form), link_(std::move(link)), stop_(std::move(stop)) {}
   void WorkBegin(int64_t expected) override {
-    expected_ = expected;
     TForm10* form = &form_;
     Post([form, expected] { form->IdHTTP1WorkBegin(expected); });
   }
   bool Work(int64_t received) override {
-    // Only a piece that moves the bar reaches the window: a whole percent of an
-    // announced size, else every 256 KB.
-    const int64_t mark = expected_ > 0 ? received * 100 / expected_ : received >> 18;
-    if (mark != last_mark_) {
-      last_mark_ = mark;
+    // Only the newest count matters: one hand-over at a time carries it, so a burst of
+    // pieces costs the window one update, not one per piece.
+    latest_->store(received);
+    if (!pending_->exchange(true)) {
       TForm10* form = &form_;
-      Post([form, received] { form->IdHTTP1Work(received); });
+      std::shared_ptr<std::atomic<int64_t>> latest = latest_;
+      std::shared_ptr<std::atomic<bool>> pending = pending_;
+      Post([form, latest, pending] {
+        pending->store(false);
+        form->IdHTTP1Work(latest->load());
+      });
     }
     return !*stop_ && !link_.Closed();
   }
@@ -110,8 +113,8 @@ class DownloadProgress : public platform::HttpProgress {
   TForm10& form_;
   ui::WorkerLink link_;
   std::shared_ptr<std::atomic<bool>> stop_;
-  int64_t expected_ = 0;
-  int64_t last_mark_ = -1;
+  std::shared_ptr<std::atomic<int64_t>> latest_ = std::make_shared<std::atomic<int64_t>>(0);
+  std::shared_ptr<std::atomic<bool>> pending_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace
