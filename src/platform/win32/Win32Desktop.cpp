@@ -146,6 +146,10 @@ platform::StartResult Win32Desktop::Start(const std::string& program, const std:
   info.nShow = hidden ? SW_HIDE : SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {
     result.error = SystemErrorText(GetLastError());
+    // Some texts name the file as "%1".
+    size_t insert = result.error.find("%1");
+    if (insert != std::string::npos)
+      result.error.replace(insert, 2, program.substr(program.find_last_of('\\') + 1));
     return result;
   }
   if (info.hProcess) CloseHandle(info.hProcess);
