@@ -9,6 +9,7 @@
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "proxy/ProxyBand.h"
+#include "proxy/ProxyText.h"
 #include "update/Signature.h"
 
 namespace update {
@@ -201,10 +202,13 @@ std::string TForm10::LocalVersion() {
   return common::GetFileVersion(services_.versions, services_.system.ProgramPath());
 }
 
-ProxyChoice TForm10::LookupProxy() {
-  ProxyChoice proxy;
-  proxy.found = proxy::GetSystemProxy(services_.registry, proxy.host, proxy.port, proxy.enabled);
-  return proxy;
+std::string TForm10::FirstServer() const {
+  return platform_->config.servers.empty() ? std::string() : platform_->config.servers.front();
+}
+
+ProxyChoice TForm10::LookupProxy(std::string_view url) {
+  std::optional<platform::HttpProxy> found = proxy::SystemProxyFor(services_.registry, proxy::SchemeOf(url));
+  return found ? ProxyChoice{true, true, found->host, found->port} : ProxyChoice{};
 }
 
 SignatureCheck TForm10::MakeSignatureCheck() {
@@ -303,7 +307,7 @@ void TForm10::StartCheckThread() {
   ButtonDownload->SetEnabled(false);
   // Everything the worker needs is read here, on the UI thread.
   const std::string local_version = LocalVersion();
-  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy());
+  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy(FirstServer()));
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
   SignatureCheck check = MakeSignatureCheck();
@@ -324,7 +328,7 @@ void TForm10::StartCheckThread() {
 
 void TForm10::CheckForUpdatesInBackground() {
   const std::string local_version = LocalVersion();
-  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy());
+  const platform::HttpSettings settings = VersionRequestSettings(LookupProxy(FirstServer()));
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
   SignatureCheck check = MakeSignatureCheck();
@@ -439,7 +443,7 @@ void TForm10::ButtonDownloadClick() {
 }
 
 bool TForm10::UpdateApp(const std::string& server, const std::string& target) {
-  std::unique_ptr<platform::HttpClient> client = services_.http.CreateClient(DownloadSettings(LookupProxy()));
+  std::unique_ptr<platform::HttpClient> client = services_.http.CreateClient(DownloadSettings(LookupProxy(server)));
   DownloadProgress progress(*this);
   const std::string url = EncodeUrlPath(server);
   // A failed or refused download leaves no file of that name behind, so nothing older

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Services.h"
@@ -54,6 +55,8 @@ class TForm10 : public ui::Form {
   void FormCreate() override;
   void FormShow() override;
   void FormClose() override;
+  // The option a close saves.
+  void SessionEnding() override { SaveNastr(); }
   void LoadNastr();
   void SaveNastr();
   void ButtonCloseClick();
@@ -119,7 +122,10 @@ class TForm10 : public ui::Form {
   bool Portable() const;
   std::string SettingsPath() const;
   std::string ProgramFolder();
-  ProxyChoice LookupProxy();
+  // The proxy for a request of the URL's scheme; the version requests go to the
+  // servers in turn, all with the first one's proxy.
+  ProxyChoice LookupProxy(std::string_view url);
+  std::string FirstServer() const;
   // The servers, the key and a signature check that workers can take with them.
   SignatureCheck MakeSignatureCheck();
   // The window after a download that did not end in an installation: the button
