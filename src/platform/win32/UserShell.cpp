@@ -117,10 +117,14 @@ bool OpenThroughDesktopShell(const std::wstring& target) {
   return SUCCEEDED(shell->ShellExecute(file.b, arguments, folder, operation, show));
 }
 
+bool OpenDirectly(HWND owner, const std::wstring& target) {
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOW));
+  return result > 32;
+}
+
 ShellOpenRoute OpenAsUser(HWND owner, const std::wstring& target) {
   if (ProcessIsElevated() && OpenThroughDesktopShell(target)) return ShellOpenRoute::DesktopShell;
-  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOW));
-  return result > 32 ? ShellOpenRoute::Direct : ShellOpenRoute::Failed;
+  return OpenDirectly(owner, target) ? ShellOpenRoute::Direct : ShellOpenRoute::Failed;
 }
 
 }  // namespace platform::win32

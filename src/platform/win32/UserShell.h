@@ -22,12 +22,15 @@ bool ProcessIsElevated();
 
 // Asks the desktop shell (the shell's own desktop window and its view) to open the
 // target with the "open" verb. False when there is no desktop shell to ask (no shell
-// desktop window, as under Wine, or another shell) or it refused.
+// desktop window, or another shell) or it refused.
 bool OpenThroughDesktopShell(const std::wstring& target);
 
+// Opens the target with the "open" verb in this process's own rights (ShellExecuteW),
+// `owner` owning any box the shell shows. False when the shell could not open it.
+bool OpenDirectly(HWND owner, const std::wstring& target);
+
 // Opens the target with the "open" verb: while elevated through the desktop shell,
-// else (or when the desktop shell cannot be asked) with this process's own
-// ShellExecuteW, `owner` owning any box the shell shows.
+// else (or when the desktop shell cannot be asked) directly.
 ShellOpenRoute OpenAsUser(HWND owner, const std::wstring& target);
 
 }  // namespace platform::win32
