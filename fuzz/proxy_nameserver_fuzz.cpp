@@ -66,7 +66,7 @@ void CheckProxy(World& world, const std::string& server, bool enabled) {
                   "a proxy is one entry of the value", server);
     }
     // A value of one plain "host:port" serves every scheme as the boxes show it.
-    if (server.find_first_of("=;[ \t") == std::string::npos) {
+    if (server.find_first_of("=;[/ \t") == std::string::npos) {
       fuzz::Check(found.has_value() == (enabled && has_colon && !address.empty()),
                   "a plain value is a proxy exactly when switched on with a host and a port", server);
       if (found) {

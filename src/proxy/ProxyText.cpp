@@ -22,8 +22,14 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// One "host:port" (the host possibly a bracketed IPv6 address).
+// One "host:port" (the host possibly a bracketed IPv6 address), after an optional
+// "http://" or "https://".
 std::optional<platform::HttpProxy> ParseHostPort(std::string_view entry) {
+  for (std::string_view prefix : {std::string_view("http://"), std::string_view("https://")})
+    if (entry.size() > prefix.size() && Lower(entry.substr(0, prefix.size())) == prefix) {
+      entry.remove_prefix(prefix.size());
+      break;
+    }
   size_t colon;
   if (!entry.empty() && entry.front() == '[') {
     const size_t close = entry.find(']');
@@ -34,7 +40,8 @@ std::optional<platform::HttpProxy> ParseHostPort(std::string_view entry) {
     if (colon == std::string_view::npos) return std::nullopt;
   }
   std::string_view host = Trim(entry.substr(0, colon));
-  if (host.empty() || host == "[]") return std::nullopt;
+  // A host name or address holds none of these; such an entry names no proxy.
+  if (host.empty() || host == "[]" || host.find_first_of("=;/ \t") != std::string_view::npos) return std::nullopt;
   return platform::HttpProxy{std::string(host), ParseInt(Trim(entry.substr(colon + 1))).value_or(8080)};
 }
 

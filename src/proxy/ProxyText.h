@@ -38,8 +38,9 @@ std::string SchemeOf(std::string_view url);
 // - a bracketed IPv6 address splits at the colon after its bracket and keeps the
 //   brackets ("[::1]:8080" gives host "[::1]"), which the system's HTTP client needs
 //   to tell the address from the port;
+// - "http://" or "https://" before the host is skipped;
 // - a port that is not a number gives 8080; an entry without ":" before its port, or
-//   with an empty host, is no proxy.
+//   whose host is empty or holds "=", "/" or a blank, is no proxy.
 // nullopt: the request goes direct.
 std::optional<platform::HttpProxy> ProxyForScheme(std::string_view server, std::string_view scheme);
 

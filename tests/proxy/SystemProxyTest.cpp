@@ -221,6 +221,11 @@ TEST(ProxyForScheme, EachSchemeTakesItsEntryOfTheStoredValue) {
       {":3128", std::nullopt, std::nullopt},
       {"[]:3128", std::nullopt, std::nullopt},
       {"http=:3128", std::nullopt, std::nullopt},
+      {"http=pr=proxy:3128", std::nullopt, std::nullopt},
+      {"a b:3128", std::nullopt, std::nullopt},
+      // A scheme written before the host, as some programs store it.
+      {"http://a.example:3128", a, a},
+      {"http=http://a.example:3128;https=HTTPS://b.example:3129", a, b},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.stored);
