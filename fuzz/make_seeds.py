@@ -175,7 +175,8 @@ for name, text in (("language", TRANSLATION), ("repeats", REPEATS), ("russian", 
 # Registry texts: the first byte chooses NameServer (odd) or ProxyServer (even; bit 1
 # switches the proxy on).
 PROXY = ["10.0.0.1:3128", "http=proxy:3128;https=proxy:3129", "proxy.local", ":", "[::1]:8080",
-         " host : 80 ", "прокси.рф:8080", "host:port", ""]
+         " host : 80 ", "прокси.рф:8080", "host:port", "", "http=pr=proxy:3128;https=proxy:3129", "ftp=proxy:21",
+         "https=[fd00::2]:3129;http=http://proxy:3128"]
 NAME_SERVER = ["8.8.8.8,8.8.4.4", "1.1.1.1,1.0.0.1,8.8.8.8", ",8.8.4.4", "8.8.8.8,", "8.8.8.8 8.8.4.4", ""]
 for i, text in enumerate(PROXY):
     put("proxy_nameserver_fuzz", f"proxy-{i}", bytes([2 if i % 2 else 0]) + text.encode("utf-8"))

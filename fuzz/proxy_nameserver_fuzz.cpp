@@ -3,9 +3,10 @@
 // alternative server at the first ","). Any stored text, read into the boxes and applied
 // unchanged, is stored again with nothing lost or moved between the boxes, and reading
 // it once more fills the boxes the same way; the program's own requests take the same
-// address and port.
+// address and port from a plain value, and one entry of a per-scheme value.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "FuzzSupport.h"
@@ -56,23 +57,35 @@ void CheckProxy(World& world, const std::string& server, bool enabled) {
   fuzz::Check(has_colon ? address + ":" + port == server : address.empty() && port == server,
               "the two boxes hold the whole value", server);
 
-  std::string host;
-  int number = -1;
-  bool on = false;
-  const bool found = proxy::GetSystemProxy(world.platform.registry, host, number, on);
-  fuzz::Check(on == enabled, "the enabled flag follows ProxyEnable");
-  fuzz::Check(found == (enabled && has_colon), "a proxy is found exactly when switched on with a port", server);
-  if (found) {
-    fuzz::Check(host == address, "requests use the address the box shows", server);
-    fuzz::Check(number == proxy::ParseInt(port).value_or(8080), "requests use the port the box shows", server);
+  for (const char* scheme : {"http", "https"}) {
+    const std::optional<platform::HttpProxy> found = proxy::SystemProxyFor(world.platform.registry, scheme);
+    fuzz::Check(!found || enabled, "no proxy unless ProxyEnable switches it on", server);
+    if (found) {
+      fuzz::Check(!found->host.empty(), "a proxy has a host", server);
+      fuzz::Check(found->host.find(';') == std::string::npos && found->host.find('=') == std::string::npos,
+                  "a proxy is one entry of the value", server);
+    }
+    // A value of one plain "host:port" serves every scheme as the boxes show it.
+    if (server.find_first_of("=;[/ \t") == std::string::npos) {
+      fuzz::Check(found.has_value() == (enabled && has_colon && !address.empty()),
+                  "a plain value is a proxy exactly when switched on with a host and a port", server);
+      if (found) {
+        fuzz::Check(found->host == address, "requests use the address the box shows", server);
+        fuzz::Check(found->port == proxy::ParseInt(port).value_or(8080), "requests use the port the box shows",
+                    server);
+      }
+    }
   }
 
-  // Applied unchanged with the box unticked: the stored text is the boxes joined.
+  // Applied unchanged with the box unticked: the stored text is the boxes joined, and
+  // never a lone ":".
   band.CheckBoxProxyServer->SetChecked(false);
   band.SetProxy();
   const auto* stored = world.Stored(RegRoot::CurrentUser, kInternetSettings, "ProxyServer");
   fuzz::Check(stored != nullptr, "the apply stores ProxyServer");
-  fuzz::Check(stored->text == (has_colon ? server : ":" + server), "the apply stores what was read", server);
+  fuzz::Check(stored->text != ":", "the apply never stores a lone colon", server);
+  const std::string expected = address.empty() && port.empty() ? std::string() : has_colon ? server : ":" + server;
+  fuzz::Check(stored->text == expected, "the apply stores what was read", server);
   band.FillProxyBoxes();
   fuzz::Check(band.EditProxyAdress->Text() == address && band.EditProxyPort->Text() == port,
               "reading the stored value again fills the same boxes", server);

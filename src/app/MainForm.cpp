@@ -238,8 +238,8 @@ void TForm1::LoadDNS(const std::string& path) { dns_check_->LoadDNS(path); }
 void TForm1::ComboBoxDNSChange() { dns_check_->ComboBoxDNSChange(); }
 void TForm1::TabNetworkProfilesShow() { profiles_->TabNetworkProfilesShow(); }
 
-bool TForm1::GetSystemProxy(std::string& address, int& port, bool& enabled) {
-  return proxy::GetSystemProxy(services_.registry, address, port, enabled);
+std::optional<platform::HttpProxy> TForm1::SystemProxyFor(std::string_view scheme) {
+  return proxy::SystemProxyFor(services_.registry, scheme);
 }
 void TForm1::ButtonDNSClick() { Navigate(ButtonDNS, 3); }
 

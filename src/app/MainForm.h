@@ -39,6 +39,8 @@ class TForm1 : public ui::Form, public Shell {
   // Creation and close handlers.
   void FormCreate() override;
   void FormClose() override;
+  // The settings a close saves.
+  void SessionEnding() override { SaveNastr(); }
   void MouseMove() override { WMMouseMove(); }
 
   // Navigation.
@@ -80,7 +82,7 @@ class TForm1 : public ui::Form, public Shell {
   // the UI thread in order; lines made after the window is gone are dropped. The
   // function holds nothing of the window that it uses outside a hand-over.
   std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread) override;
-  bool GetSystemProxy(std::string& address, int& port, bool& enabled) override;
+  std::optional<platform::HttpProxy> SystemProxyFor(std::string_view scheme) override;
 
   // The language files, the language submenu and the translation of every window.
   virtual void CleanTranslationsLikeGlobload();

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "app/Services.h"
+#include "platform/Http.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
@@ -38,9 +41,9 @@ class Shell {
   // Log for a worker thread: each line is stamped when it is made and appended on the
   // UI thread in order; lines made after the window is gone are dropped.
   virtual std::function<void(const std::string&)> WorkerLog(ui::WorkerLink ui_thread) = 0;
-  // The fixed proxy the program's own requests use: true only with a usable address
-  // and port.
-  virtual bool GetSystemProxy(std::string& address, int& port, bool& enabled) = 0;
+  // The fixed proxy that a request of the program's own with this scheme ("http",
+  // "https") goes through; nullopt: the request goes direct.
+  virtual std::optional<platform::HttpProxy> SystemProxyFor(std::string_view scheme) = 0;
 
   // Navigation: shows the adapter page again, as its button does.
   virtual void ButtonProxyClick() = 0;

@@ -4,12 +4,11 @@
 // button stops it.
 #include "app/Catalogue.h"
 #include "dnstest/DnsTestPage.h"
-#include "dnstest/ErrorOutput.h"
+#include "dnstest/ErrorLine.h"
 
 namespace dnstest {
 
 using app::CurrentErrorLine;
-using app::WriteErrorLine;
 
 namespace {
 
@@ -34,11 +33,8 @@ std::string SubItem(const ui::ListView& list, size_t row, size_t sub_item) {
 void DnsTestPage::PingGen(std::string& result, bool second, const std::string& address, uint16_t attempts,
                      uint16_t buffer_size) {
   result = "0";
-  std::string proxy;
-  int port = 0;
-  bool enabled = false;
-  shell_.GetSystemProxy(proxy, port, enabled);
-  if (enabled && !proxy.empty()) {
+  // With a proxy for the timing's requests, the server is timed through it.
+  if (shell_.SystemProxyFor("https") || shell_.SystemProxyFor("http")) {
     if (second)
       PingThroughProxyMethod2(address, attempts);
     else
@@ -121,9 +117,10 @@ void DnsTestPage::ButtonTestDNSClick() {
   }
   TabControlDNSList->SetEnabled(true);
   StatusBar1->SetSimpleText("");
-  if (!error.empty()) WriteErrorLine(error);
   // After a stop the button already shows the idle state; the run only winds down.
   if (!stopped) FinishDnsTest();
+  // The failure goes to the activity log, time-stamped like every other line there.
+  if (!error.empty()) shell_.Log(error);
 }
 
 }  // namespace dnstest

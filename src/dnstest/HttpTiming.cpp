@@ -5,32 +5,34 @@
 #include "dnstest/DnsCheckGroup.h"
 #include "dnstest/DnsTestPage.h"
 #include "proxy/ProxyBand.h"
+#include "proxy/ProxyText.h"
 #include "build_settings.h"
 
 namespace dnstest {
 
 void DnsTestPage::PingThroughProxy(std::string& result, bool second, const std::string& address, int attempts) {
-  std::string proxy;
-  int port = 0;
-  bool enabled = false;
-  shell_.GetSystemProxy(proxy, port, enabled);
-  platform::HttpSettings settings;
-  settings.tls_versions = platform::kTls10 | platform::kTls11 | platform::kTls12;
-  settings.verify_certificates = false;
-  if (enabled && !proxy.empty()) {
-    settings.proxy_host = proxy;
-    settings.proxy_port = port;
-  }
-  settings.user_agent = "Mozilla/5.0";
-  settings.connect_timeout_ms = 5000;
-  settings.read_timeout_ms = 5000;
-  settings.follow_redirects = true;
-  std::unique_ptr<platform::HttpClient> client = services_.http.CreateClient(settings);
+  // Each scheme's request goes through the proxy the system names for it.
+  auto client_for = [&](std::string_view scheme) {
+    platform::HttpSettings settings;
+    settings.tls_versions = platform::kTls10 | platform::kTls11 | platform::kTls12;
+    settings.verify_certificates = false;
+    if (std::optional<platform::HttpProxy> proxy = shell_.SystemProxyFor(scheme)) {
+      settings.proxy_host = proxy->host;
+      settings.proxy_port = proxy->port;
+    }
+    settings.user_agent = "Mozilla/5.0";
+    settings.connect_timeout_ms = 5000;
+    settings.read_timeout_ms = 5000;
+    settings.follow_redirects = true;
+    return services_.http.CreateClient(settings);
+  };
+  std::unique_ptr<platform::HttpClient> https_client = client_for("https");
+  std::unique_ptr<platform::HttpClient> http_client = client_for("http");
   for (int attempt = 1; attempt <= attempts; ++attempt) {
     if (StopDNSTest) return;
     uint32_t start = services_.clock.TickCount();
-    platform::HttpResponse response = client->Get("https://" + address);
-    if (!response.ok) response = client->Get("http://" + address);
+    platform::HttpResponse response = https_client->Get("https://" + address);
+    if (!response.ok) response = http_client->Get("http://" + address);
     if (response.ok) {
       // The time includes the failed HTTPS try when plain HTTP was needed.
       uint32_t elapsed = services_.clock.TickCount() - start;
@@ -59,16 +61,13 @@ std::string GetMyRealIP(app::Services& services) {
   settings.user_agent = "Delphi WebDAV Client";
   settings.accept = "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
   settings.follow_redirects = true;
-  std::string proxy;
-  int port = 0;
-  bool enabled = false;
-  if (proxy::GetSystemProxy(services.registry, proxy, port, enabled) && enabled) {
-    settings.proxy_host = proxy;
-    settings.proxy_port = port;
+  const std::string url = std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip";
+  if (std::optional<platform::HttpProxy> proxy = proxy::SystemProxyFor(services.registry, proxy::SchemeOf(url))) {
+    settings.proxy_host = proxy->host;
+    settings.proxy_port = proxy->port;
   }
   try {
-    platform::HttpResponse response =
-        services.http.CreateClient(settings)->Get(std::string("https://") + VELMORA_IP_ECHO_HOST + "/ip");
+    platform::HttpResponse response = services.http.CreateClient(settings)->Get(url);
     if (response.ok) return response.body;
   } catch (...) {
     // Any failure of the lookup falls back to the machine's own address.

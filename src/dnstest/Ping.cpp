@@ -1,12 +1,11 @@
 // The "Ping" button of the DNS check group: four echo requests to each address of the
 // chosen server, the outcome of the last one beside its box.
 #include "dnstest/DnsCheckGroup.h"
-#include "dnstest/ErrorOutput.h"
+#include "dnstest/ErrorLine.h"
 
 namespace dnstest {
 
 using app::CurrentErrorLine;
-using app::WriteErrorLine;
 
 std::string DnsCheckGroup::PingStatusText(int64_t code) {
   switch (code) {
@@ -71,15 +70,18 @@ void DnsCheckGroup::ButtonPingClick() {
   page_.SetEnabled(false);
   LabelDNS1->SetCaption("");
   LabelDNS2->SetCaption("");
+  std::string error;
   try {
     PingDNS1(EditPreferredDNS1->Text(), 4, 32);
     App().ProcessMessages();
     PingDNS2(EditAlternativeDNS1->Text(), 4, 32);
     App().ProcessMessages();
   } catch (...) {
-    WriteErrorLine(CurrentErrorLine());
+    error = CurrentErrorLine();
   }
   page_.SetEnabled(true);
+  // The failure goes to the activity log, time-stamped like every other line there.
+  if (!error.empty()) shell_.Log(error);
 }
 
 }  // namespace dnstest

@@ -14,6 +14,14 @@ enum TlsVersion : unsigned {
   kTls12 = 4,
 };
 
+// A proxy server as the HTTP client takes it: a host (an IPv6 address in brackets) and
+// a port.
+struct HttpProxy {
+  std::string host;
+  int port = 0;
+  bool operator==(const HttpProxy&) const = default;
+};
+
 struct HttpSettings {
   unsigned tls_versions = kTls10 | kTls11 | kTls12;
   bool verify_certificates = false;

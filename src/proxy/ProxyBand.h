@@ -10,9 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/Page.h"
+#include "platform/Http.h"
 
 namespace adapter {
 class AdapterPage;
@@ -20,10 +23,11 @@ class AdapterPage;
 
 namespace proxy {
 
-// The fixed proxy the program's own requests use: true only when it is switched on
-// and a usable address and port were found (8080 when the stored port is not a
-// number). Touches no component, so workers may call it.
-bool GetSystemProxy(platform::Registry& registry, std::string& address, int& port, bool& enabled);
+// The fixed proxy a request of `scheme` ("http", "https") of the program's own takes:
+// nullopt (a direct request) unless the fixed proxy is switched on and the stored
+// server names a usable proxy for that scheme (see ProxyForScheme). Touches no
+// component, so workers may call it.
+std::optional<platform::HttpProxy> SystemProxyFor(platform::Registry& registry, std::string_view scheme);
 
 class ProxyBand : public app::Page {
  public:

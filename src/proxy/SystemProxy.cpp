@@ -227,22 +227,13 @@ void ProxyBand::ButtonChangeProxyClick() {
   shell_.ButtonProxyClick();
 }
 
-bool GetSystemProxy(platform::Registry& registry, std::string& address, int& port, bool& enabled) {
-  address.clear();
-  port = 0;
-  enabled = false;
+std::optional<platform::HttpProxy> SystemProxyFor(platform::Registry& registry, std::string_view scheme) {
   try {
     auto key = OpenInternetSettings(registry, platform::reg_access::kAllAccess);
-    if (!key) return false;
-    enabled = ReadProxyEnable(*key).value_or(0) == 1;
-    if (!enabled) return false;
-    std::optional<ProxyEndpoint> endpoint = EndpointOf(key->ReadString("ProxyServer").value_or(""));
-    if (!endpoint) return false;
-    address = std::move(endpoint->address);
-    port = endpoint->port;
-    return true;
+    if (!key || ReadProxyEnable(*key).value_or(0) != 1) return std::nullopt;
+    return ProxyForScheme(key->ReadString("ProxyServer").value_or(""), scheme);
   } catch (...) {
-    return false;
+    return std::nullopt;
   }
 }
 

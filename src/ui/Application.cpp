@@ -36,6 +36,20 @@ void Application::Run() {
   workers_.Close();
 }
 
+void Application::EndSession() {
+  if (session_ended_) return;
+  session_ended_ = true;
+  Terminate();
+  for (Form* form : std::vector<Form*>(form_order_)) {
+    try {
+      form->SessionEnding();
+    } catch (...) {
+      // No box at the end of a session: it would hold up the log-off, and the system
+      // ends the process regardless. The next form still keeps its settings.
+    }
+  }
+}
+
 std::string ErrorReportText(const std::string& message) {
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
   return message;

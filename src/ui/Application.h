@@ -129,6 +129,12 @@ class Application {
   // running are dropped.
   void Run();
 
+  // The user's session ends: long operations stop at their next step and every form,
+  // in creation order, keeps what it would keep at a close. Runs once; later calls do
+  // nothing.
+  void EndSession();
+  bool SessionEnded() const { return session_ended_; }
+
   // The default error report: a modal error box titled with the application title.
   void ShowException(const std::string& message);
   // Runs a handler; an error escaping it goes to the default error report.
@@ -144,6 +150,7 @@ class Application {
   Workers workers_;
   StyleManager styles_;
   bool terminated_ = false;
+  bool session_ended_ = false;
 };
 
 // The text of the default error report: "." is appended when the last character's

@@ -90,6 +90,9 @@ class Form : public Component {
   virtual void SettingChange() {}
   // Close handler, run before the window goes away (or, for a modal window, hides).
   virtual void FormClose() {}
+  // The user's session is ending (log-off, shut-down, restart): keep what a close
+  // would keep. Nothing may wait for the user here; the process ends soon after.
+  virtual void SessionEnding() {}
   // Show handler, run each time the window is about to be shown modally.
   virtual void FormShow() {}
   // Closes the window as its title bar's close button does.

@@ -11,6 +11,7 @@
 #include "common/IniFile.h"
 #include "common/Text.h"
 #include "proxy/ProxyBand.h"
+#include "proxy/ProxyText.h"
 #include "update/Signature.h"
 
 namespace update {
@@ -235,10 +236,13 @@ std::string TForm10::LocalVersion() {
   return common::GetFileVersion(services_.versions, services_.system.ProgramPath());
 }
 
-ProxyChoice TForm10::LookupProxy() {
-  ProxyChoice proxy;
-  proxy.found = proxy::GetSystemProxy(services_.registry, proxy.host, proxy.port, proxy.enabled);
-  return proxy;
+std::string TForm10::FirstServer() const {
+  return platform_->config.servers.empty() ? std::string() : platform_->config.servers.front();
+}
+
+ProxyChoice TForm10::LookupProxy(std::string_view url) {
+  std::optional<platform::HttpProxy> found = proxy::SystemProxyFor(services_.registry, proxy::SchemeOf(url));
+  return found ? ProxyChoice{true, true, found->host, found->port} : ProxyChoice{};
 }
 
 // ---- creation, show, close, settings -------------------------------------------
@@ -332,7 +336,7 @@ void TForm10::StartCheckThread() {
   ButtonDownload->SetEnabled(false);
   // Everything the worker needs is read here, on the UI thread.
   const std::string local_version = LocalVersion();
-  const ProxyChoice proxy = LookupProxy();
+  const ProxyChoice proxy = LookupProxy(FirstServer());
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
   UpdateEngine* engine = engine_.get();
@@ -351,7 +355,7 @@ void TForm10::StartCheckThread() {
 
 void TForm10::CheckForUpdatesInBackground() {
   const std::string local_version = LocalVersion();
-  const ProxyChoice proxy = LookupProxy();
+  const ProxyChoice proxy = LookupProxy(FirstServer());
   const std::vector<std::string> servers = platform_->config.servers;
   const bool portable = Portable();
   UpdateEngine* engine = engine_.get();
@@ -448,7 +452,7 @@ void TForm10::ButtonDownloadClick() {
   const std::string url = UpdateDownloadUrl;
   const std::string version = UpdateServerVersion;
   const std::string file_name = FileNameFromUrl(url);
-  const ProxyChoice proxy = LookupProxy();
+  const ProxyChoice proxy = LookupProxy(url);
   const bool portable = Portable();
   const bool quick = CheckBoxQuickUpdate->Checked();
   const std::string exe_path = services_.system.ProgramPath();

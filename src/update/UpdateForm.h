@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Services.h"
@@ -58,6 +59,8 @@ class TForm10 : public ui::Form {
   void FormCreate() override;
   void FormShow() override;
   void FormClose() override;
+  // The option a close saves.
+  void SessionEnding() override { SaveNastr(); }
   void LoadNastr();
   void SaveNastr();
   void ButtonCloseClick();
@@ -126,7 +129,10 @@ class TForm10 : public ui::Form {
   bool Portable() const;
   std::string SettingsPath() const;
   std::string ProgramFolder();
-  ProxyChoice LookupProxy();
+  // The proxy for a request of the URL's scheme; the version requests go to the
+  // servers in turn, all with the first one's proxy.
+  ProxyChoice LookupProxy(std::string_view url);
+  std::string FirstServer() const;
   // Shows the start-up offer, unless the window is open or downloading already.
   void OfferUpdate();
   // A finished, verified download (on the UI thread): hand it over and start it.

@@ -5,6 +5,7 @@
 #include "fakes/FakeRegistry.h"
 #include "fakes/FakeSystem.h"
 #include "fakes/HeadlessHost.h"
+#include "update/UpdateForm.h"
 
 namespace {
 
@@ -85,6 +86,44 @@ TEST_F(SettingsFixture, FailedSaveIsReportedAndKeepsTheOldFile) {
   EXPECT_EQ(host.boxes[0].title, "Velmora");
   EXPECT_NE(host.boxes[0].text.find("Option.ini"), std::string::npos);
   EXPECT_EQ(files.Text(kInstalledIni), old);
+}
+
+// At log-off or shut-down no window is closed: the session's end keeps what the main
+// window's and the update window's closes keep, once, and shows nothing.
+TEST_F(SettingsFixture, TheEndOfTheSessionKeepsWhatTheClosesKeep) {
+  files.SetFile(kInstalledIni, "[Option]\r\nCheckBoxAutoCheck=0\r\n\r\n");
+  app::TForm1* form = Open();
+  auto* update = application->CreateForm<update::TForm10>(services, nullptr);
+  form->ThemeDark->Click();
+  form->Commands().CheckBoxRenewIP->Click();
+  update->CheckBoxAutoCheck->Click();
+  ASSERT_TRUE(update->CheckBoxAutoCheck->Checked());
+
+  application->EndSession();
+  EXPECT_TRUE(application->Terminated()) << "long operations stop at their next step";
+  const std::string kept = files.Text(kInstalledIni);
+  for (const char* line : {"ThemeDark=1\r\n", "ThemeAuto=0\r\n", "CheckBoxRenewIP=1\r\n", "CheckBoxAutoCheck=1\r\n"})
+    EXPECT_NE(kept.find(line), std::string::npos) << line << " in " << kept;
+  EXPECT_TRUE(host.boxes.empty());
+
+  // The system tells every top-level window; the settings are written once.
+  form->Commands().CheckBoxRenewIP->Click();
+  application->EndSession();
+  EXPECT_EQ(files.Text(kInstalledIni), kept);
+}
+
+TEST_F(SettingsFixture, AFailedSaveAtTheEndOfTheSessionShowsNoBoxAndTheNextWindowStillSaves) {
+  files.SetFile(kInstalledIni, "[Option]\r\nCheckBoxAutoCheck=0\r\n\r\n");
+  app::TForm1* form = Open();
+  auto* update = application->CreateForm<update::TForm10>(services, nullptr);
+  form->ThemeDark->Click();
+  update->CheckBoxAutoCheck->Click();
+  files.FailNextWrite(0);  // the main window's save
+  application->EndSession();
+  EXPECT_TRUE(host.boxes.empty());
+  const std::string kept = files.Text(kInstalledIni);
+  EXPECT_NE(kept.find("CheckBoxAutoCheck=1"), std::string::npos) << kept;
+  EXPECT_EQ(kept.find("ThemeDark=1"), std::string::npos) << kept;
 }
 
 TEST_F(SettingsFixture, RewritesInTheEncodingItRead) {

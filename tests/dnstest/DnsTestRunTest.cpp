@@ -137,12 +137,27 @@ TEST_F(DnsTestRun, TheSystemProxySwitchesToHttpTiming) {
     return fakes::FakeHttp::Ok();
   };
 
-  // Switched on, but ProxyServer empty: echo requests.
-  SetProxy(1, "");
+  // Switched on, but ProxyServer empty or naming no proxy for the timing's requests:
+  // echo requests.
+  for (const char* stored : {"", "ftp=c.local:21"}) {
+    SCOPED_TRACE(stored);
+    replies["10.0.1.1"] = {{0, 5}, {0, 5}};
+    replies["10.0.1.2"] = {{0, 6}, {0, 6}};
+    SetProxy(1, stored);
+    form->DnsTest().ButtonTestDNS->Click();
+    EXPECT_EQ(Column(2), Strings{"5 ms"});
+    EXPECT_EQ(Column(3), Strings{"6 ms"});
+    EXPECT_TRUE(http.requests.empty());
+  }
+
+  // A proxy for https requests alone is enough.
+  pinged.clear();
+  SetProxy(1, "https=127.0.0.2:3129");
   form->DnsTest().ButtonTestDNS->Click();
-  EXPECT_EQ(Column(2), Strings{"5 ms"});
-  EXPECT_EQ(Column(3), Strings{"6 ms"});
-  EXPECT_TRUE(http.requests.empty());
+  EXPECT_TRUE(pinged.empty());
+  EXPECT_EQ(Column(2), Strings{"90 ms"});
+  http.requests.clear();
+  clock.sleeps.clear();
 
   pinged.clear();
   SetProxy(1, "127.0.0.2:3128");
@@ -158,13 +173,18 @@ TEST_F(DnsTestRun, TheSystemProxySwitchesToHttpTiming) {
   ExpectIdle();
 }
 
-TEST_F(DnsTestRun, AnErrorEndsTheRunOnStandardOutput) {
+TEST_F(DnsTestRun, AnErrorEndsTheRunWithALineInTheActivityLog) {
   Rows(2);
   form->DnsTest().StatusBar1->SetSimpleText("x");
   wmi.fail_connect = true;
+  ui::Memo& log = *form->Commands().MemoLogCom;
+  std::vector<std::string> expected = log.Lines();
+  expected.push_back("08:30:00 - WmiError:Access denied");
+  clock.now = {8, 30, 0};
   testing::internal::CaptureStdout();
   form->DnsTest().ButtonTestDNS->Click();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "WmiError:Access denied\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(log.Lines(), expected);
   ExpectIdle();
   EXPECT_TRUE(form->DnsTest().StopDNSTest);
   EXPECT_TRUE(host.boxes.empty());

@@ -87,6 +87,36 @@ TEST_F(HttpTiming, ClientSettingsWithAndWithoutTheProxy) {
   EXPECT_EQ(http.requests[1].settings.proxy_host, "");
 }
 
+// The https try goes through the https entry, the http try through the http entry;
+// a scheme without an entry goes direct.
+TEST_F(HttpTiming, EachTryGoesThroughTheProxyOfItsScheme) {
+  struct Case {
+    const char* stored;
+    platform::HttpProxy https, http;  // an empty host: direct
+  };
+  const Case cases[] = {
+      {"http=a.local:3128;https=b.local:3129", {"b.local", 3129}, {"a.local", 3128}},
+      {"http=a.local:3128", {"a.local", 3128}, {"a.local", 3128}},
+      {"https=b.local:3129", {"b.local", 3129}, {"", 0}},
+      {"[::1]:3128", {"[::1]", 3128}, {"[::1]", 3128}},
+  };
+  http.handler = [](const fakes::FakeHttp::Request& request) {
+    return request.url.rfind("https://", 0) == 0 ? fakes::FakeHttp::Fail("Error 12029: refused")
+                                                 : fakes::FakeHttp::Ok();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    SetProxy(1, c.stored);
+    http.requests.clear();
+    form->DnsTest().PingThroughProxyMethod("10.0.0.1", 1);
+    ASSERT_EQ(urls(), (Strings{"https://10.0.0.1", "http://10.0.0.1"}));
+    EXPECT_EQ(http.requests[0].settings.proxy_host, c.https.host);
+    EXPECT_EQ(http.requests[0].settings.proxy_port, c.https.port);
+    EXPECT_EQ(http.requests[1].settings.proxy_host, c.http.host);
+    EXPECT_EQ(http.requests[1].settings.proxy_port, c.http.port);
+  }
+}
+
 TEST_F(HttpTiming, AStopDuringTheFirstAttemptSkipsTheSecond) {
   SetProxy(1, "127.0.0.2:3128");
   http.handler = [&](const fakes::FakeHttp::Request&) {
@@ -142,6 +172,27 @@ TEST_F(PublicIp, AsksTheEchoServiceThroughTheProxyWhenThereIsOne) {
   EXPECT_TRUE(s.follow_redirects);
   EXPECT_EQ(http.requests[1].settings.proxy_host, "");
   EXPECT_EQ(http.requests[2].settings.proxy_host, "");
+}
+
+// The lookup is an https request: the https entry of a per-scheme value, else the
+// http one, else none.
+TEST_F(PublicIp, TheLookupTakesTheHttpsEntryOfAPerSchemeProxy) {
+  http.handler = [](const fakes::FakeHttp::Request&) { return fakes::FakeHttp::Ok("203.0.113.7"); };
+  const std::pair<const char*, platform::HttpProxy> cases[] = {
+      {"http=a.local:3128;https=b.local:3129", {"b.local", 3129}},
+      {"https=b.local:3129;http=a.local:3128", {"b.local", 3129}},
+      {"http=a.local:3128", {"a.local", 3128}},
+      {"ftp=c.local:21", {"", 0}},
+  };
+  for (const auto& [stored, proxy] : cases) {
+    SCOPED_TRACE(stored);
+    SetProxy(1, stored);
+    http.requests.clear();
+    EXPECT_EQ(form->DnsCheck().GetMyRealIP(), "203.0.113.7");
+    ASSERT_EQ(http.requests.size(), 1u);
+    EXPECT_EQ(http.requests[0].settings.proxy_host, proxy.host);
+    EXPECT_EQ(http.requests[0].settings.proxy_port, proxy.port);
+  }
 }
 
 TEST_F(PublicIp, AFailedLookupGivesTheMachinesOwnAddress) {

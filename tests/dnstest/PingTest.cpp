@@ -111,7 +111,9 @@ TEST_F(Ping, TheButtonPingsBothAddressesWithThePageDisabled) {
   EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "");  // under one millisecond
 }
 
-TEST_F(Ping, AFailureGoesToStandardOutputAndThePageComesBack) {
+// A window program has no standard output: a failure is a time-stamped line of the
+// activity log, and no box.
+TEST_F(Ping, AFailureGoesToTheActivityLogAndThePageComesBack) {
   form->DnsCheck().EditPreferredDNS1->SetText("10.0.0.1");
   form->DnsCheck().EditAlternativeDNS1->SetText("10.0.0.2");
   replies["10.0.0.1"] = {{0, 9}, {0, 9}, {0, 9}, {0, 9}};
@@ -119,10 +121,15 @@ TEST_F(Ping, AFailureGoesToStandardOutputAndThePageComesBack) {
   on_ping = [&](const std::string& address) {
     if (address == "10.0.0.1" && pinged.size() == 4) wmi.fail_query = true;
   };
+  ui::Memo& log = *form->Commands().MemoLogCom;
+  const std::vector<std::string> before = log.Lines();
+  clock.now = {14, 3, 9};
   testing::internal::CaptureStdout();
   form->DnsCheck().ButtonPing->Click();
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "WmiError:Query failed\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  std::vector<std::string> expected = before;
+  expected.push_back("14:03:09 - WmiError:Query failed");
+  EXPECT_EQ(log.Lines(), expected);
   EXPECT_TRUE(form->TabProxy->Enabled());
   EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "9 ms");
   EXPECT_EQ(form->DnsCheck().LabelDNS2->Caption(), "");
@@ -130,11 +137,19 @@ TEST_F(Ping, AFailureGoesToStandardOutputAndThePageComesBack) {
 
   wmi.fail_query = false;
   wmi.fail_connect = true;
-  testing::internal::CaptureStdout();
+  clock.now = {14, 3, 10};
   form->DnsCheck().ButtonPing->Click();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "WmiError:Access denied\n");
+  expected.push_back("14:03:10 - WmiError:Access denied");
+  EXPECT_EQ(log.Lines(), expected);
   EXPECT_EQ(form->DnsCheck().LabelDNS1->Caption(), "");
   EXPECT_TRUE(form->TabProxy->Enabled());
+  EXPECT_TRUE(host.boxes.empty());
+
+  // A series without a failure adds nothing.
+  wmi.fail_connect = false;
+  replies["10.0.0.1"] = {{0, 9}};
+  form->DnsCheck().ButtonPing->Click();
+  EXPECT_EQ(log.Lines(), expected);
 }
 
 TEST_F(Ping, StartUpEmptiesTheLabels) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainForm.h"
+#include "proxy/ProxyText.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/HeadlessHost.h"
 
@@ -115,7 +116,9 @@ TEST_F(Proxy, ApplyWritesInOrderAndNotifiesTheSystem) {
   const Case cases[] = {
       {"proxy on", true, "10.0.0.1", "3128", true, "http://s/p.pac", "10.0.0.1:3128", 1, "http://s/p.pac"},
       {"proxy on, empty port", true, "10.0.0.1", "", false, "x", std::nullopt, std::nullopt, ""},
-      {"proxy off, empty boxes", false, "", "", false, "", ":", 0, ""},
+      // A lone ":" would name no proxy: two empty boxes store an empty server.
+      {"proxy off, empty boxes", false, "", "", false, "", "", 0, ""},
+      {"proxy off, port only", false, "", "8080", false, "", ":8080", 0, ""},
       {"proxy off keeps the boxes' text", false, "h", "1", true, "", "h:1", 0, ""},
   };
   for (const Case& c : cases) {
@@ -169,39 +172,136 @@ TEST_F(Proxy, AnApplyThatCannotWriteIsReported) {
   EXPECT_EQ(system.settings_changed_notices, 0);
 }
 
-TEST_F(Proxy, GetSystemProxy) {
+// The stored value as the program's own requests read it, for an http and an https
+// request; nullopt is a direct request.
+TEST(ProxyForScheme, EachSchemeTakesItsEntryOfTheStoredValue) {
+  using platform::HttpProxy;
+  using Proxy = std::optional<HttpProxy>;
+  struct Case {
+    const char* stored;
+    Proxy http, https;
+  };
+  const HttpProxy a{"a.example", 3128};
+  const HttpProxy b{"b.example", 3129};
+  const Case cases[] = {
+      // One server for every scheme.
+      {"10.0.0.1:3128", HttpProxy{"10.0.0.1", 3128}, HttpProxy{"10.0.0.1", 3128}},
+      {"proxy.local:port", HttpProxy{"proxy.local", 8080}, HttpProxy{"proxy.local", 8080}},
+      {"h:99999999999", HttpProxy{"h", 8080}, HttpProxy{"h", 8080}},
+      {"h:", HttpProxy{"h", 8080}, HttpProxy{"h", 8080}},
+      // As the system writes one server per scheme.
+      {"http=a.example:3128;https=b.example:3129", a, b},
+      {"https=b.example:3129;http=a.example:3128", a, b},
+      {"http=a.example:3128;https=b.example:3129;ftp=c.example:21;socks=d.example:1080", a, b},
+      {"HTTP=a.example:3128; HTTPS=b.example:3129;", a, b},
+      // Without an https entry an https request takes the http one; without an http
+      // entry an http request goes direct.
+      {"http=a.example:3128", a, a},
+      {"http=a.example:3128;ftp=c.example:21", a, a},
+      {"https=b.example:3129", std::nullopt, b},
+      {"ftp=c.example:21;socks=d.example:1080", std::nullopt, std::nullopt},
+      // An entry without a scheme serves the schemes without an entry of their own.
+      {"a.example:3128;https=b.example:3129", a, b},
+      // Bracketed IPv6: split at the colon after the bracket, brackets kept.
+      {"[::1]:8080", HttpProxy{"[::1]", 8080}, HttpProxy{"[::1]", 8080}},
+      {"[fd00::5]:3128", HttpProxy{"[fd00::5]", 3128}, HttpProxy{"[fd00::5]", 3128}},
+      {"http=[::1]:3128;https=[fd00::2]:3129", HttpProxy{"[::1]", 3128}, HttpProxy{"[fd00::2]", 3129}},
+      {"[::1]:x", HttpProxy{"[::1]", 8080}, HttpProxy{"[::1]", 8080}},
+      // No port: no proxy.
+      {"10.0.0.1", std::nullopt, std::nullopt},
+      {"[::1]", std::nullopt, std::nullopt},
+      {"[::1", std::nullopt, std::nullopt},
+      {"http=a.example", std::nullopt, std::nullopt},
+      // A chosen entry without a port does not fall back to another one.
+      {"http=a.example:3128;https=b.example", a, std::nullopt},
+      // Nothing, or no host.
+      {"", std::nullopt, std::nullopt},
+      {";", std::nullopt, std::nullopt},
+      {":", std::nullopt, std::nullopt},
+      {":3128", std::nullopt, std::nullopt},
+      {"[]:3128", std::nullopt, std::nullopt},
+      {"http=:3128", std::nullopt, std::nullopt},
+      {"http=pr=proxy:3128", std::nullopt, std::nullopt},
+      {"a b:3128", std::nullopt, std::nullopt},
+      // A scheme written before the host, as some programs store it.
+      {"http://a.example:3128", a, a},
+      {"http=http://a.example:3128;https=HTTPS://b.example:3129", a, b},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    EXPECT_EQ(proxy::ProxyForScheme(c.stored, "http"), c.http);
+    EXPECT_EQ(proxy::ProxyForScheme(c.stored, "https"), c.https);
+    EXPECT_EQ(proxy::ProxyForScheme(c.stored, "HTTPS"), c.https);
+  }
+}
+
+// Whatever form the stored value has, the two boxes show it split at its first ":"
+// and an apply that changes nothing stores it back unchanged, switch and all.
+TEST_F(Proxy, EveryStoredFormGoesThroughTheBoxesUnchanged) {
+  struct Case {
+    const char* stored;
+    const char* address;
+    const char* port;
+  };
+  const Case cases[] = {
+      {"10.0.0.1:3128", "10.0.0.1", "3128"},
+      {"http=a.example:3128;https=b.example:3129", "http=a.example", "3128;https=b.example:3129"},
+      {"[::1]:8080", "[", ":1]:8080"},
+      {"http=[::1]:3128;https=[fd00::2]:3129", "http=[", ":1]:3128;https=[fd00::2]:3129"},
+      {":8080", "", "8080"},
+  };
+  for (const Case& c : cases) {
+    for (uint32_t enable : {0u, 1u}) {
+      SCOPED_TRACE(std::string(c.stored) + (enable ? " on" : " off"));
+      registry.Lookup(RegRoot::CurrentUser, kSettings, false)->values.clear();
+      Store("ProxyServer", c.stored);
+      StoreEnable(enable);
+      Open();
+      EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
+      EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
+      Click([&] { form->Proxy().ButtonChangeProxyClick(); });
+      ASSERT_TRUE(host.boxes.empty());
+      ASSERT_NE(Stored("ProxyServer"), nullptr);
+      EXPECT_EQ(Stored("ProxyServer")->text, c.stored);
+      ASSERT_NE(Stored("ProxyEnable"), nullptr);
+      EXPECT_EQ(Stored("ProxyEnable")->number, enable);
+      EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
+      EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
+    }
+  }
+}
+
+TEST_F(Proxy, TheProgramsRequestsTakeTheProxyOfTheirScheme) {
+  using platform::HttpProxy;
+  using Proxy = std::optional<HttpProxy>;
   struct Case {
     const char* what;
     std::optional<uint32_t> enable;
     std::optional<std::string> server;
-    bool result, enabled;
-    std::string address;
-    int port;
+    Proxy http, https;
   };
   const Case cases[] = {
-      {"usable", 1, "10.0.0.1:3128", true, true, "10.0.0.1", 3128},
-      {"port not a number", 1, "10.0.0.1:abc", true, true, "10.0.0.1", 8080},
-      {"no colon", 1, "10.0.0.1", false, true, "", 0},
-      {"empty server", 1, "", false, true, "", 0},
-      {"no server", 1, std::nullopt, false, true, "", 0},
-      {"switched off", 0, "10.0.0.1:3128", false, false, "", 0},
-      {"two", 2, "10.0.0.1:3128", false, false, "", 0},
-      {"no switch", std::nullopt, "10.0.0.1:3128", false, false, "", 0},
-      {"port too large for a number", 1, "h:99999999999", true, true, "h", 8080},
+      {"usable", 1, "10.0.0.1:3128", HttpProxy{"10.0.0.1", 3128}, HttpProxy{"10.0.0.1", 3128}},
+      {"per scheme", 1, "http=a:1;https=b:2", HttpProxy{"a", 1}, HttpProxy{"b", 2}},
+      {"no colon", 1, "10.0.0.1", std::nullopt, std::nullopt},
+      {"empty server", 1, "", std::nullopt, std::nullopt},
+      {"no server", 1, std::nullopt, std::nullopt, std::nullopt},
+      {"switched off", 0, "10.0.0.1:3128", std::nullopt, std::nullopt},
+      {"two", 2, "10.0.0.1:3128", std::nullopt, std::nullopt},
+      {"no switch", std::nullopt, "10.0.0.1:3128", std::nullopt, std::nullopt},
   };
   Open();
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     registry.Lookup(RegRoot::CurrentUser, kSettings, false)->values.clear();
     if (c.enable) StoreEnable(*c.enable);
     if (c.server) Store("ProxyServer", *c.server);
-    std::string address = "stale";
-    int port = -1;
-    bool enabled = !c.enabled;
-    EXPECT_EQ(form->GetSystemProxy(address, port, enabled), c.result) << c.what;
-    EXPECT_EQ(enabled, c.enabled) << c.what;
-    EXPECT_EQ(address, c.address) << c.what;
-    EXPECT_EQ(port, c.port) << c.what;
+    EXPECT_EQ(form->SystemProxyFor("http"), c.http);
+    EXPECT_EQ(form->SystemProxyFor("https"), c.https);
   }
+  // A key that does not open: direct.
+  registry.fail_open.insert(std::string("HKCU\\") + kSettings);
+  EXPECT_EQ(form->SystemProxyFor("http"), std::nullopt);
 }
 
 // Values of another type than the system writes: read the way the system's internet
@@ -255,18 +355,13 @@ TEST_F(Proxy, ValuesOfAnotherTypeAreReadAsTheSystemReadsThemOrAsAbsent) {
     EXPECT_EQ(ProxyBoxesEnabled(), c.on);
     EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
     EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
-    std::string address;
-    int port = 0;
-    bool enabled = !c.on;
-    form->GetSystemProxy(address, port, enabled);
-    EXPECT_EQ(enabled, c.on);
+    // The program's own requests see the same switch.
+    const bool usable = !c.address.empty() && !c.port.empty();
+    EXPECT_EQ(form->SystemProxyFor("http").has_value(), c.on && usable);
 
     Click([&] { form->Proxy().ButtonChangeProxyClick(); });
     EXPECT_TRUE(host.boxes.empty());
-    std::string after_address;
-    bool after_enabled = !c.on;
-    form->GetSystemProxy(after_address, port, after_enabled);
-    EXPECT_EQ(after_enabled, c.on) << "apply changed the switch";
+    EXPECT_EQ(form->SystemProxyFor("http").has_value(), c.on && usable) << "apply changed the switch";
     EXPECT_EQ(form->Proxy().EditProxyAdress->Text(), c.address);
     EXPECT_EQ(form->Proxy().EditProxyPort->Text(), c.port);
     if (c.on && c.address.empty()) {

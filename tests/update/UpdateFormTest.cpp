@@ -260,7 +260,9 @@ TEST_F(UpdateWindow, TheUpdateRequestsTakeTheUsersProxy) {
   registry.SetDWord(RegRoot::CurrentUser, kSettings, "ProxyEnable", 1);
   Open();
   Publish("4.5.26.229");
-  const std::pair<const char*, int> cases[] = {{"proxy.local:3128", 3128}, {"proxy.local:port", 8080}};
+  // The update servers are http URLs: they take the http entry of a per-scheme value.
+  const std::pair<const char*, int> cases[] = {
+      {"proxy.local:3128", 3128}, {"proxy.local:port", 8080}, {"https=elsewhere.local:1;http=proxy.local:3130", 3130}};
   for (auto [stored, port] : cases) {
     registry.SetString(RegRoot::CurrentUser, kSettings, "ProxyServer", stored);
     http.requests.clear();

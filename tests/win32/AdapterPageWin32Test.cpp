@@ -159,12 +159,8 @@ TEST_F(AdapterPageWin32, ProxyValuesLandInTheUsersInternetSettings) {
   EXPECT_EQ(settings->ReadString("ProxyServer"), std::optional<std::string>("127.0.0.2:3128"));
   EXPECT_EQ(settings->ReadDWord("ProxyEnable"), std::optional<uint32_t>(1));
   EXPECT_EQ(settings->ReadString("AutoConfigURL"), std::optional<std::string>("http://127.0.0.1/proxy.pac"));
-  std::string address;
-  int port = 0;
-  bool enabled = false;
-  EXPECT_TRUE(form->GetSystemProxy(address, port, enabled));
-  EXPECT_EQ(address, "127.0.0.2");
-  EXPECT_EQ(port, 3128);
+  EXPECT_EQ(form->SystemProxyFor("http"), (platform::HttpProxy{"127.0.0.2", 3128}));
+  EXPECT_EQ(form->SystemProxyFor("https"), (platform::HttpProxy{"127.0.0.2", 3128}));
   EXPECT_TRUE(real.system.InternetSettingsChanged()) << "the system takes the settings-changed notice";
   for (const char* name : {"ProxyServer", "ProxyEnable", "AutoConfigURL"}) settings->DeleteValue(name);
 }

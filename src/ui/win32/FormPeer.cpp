@@ -362,6 +362,15 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
         PostQuitMessage(0);
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      // Nothing here holds up a log-off or shut-down; the settings are kept when the
+      // session really ends.
+      return TRUE;
+    case WM_ENDSESSION:
+      // Every top-level window hears of it; the application acts once. The process
+      // may end as soon as this returns, so nothing is shown and nothing waits.
+      if (wparam) peer->form_.App().EndSession();
+      return 0;
     case WM_MOUSEMOVE:
       peer->host_.Guard([peer] { peer->form_.MouseMove(); });
       return 0;

@@ -6,6 +6,7 @@
 
 #include <exception>
 
+#include "platform/win32/UserShell.h"
 #include "platform/win32/Wide.h"
 #include "ui/Controls.h"
 #include "ui/win32/FormPeer.h"
@@ -392,7 +393,8 @@ void Win32Host::StyleChanged(const StylePalette* palette) { styling::SetActive(p
 
 void Win32Host::ShellOpen(Form* owner, const std::string& target) {
   HWND owner_hwnd = owner ? WindowOf(*owner) : nullptr;
-  ShellExecuteW(owner_hwnd, L"open", Widen(target).c_str(), nullptr, nullptr, SW_SHOW);
+  // The browser or mail program runs as the user, not with this program's rights.
+  platform::win32::OpenAsUser(owner_hwnd, Widen(target));
 }
 
 }  // namespace ui::win32

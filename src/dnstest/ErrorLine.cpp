@@ -1,8 +1,7 @@
-#include "dnstest/ErrorOutput.h"
+#include "dnstest/ErrorLine.h"
 
 #include <cxxabi.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <typeinfo>
@@ -31,11 +30,6 @@ std::string CurrentErrorLine() {
   } catch (...) {
     return "Exception:unknown error";
   }
-}
-
-void WriteErrorLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
-  std::fflush(stdout);
 }
 
 }  // namespace app
