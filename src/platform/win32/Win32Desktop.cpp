@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/win32/Wide.h"
+#include "platform/win32/UserShell.h"
 #include "platform/win32/Win32Processes.h"
 
 namespace platform::win32 {
@@ -95,17 +96,6 @@ bool RandomName(wchar_t* out, size_t size) {
 }
 
 }  // namespace
-
-bool ProcessIsElevated() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-                  elevation.TokenIsElevated;
-  CloseHandle(token);
-  return elevated;
-}
 
 std::unique_ptr<platform::UpdateFolder> Win32Desktop::CreateUpdateFolder() {
   wchar_t temp[MAX_PATH + 1] = {};

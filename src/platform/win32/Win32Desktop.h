@@ -15,7 +15,4 @@ class Win32Desktop : public platform::Desktop {
   void ExitProcessNow() override;
 };
 
-// True when the process runs with an elevated token.
-bool ProcessIsElevated();
-
 }  // namespace platform::win32
