@@ -82,8 +82,9 @@ class SystemFolderStandins {
       std::wstring saved = target + kSavedSuffix;
       // A saved copy left by an interrupted run is still Wine's own file.
       if (GetFileAttributesW(saved.c_str()) == INVALID_FILE_ATTRIBUTES &&
-          GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+          GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
         ASSERT_TRUE(MoveFileExW(target.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING)) << Narrow(target);
+      }
       ASSERT_TRUE(CopyFileW(standin.c_str(), target.c_str(), FALSE)) << Narrow(target);
       placed_.push_back(target);
     }
@@ -101,8 +102,9 @@ class SystemFolderStandins {
     for (const std::wstring& target : placed_) {
       EXPECT_TRUE(DeleteSoon(target)) << Narrow(target);
       std::wstring saved = target + kSavedSuffix;
-      if (GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES)
+      if (GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
         EXPECT_TRUE(MoveFileExW(saved.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) << Narrow(target);
+      }
     }
     placed_.clear();
     for (const std::wstring& folder : made_folders_) RemoveDirectoryW(folder.c_str());
