@@ -16,6 +16,10 @@
 #include "ui/win32/Win32Host.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything else can load a library: system libraries (also those loaded when
+  // first called, such as WinHTTP and Winsock) come from the system folder only, never
+  // from the program's folder, the current folder or the search path.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   platform::win32::Win32System system;
   system.GetOsVersion();  // the version record is filled as the process starts
   platform::win32::Win32Registry registry;

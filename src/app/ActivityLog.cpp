@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/MainForm.h"
+#include "platform/ToolPaths.h"
 
 namespace app {
 
@@ -19,7 +20,10 @@ std::string FormatLogLine(const platform::LocalTime& time, const std::string& se
 }
 
 bool TForm1::RunCommand(const std::string& command, const std::string& params, bool wait) {
-  return services_.processes.Run(command + " " + params, wait);
+  // Only from the system folder (or, for devcon, beside the program): never searched.
+  platform::ToolLocation tool = platform::LocateTool(services_.system, command);
+  if (!tool.Found()) return false;
+  return services_.processes.Execute(tool.path, params, wait, platform::Processes::kNoTimeLimit).started;
 }
 
 void TForm1::Log(const std::string& msg) {

@@ -8,7 +8,7 @@
 
 namespace app {
 
-const CatalogueEntry kCatalogue[25] = {
+const CatalogueEntry kCatalogue[29] = {
     {"LangError", "Ошибка!"},
     {"LangSuccessfully", "Успешно!"},
     {"LangName", "Введите имя Сети"},
@@ -34,6 +34,10 @@ const CatalogueEntry kCatalogue[25] = {
     {"LangRepairStart", "Начало комплексного ремонта интернета..."},
     {"LangRepairEnd", "Автоматическое исправление завершено"},
     {"LangRestart", "Рекомендуется перезагрузить компьютер для применения всех изменений"},
+    {"LangStepNotWaited", "запущено без ожидания, результат не проверялся"},
+    {"LangStartedOnly", "Запущено, но результат проверен не полностью"},
+    {"LangFailedSteps", "шагов с ошибкой"},
+    {"LangUncheckedSteps", "запущено без проверки"},
 };
 
 void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu) {

@@ -35,6 +35,9 @@ class System {
   virtual OsVersion GetOsVersion() = 0;
   // Full path of the running program file.
   virtual std::string ProgramPath() = 0;
+  // The system folder (System32) as the system reports it, without a trailing
+  // separator; empty when the system cannot say. Console tools start only from here.
+  virtual std::string SystemFolder() = 0;
   virtual bool FileExists(const std::string& path) = 0;
   // The user's roaming application-data folder; empty when the system cannot say.
   virtual std::string AppDataFolder() = 0;

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/ToolPaths.h"
+
 namespace repair {
 namespace {
 
@@ -123,9 +125,11 @@ std::vector<RepairAction> MakeActions() {
            NoWait("netsh",
                   "advfirewall firewall add rule name=\"NetBIOS Session Service\" dir=in action=allow "
                   "protocol=TCP localport=139"),
-           NoWait("sc", "config FDResPub start= auto"),
+           // The service is started next: its start type is set first.
+           Wait("sc", "config FDResPub start= auto"),
            NoWait("sc", "start FDResPub"),
-           NoWait("net", "stop WlanSvc"),
+           // Started again below: the stop has to be over first.
+           Wait("net", "stop WlanSvc"),
            Pause(3000),
            NoWait("net", "start WlanSvc"),
            NoWait("net", "start Wcmsvc"),
@@ -136,11 +140,12 @@ std::vector<RepairAction> MakeActions() {
                       Wait("winmgmt", "/resetrepository"),
                       Pause(2000),
                       Wait("net", "start winmgmt")}});
-  // The enable starts three seconds after the disable started, finished or not.
+  // The enable starts three seconds after the disable has ended; both are waited for,
+  // since adapters left disabled are the one outcome the user must hear of.
   actions.push_back({"RestoreNetworkAdapters",
-                     {NoWait("devcon", "disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"),
+                     {Wait("devcon", "disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"),
                       Pause(3000),
-                      NoWait("devcon", "enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*")}});
+                      Wait("devcon", "enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*")}});
   return actions;
 }
 
@@ -148,21 +153,45 @@ std::string CommandLine(const Step& step) {
   return std::string(step.program) + " " + std::string(step.params);
 }
 
-void RunRegistryBlock(app::Services& services, const Step& step, std::vector<std::string>& failures) {
+StepNote Failure(std::string what, std::string why) { return {true, std::move(what), std::move(why)}; }
+
+void RunCommand(app::Services& services, const Step& step, StepsReport& report) {
+  std::string what = CommandLine(step);
+  platform::ToolLocation tool = platform::LocateTool(services.system, step.program);
+  if (!tool.Found()) {
+    report.notes.push_back(Failure(what, "cannot be started (" + tool.error + ")"));
+    return;
+  }
+  platform::ProcessOutcome outcome = services.processes.Execute(
+      tool.path, std::string(step.params), step.wait, step.wait ? kCommandTimeoutMs : 0);
+  if (!outcome.started)
+    report.notes.push_back(Failure(what, "cannot be started (" + outcome.error + ")"));
+  else if (!step.wait)
+    report.notes.push_back({false, what, {}});
+  else if (outcome.timed_out)
+    report.notes.push_back(Failure(what, "no result within " + std::to_string(kCommandTimeoutMs / 1000) + " s"));
+  else if (!outcome.exit_code)
+    report.notes.push_back(Failure(what, outcome.error.empty() ? "no exit code" : outcome.error));
+  else if (*outcome.exit_code != 0)
+    report.notes.push_back(Failure(what, "exit code " + std::to_string(*outcome.exit_code)));
+}
+
+void RunRegistryBlock(app::Services& services, const Step& step, StepsReport& report) {
   uint32_t access = step.root == platform::RegRoot::LocalMachine ? kMachineKeyAccess : kUserKeyAccess;
   std::string key_name = KeyDisplayName(step.root, step.key);
   platform::KeyOpening opening =
       services.registry.OpenExplained(step.root, std::string(step.key), access, step.create);
   if (!opening.key) {
     // A key that is only written where it exists is no failure when it is missing.
-    if (!(opening.missing && !step.create)) failures.push_back(key_name + ": " + opening.error);
+    if (!(opening.missing && !step.create)) report.notes.push_back(Failure(key_name, opening.error));
     return;
   }
   for (const RegValue& value : step.values) {
     bool written = value.type == platform::RegType::DWord
                        ? opening.key->WriteDWord(std::string(value.name), value.number)
                        : opening.key->WriteString(std::string(value.name), std::string(value.text));
-    if (!written) failures.push_back(key_name + "\\" + std::string(value.name) + ": the value cannot be written");
+    if (!written)
+      report.notes.push_back(Failure(key_name + "\\" + std::string(value.name), "the value cannot be written"));
   }
 }
 
@@ -184,42 +213,55 @@ std::string KeyDisplayName(platform::RegRoot root, std::string_view key) {
          std::string(key);
 }
 
+int StepsReport::Failed() const {
+  int n = 0;
+  for (const StepNote& note : notes) n += note.failed;
+  return n;
+}
+
+int StepsReport::Unchecked() const { return static_cast<int>(notes.size()) - Failed(); }
+
+void StepsReport::Add(StepsReport other) {
+  for (StepNote& note : other.notes) notes.push_back(std::move(note));
+}
+
+namespace {
+std::string NetStartWhat(std::string_view name) { return "net start \"" + std::string(name) + "\""; }
+}  // namespace
+
 bool NetStartService(app::Services& services, std::string_view name) {
-  bool accepted = services.processes.ShellOpen("net", "start \"" + std::string(name) + "\"") > 32;
+  platform::ToolLocation net = platform::LocateTool(services.system, "net");
+  bool accepted = net.Found() && services.processes.ShellOpen(net.path, "start \"" + std::string(name) + "\"") > 32;
   if (accepted) services.clock.Sleep(kServiceStartPauseMs);
   return accepted;
 }
 
-std::vector<std::string> StartNetworkServices(app::Services& services) {
-  std::vector<std::string> failures;
-  for (std::string_view name : NetworkServiceNames)
-    if (!NetStartService(services, name))
-      failures.push_back("net start \"" + std::string(name) + "\": the shell refused the request");
-  return failures;
+StepsReport StartNetworkServices(app::Services& services) {
+  StepsReport report;
+  for (std::string_view name : NetworkServiceNames) {
+    if (NetStartService(services, name))
+      report.notes.push_back({false, NetStartWhat(name), {}});
+    else
+      report.notes.push_back(Failure(NetStartWhat(name), "the shell refused the request"));
+  }
+  return report;
 }
 
-std::vector<std::string> RunSteps(app::Services& services, const std::vector<Step>& steps) {
-  std::vector<std::string> failures;
+StepsReport RunSteps(app::Services& services, const std::vector<Step>& steps) {
+  StepsReport report;
   for (const Step& step : steps) {
     switch (step.kind) {
-      case StepKind::Command: {
-        platform::ProcessOutcome outcome = services.processes.Execute(CommandLine(step), step.wait);
-        if (!outcome.started)
-          failures.push_back(CommandLine(step) + ": cannot be started (" + outcome.error + ")");
-        else if (outcome.exit_code && *outcome.exit_code != 0)
-          failures.push_back(CommandLine(step) + ": exit code " + std::to_string(*outcome.exit_code));
-        else if (step.wait && !outcome.exit_code)
-          failures.push_back(CommandLine(step) + ": " + (outcome.error.empty() ? "no exit code" : outcome.error));
+      case StepKind::Command:
+        RunCommand(services, step, report);
         break;
-      }
       case StepKind::Pause:
         services.clock.Sleep(step.pause_ms);
         break;
       case StepKind::RegistryBlock:
-        RunRegistryBlock(services, step, failures);
+        RunRegistryBlock(services, step, report);
         break;
       case StepKind::StartServices:
-        for (std::string& failure : StartNetworkServices(services)) failures.push_back(std::move(failure));
+        report.Add(StartNetworkServices(services));
         break;
       case StepKind::Broadcast:
         // Windows that do not answer within the bound are skipped; that is no failure.
@@ -227,7 +269,7 @@ std::vector<std::string> RunSteps(app::Services& services, const std::vector<Ste
         break;
     }
   }
-  return failures;
+  return report;
 }
 
 }  // namespace repair

@@ -65,6 +65,9 @@ inline constexpr std::string_view NetworkServiceNames[] = {
 inline constexpr uint32_t kMachineKeyAccess = platform::reg_access::kAllAccess | platform::reg_access::kWow64_64Key;
 inline constexpr uint32_t kUserKeyAccess = platform::reg_access::kAllAccess;
 
+// How long a command that is waited for may run before its step counts as failed
+// (it is left running).
+inline constexpr uint32_t kCommandTimeoutMs = 300000;
 // How long the settings-change notice waits for each window before skipping it.
 inline constexpr uint32_t kBroadcastTimeoutMs = 2000;
 // The pause after each "net start" request that the shell accepted.
@@ -73,17 +76,35 @@ inline constexpr uint32_t kServiceStartPauseMs = 2000;
 // The full name of a key, as failures report it: "HKEY_LOCAL_MACHINE\...".
 std::string KeyDisplayName(platform::RegRoot root, std::string_view key);
 
-// Starts one service through the shell's open verb on "net" with start "<name>";
-// after an accepted request pauses 2000 ms. True when the shell accepted it.
-bool NetStartService(app::Services& services, std::string_view name);
-// NetStartService for each of NetworkServiceNames in order; one failure text per
-// request the shell refused.
-std::vector<std::string> StartNetworkServices(app::Services& services);
+// What became of a step that the log must mention: one that failed, or a command
+// that was only started (not waited for), whose outcome nobody checked.
+struct StepNote {
+  bool failed = false;
+  std::string what;  // the command ("net stop WlanSvc") or the key and value
+  std::string why;   // for a failed step: the reason, in the system's words or ours
+};
 
-// Carries out the steps in order and returns one line per failed step, naming the
-// step and why: a tool that could not start, a waited command's non-zero exit code, a
-// key that could not be opened or a value that could not be written. A failed step
-// does not stop the others. Errors of the services themselves pass through.
-std::vector<std::string> RunSteps(app::Services& services, const std::vector<Step>& steps);
+struct StepsReport {
+  std::vector<StepNote> notes;  // in the order of the steps
+  int Failed() const;
+  int Unchecked() const;
+  void Add(StepsReport other);
+};
+
+// Starts one service through the shell's open verb on the system's "net" with
+// start "<name>"; after an accepted request pauses 2000 ms. True when the shell
+// accepted it.
+bool NetStartService(app::Services& services, std::string_view name);
+// NetStartService for each of NetworkServiceNames in order: a failed step for each
+// request the shell refused, an unchecked one for each it accepted (the started
+// "net" is not waited for).
+StepsReport StartNetworkServices(app::Services& services);
+
+// Carries out the steps in order. Reported: each failed step, naming it and why (a
+// tool that could not start, a waited command's non-zero exit code or one that
+// outlasted kCommandTimeoutMs, a key that could not be opened or a value that could
+// not be written), and each command started without waiting. A failed step does not
+// stop the others. Errors of the services themselves pass through.
+StepsReport RunSteps(app::Services& services, const std::vector<Step>& steps);
 
 }  // namespace repair

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "adapter/MacReport.h"
+#include "platform/ToolPaths.h"
 #include "repair/RepairActions.h"
 
 namespace repair {
@@ -227,21 +228,30 @@ void UsefulCommandsPage::WorkerSide::RepairThread() {
           if (entry.box->Checked()) ticked.push_back(entry);
       });
       LogItem("LangRepairStart");
+      int failed_steps = 0, unchecked_steps = 0;
       for (const RunOrderEntry& entry : ticked) {
         std::string caption;
         OnUi([&] { caption = entry.box->Caption(); });  // as displayed now, translated or not
         Log(caption);
-        std::vector<std::string> failures;
+        StepsReport report;
         try {
-          failures = RunSteps(services_, FindRepairAction(entry.action).steps);
+          report = RunSteps(services_, FindRepairAction(entry.action).steps);
         } catch (...) {
           // An error escaping an action fails that action; the run goes on.
-          failures.push_back(std::string(entry.action) + ": " + ErrorText(std::current_exception()));
+          report.notes.push_back({true, std::string(entry.action), ErrorText(std::current_exception())});
         }
-        for (const std::string& failure : failures) LogRaw(failure);
-        LogItem(failures.empty() ? "LangSuccessfully" : "LangError");
+        std::string not_waited = Msg("LangStepNotWaited");
+        for (const StepNote& note : report.notes)
+          LogRaw(note.what + ": " + (note.failed ? note.why : not_waited));
+        failed_steps += report.Failed();
+        unchecked_steps += report.Unchecked();
+        // Done only when every step was seen to succeed.
+        LogItem(report.Failed() ? "LangError" : report.Unchecked() ? "LangStartedOnly" : "LangSuccessfully");
       }
-      LogItem("LangRepairEnd");
+      // The closing line counts the failed steps, and those nobody could check.
+      std::string closing = Msg("LangRepairEnd") + "; " + Msg("LangFailedSteps") + ": " + std::to_string(failed_steps);
+      if (unchecked_steps) closing += "; " + Msg("LangUncheckedSteps") + ": " + std::to_string(unchecked_steps);
+      Log(closing);
       LogItem("LangRestart");
       LogSeparator();
     } catch (const WindowGone&) {
@@ -344,8 +354,12 @@ void UsefulCommandsPage::WorkerSide::ApplySmbSettings(bool switch_on) {
 bool UsefulCommandsPage::WorkerSide::RunPowerShell(const std::string& command, uint32_t timeout_ms) {
   std::string detail;
   try {
-    platform::ProcessOutcome outcome =
-        services_.processes.ShellOpenAndWait("powershell.exe", "-Command \"" + command + "\"", timeout_ms);
+    platform::ToolLocation powershell = platform::LocateTool(services_.system, "powershell.exe");
+    platform::ProcessOutcome outcome;
+    if (powershell.Found())
+      outcome = services_.processes.ShellOpenAndWait(powershell.path, "-Command \"" + command + "\"", timeout_ms);
+    else
+      outcome.error = powershell.error;
     if (!outcome.started)
       detail = "powershell.exe: cannot be started (" + outcome.error + ")";
     else if (outcome.timed_out)

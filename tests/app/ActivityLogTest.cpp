@@ -58,15 +58,23 @@ TEST_F(LogFixture, WorkerLinesKeepTheirOrderAndTheWorkersTimeStamps) {
             (std::vector<std::string>{"10:00:01 - step 1", "10:00:02 - step 2", "10:00:03 - step 3"}));
 }
 
-TEST_F(LogFixture, RunCommandJoinsToolAndParametersAndReportsAStartFailure) {
-  processes.missing_tools.insert("devcon");
+TEST_F(LogFixture, RunCommandStartsToolsFromTheSystemFolderOnlyAndReportsOneItCannotFind) {
   EXPECT_TRUE(form->RunCommand("ipconfig", "/flushdns", true));
   EXPECT_TRUE(form->RunCommand("netsh", "winsock reset", false));
+  // Not part of the system and not installed; a name that is no tool; a path a caller
+  // might slip in: none of them starts.
   EXPECT_FALSE(form->RunCommand("devcon", "restart *", true));
+  EXPECT_FALSE(form->RunCommand("velmora-helper", "/x", false));
+  EXPECT_FALSE(form->RunCommand("C:\\Users\\user\\Downloads\\netsh.exe", "int ip reset", true));
+  // A system tool that is absent from the system folder fails to start.
+  processes.missing_tools.insert("nbtstat");
+  EXPECT_FALSE(form->RunCommand("nbtstat", "-RR", false));
   ASSERT_EQ(processes.started.size(), 2u);
-  EXPECT_EQ(processes.started[0].command_line, "ipconfig /flushdns");
+  EXPECT_EQ(processes.started[0].path, "C:\\Windows\\system32\\ipconfig.exe");
+  EXPECT_EQ(processes.started[0].params, "/flushdns");
   EXPECT_TRUE(processes.started[0].wait);
-  EXPECT_EQ(processes.started[1].command_line, "netsh winsock reset");
+  EXPECT_EQ(processes.started[1].path, "C:\\Windows\\system32\\netsh.exe");
+  EXPECT_EQ(processes.started[1].params, "winsock reset");
   EXPECT_FALSE(processes.started[1].wait);
 }
 

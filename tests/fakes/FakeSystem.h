@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cctype>
 #include <map>
 #include <optional>
 #include <set>
@@ -39,6 +40,8 @@ class FakeSystem : public platform::System {
   }
   platform::OsVersion GetOsVersion() override { return os; }
   std::string ProgramPath() override { return program_path; }
+  std::string system_folder = "C:\\Windows\\system32";
+  std::string SystemFolder() override { return system_folder; }
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
   std::string AppDataFolder() override { return app_data; }
   unsigned AnsiCodePage() override { return code_page; }
@@ -82,29 +85,58 @@ class FakeVersionResources : public platform::VersionResources {
   }
 };
 
-// Records the command lines it is asked to start and the shell requests; exit codes,
-// missing tools, refused shell requests and time-outs are set by the test.
+// Records the programs it is asked to start and the shell requests; exit codes,
+// missing tools, refused shell requests and time-outs are set by the test. Like the
+// real service it refuses a program path that is not a full one. Tests name a start
+// by its short command line: the program's file name without folder and ".exe", a
+// blank, the parameters ("net stop dnscache /y").
 class FakeProcesses : public platform::Processes {
  public:
   struct Started {
-    std::string command_line;
+    std::string path, params;
+    std::string command_line;  // the short form
     bool wait;
+    uint32_t timeout_ms;  // the wait's bound; 0 when not waited for
   };
   std::vector<Started> started;
-  std::set<std::string> missing_tools;  // first words that cannot be started
-  std::map<std::string, uint32_t> exit_codes;  // by command line; 0 otherwise
-  bool Run(const std::string& command_line, bool wait) override { return Execute(command_line, wait).started; }
-  platform::ProcessOutcome Execute(const std::string& command_line, bool wait) override {
+  std::set<std::string> missing_tools;  // short names ("nbtstat") that cannot be started
+  std::map<std::string, uint32_t> exit_codes;  // by short command line; 0 otherwise
+  std::set<std::string> time_outs;  // short command lines whose process outlasts the wait
+
+  static bool IsFullPath(const std::string& path) {
+    return (path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+            path[2] == '\\') ||
+           path.rfind("\\\\", 0) == 0;
+  }
+  static std::string ShortName(const std::string& path) {
+    std::string name = path.substr(path.find_last_of("\\/") + 1);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
+    return name;
+  }
+  static std::string ShortLine(const std::string& path, const std::string& params) {
+    return ShortName(path) + " " + params;
+  }
+
+  platform::ProcessOutcome Execute(const std::string& path, const std::string& params, bool wait,
+                                   uint32_t timeout_ms) override {
     platform::ProcessOutcome outcome;
-    std::string tool = command_line.substr(0, command_line.find(' '));
-    if (missing_tools.count(tool)) {
+    if (!IsFullPath(path)) {
+      outcome.error = "not a full program path: " + path;
+      return outcome;
+    }
+    if (missing_tools.count(ShortName(path))) {
       outcome.error = "The system cannot find the file specified.";
       return outcome;
     }
-    started.push_back({command_line, wait});
+    std::string line = ShortLine(path, params);
+    started.push_back({path, params, line, wait, wait ? timeout_ms : 0});
     outcome.started = true;
     if (wait) {
-      auto code = exit_codes.find(command_line);
+      if (time_outs.count(line)) {
+        outcome.timed_out = true;
+        return outcome;
+      }
+      auto code = exit_codes.find(line);
       outcome.exit_code = code == exit_codes.end() ? 0u : code->second;
     }
     return outcome;
@@ -116,19 +148,24 @@ class FakeProcesses : public platform::Processes {
     uint32_t timeout_ms;
   };
   std::vector<ShellRequest> shell_requests;
-  std::map<std::string, int> shell_results;  // by file; 42 (accepted) otherwise
+  std::map<std::string, int> shell_results;  // by short name; 42 (accepted) otherwise
   std::map<std::string, uint32_t> shell_exit_codes;  // by parameters; 0 otherwise
   std::set<std::string> shell_time_outs;  // parameters whose process outlasts the wait
   int ShellOpen(const std::string& file, const std::string& params) override {
     shell_requests.push_back({file, params, false, 0});
-    auto result = shell_results.find(file);
+    if (!IsFullPath(file)) return 2;
+    auto result = shell_results.find(ShortName(file));
     return result == shell_results.end() ? 42 : result->second;
   }
   platform::ProcessOutcome ShellOpenAndWait(const std::string& file, const std::string& params,
                                             uint32_t timeout_ms) override {
     shell_requests.push_back({file, params, true, timeout_ms});
     platform::ProcessOutcome outcome;
-    if (auto result = shell_results.find(file); result != shell_results.end() && result->second <= 32) {
+    if (!IsFullPath(file)) {
+      outcome.error = "not a full program path: " + file;
+      return outcome;
+    }
+    if (auto result = shell_results.find(ShortName(file)); result != shell_results.end() && result->second <= 32) {
       outcome.error = "The system cannot find the file specified.";
       return outcome;
     }

@@ -41,38 +41,38 @@ std::vector<Expected> ExpectedActions() {
       "create HKLM\\" + policy + "StandardProfile" + kHklmKey, "  EnableFirewall = dword 0", "  DisableNotifications = dword 1"};
   for (const char* service : {"Browser", "FDResPub", "SSDPSRV", "upnphost", "Dnscache", "FDHost", "LanmanServer",
                               "LanmanWorkstation"}) {
-    visibility.push_back(std::string("shell net start \"") + service + "\"");
+    visibility.push_back(std::string("shell %sys%\\net.exe start \"") + service + "\"");
     visibility.push_back("pause 2000");
   }
   for (const char* step : {
-           "run nbtstat -RR",
+           "run %sys%\\nbtstat.exe -RR",
            "BroadcastSettingChange",
-           "run net start FDResPub",
-           "run net start SSDPSRV",
-           "run net start upnphost",
-           "run netsh advfirewall firewall add rule name=\"NetBIOS Name Service\" dir=in action=allow protocol=UDP localport=137",
-           "run netsh advfirewall firewall add rule name=\"NetBIOS Datagram Service\" dir=in action=allow protocol=UDP localport=138",
-           "run netsh advfirewall firewall add rule name=\"NetBIOS Session Service\" dir=in action=allow protocol=TCP localport=139",
-           "run sc config FDResPub start= auto",
-           "run sc start FDResPub",
-           "run net stop WlanSvc",
+           "run %sys%\\net.exe start FDResPub",
+           "run %sys%\\net.exe start SSDPSRV",
+           "run %sys%\\net.exe start upnphost",
+           "run %sys%\\netsh.exe advfirewall firewall add rule name=\"NetBIOS Name Service\" dir=in action=allow protocol=UDP localport=137",
+           "run %sys%\\netsh.exe advfirewall firewall add rule name=\"NetBIOS Datagram Service\" dir=in action=allow protocol=UDP localport=138",
+           "run %sys%\\netsh.exe advfirewall firewall add rule name=\"NetBIOS Session Service\" dir=in action=allow protocol=TCP localport=139",
+           "run+wait %sys%\\sc.exe config FDResPub start= auto",
+           "run %sys%\\sc.exe start FDResPub",
+           "run+wait %sys%\\net.exe stop WlanSvc",
            "pause 3000",
-           "run net start WlanSvc",
-           "run net start Wcmsvc",
+           "run %sys%\\net.exe start WlanSvc",
+           "run %sys%\\net.exe start Wcmsvc",
        })
     visibility.push_back(step);
 
   return {
       {"FlushDNS",
-       {"run+wait ipconfig /flushdns", "run+wait ipconfig /registerdns", "run+wait net stop dnscache /y", "pause 2000",
-        "run+wait net start dnscache"}},
-      {"ClearARPcache", {"run+wait netsh interface IP delete arpcache", "run+wait arp -d"}},
-      {"ResetTCPIP", {"run+wait netsh int ip reset", "run+wait netsh int ipv4 reset", "run+wait netsh int ipv6 reset"}},
-      {"RenewIP", {"run+wait ipconfig /release", "pause 3000", "run+wait ipconfig /renew", "run+wait ipconfig /all"}},
+       {"run+wait %sys%\\ipconfig.exe /flushdns", "run+wait %sys%\\ipconfig.exe /registerdns", "run+wait %sys%\\net.exe stop dnscache /y", "pause 2000",
+        "run+wait %sys%\\net.exe start dnscache"}},
+      {"ClearARPcache", {"run+wait %sys%\\netsh.exe interface IP delete arpcache", "run+wait %sys%\\arp.exe -d"}},
+      {"ResetTCPIP", {"run+wait %sys%\\netsh.exe int ip reset", "run+wait %sys%\\netsh.exe int ipv4 reset", "run+wait %sys%\\netsh.exe int ipv6 reset"}},
+      {"RenewIP", {"run+wait %sys%\\ipconfig.exe /release", "pause 3000", "run+wait %sys%\\ipconfig.exe /renew", "run+wait %sys%\\ipconfig.exe /all"}},
       {"ResetFirewall",
-       {"run+wait netsh advfirewall reset", "run+wait netsh advfirewall set allprofiles state on",
-        "run+wait netsh advfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes",
-        "run+wait netsh advfirewall firewall set rule group=\"Network Discovery\" new enable=Yes"}},
+       {"run+wait %sys%\\netsh.exe advfirewall reset", "run+wait %sys%\\netsh.exe advfirewall set allprofiles state on",
+        "run+wait %sys%\\netsh.exe advfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes",
+        "run+wait %sys%\\netsh.exe advfirewall firewall set rule group=\"Network Discovery\" new enable=Yes"}},
       {"ResetProxy",
        {"create HKCU\\" + internet + kHkcuKey, "  ProxyEnable = dword 0", "  ProxyServer = sz \"\"",
         "  ProxyOverride = sz \"<local>\"", "  AutoConfigURL = sz \"\"", "create HKLM\\" + internet + kHklmKey,
@@ -82,26 +82,48 @@ std::vector<Expected> ExpectedActions() {
         "  AutoShareWks = dword 1", "create HKLM\\" + netbt + kHklmKey, "  NetbiosOptions = dword 2"}},
       {"RepairNetworkVisibility", visibility},
       {"RebuildWMI",
-       {"run+wait net stop winmgmt /y", "pause 3000", "run+wait winmgmt /resetrepository", "pause 2000",
-        "run+wait net start winmgmt"}},
+       {"run+wait %sys%\\net.exe stop winmgmt /y", "pause 3000", "run+wait %sys%\\wbem\\winmgmt.exe /resetrepository", "pause 2000",
+        "run+wait %sys%\\net.exe start winmgmt"}},
       {"RestoreNetworkAdapters",
-       {"run devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*", "pause 3000",
-        "run devcon enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"}},
+       {"run+wait C:\\Program Files\\Velmora\\devcon.exe disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*", "pause 3000",
+        "run+wait C:\\Program Files\\Velmora\\devcon.exe enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"}},
   };
 }
 
+// The short form of a traced start ("run+wait %sys%\\net.exe stop x" gives "net stop x").
+std::string ShortStart(const std::string& line) {
+  std::string rest = line.substr(line.find(' ') + 1);
+  size_t exe = rest.find(".exe ");
+  std::string path = rest.substr(0, exe), params = rest.substr(exe + 5);
+  return path.substr(path.find_last_of('\\') + 1) + " " + params;
+}
+
 TEST_F(RepairFixture, EveryActionDoesExactlyItsStepsInOrderAndAllSucceedOnAWillingMachine) {
-  // The NetBT key exists, so the visibility repair writes it too.
+  // The NetBT key exists, so the visibility repair writes it too; devcon comes with
+  // the program.
   registry.CreateKey(platform::RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces");
+  traced_system.files.insert("C:\\Program Files\\Velmora\\devcon.exe");
   std::vector<Expected> expected = ExpectedActions();
   ASSERT_EQ(repair::RepairActions().size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE(expected[i].action);
     EXPECT_EQ(repair::RepairActions()[i].name, expected[i].action) << "the run's order";
     trace.lines.clear();
-    std::vector<std::string> failures = repair::RunSteps(traced, repair::FindRepairAction(expected[i].action).steps);
+    repair::StepsReport report = repair::RunSteps(traced, repair::FindRepairAction(expected[i].action).steps);
     EXPECT_EQ(trace.lines, expected[i].trace);
-    EXPECT_EQ(failures, std::vector<std::string>{});
+    EXPECT_EQ(report.Failed(), 0);
+    // Exactly the starts that were not waited for are reported as unchecked.
+    std::vector<std::string> not_waited, unchecked;
+    for (const std::string& line : expected[i].trace)
+      if (line.rfind("run ", 0) == 0 || line.rfind("shell ", 0) == 0) not_waited.push_back(ShortStart(line));
+    for (const repair::StepNote& note : report.notes) unchecked.push_back(note.what);
+    EXPECT_EQ(unchecked, not_waited);
+  }
+  // Every wait is bounded.
+  for (const auto& start : processes.started) {
+    if (start.wait) {
+      EXPECT_EQ(start.timeout_ms, repair::kCommandTimeoutMs) << start.command_line;
+    }
   }
   // The broadcast bounds its wait for each window.
   EXPECT_EQ(traced_system.broadcasts, std::vector<uint32_t>{repair::kBroadcastTimeoutMs});
@@ -109,8 +131,8 @@ TEST_F(RepairFixture, EveryActionDoesExactlyItsStepsInOrderAndAllSucceedOnAWilli
 
 TEST_F(RepairFixture, RegistryBlocksLandInThe64BitViewWithTheirTypesAndRepeatTheSame) {
   for (int run = 0; run < 2; ++run) {
-    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("ResetProxy").steps).empty());
-    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("RepairWorkgroup").steps).empty());
+    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("ResetProxy").steps).notes.empty());
+    EXPECT_TRUE(repair::RunSteps(traced, repair::FindRepairAction("RepairWorkgroup").steps).notes.empty());
   }
   using platform::RegRoot;
   using platform::RegType;
@@ -147,18 +169,18 @@ TEST_F(RepairFixture, RegistryBlocksLandInThe64BitViewWithTheirTypesAndRepeatThe
 }
 
 TEST_F(RepairFixture, TheVisibilityRepairSkipsAMissingNetBtKeyWithoutCreatingItOrCallingItAFailure) {
-  std::vector<std::string> failures =
-      repair::RunSteps(traced, repair::FindRepairAction("RepairNetworkVisibility").steps);
-  EXPECT_EQ(failures, std::vector<std::string>{});
+  repair::StepsReport report = repair::RunSteps(traced, repair::FindRepairAction("RepairNetworkVisibility").steps);
+  EXPECT_EQ(report.Failed(), 0);
   EXPECT_FALSE(registry.KeyExists(platform::RegRoot::LocalMachine,
                                   "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces"));
 }
 
 TEST_F(RepairFixture, ARefusedServiceStartIsAFailureAndSkipsItsPause) {
   processes.shell_results["net"] = 2;
-  std::vector<std::string> failures = repair::StartNetworkServices(traced);
-  ASSERT_EQ(failures.size(), 8u);
-  EXPECT_EQ(failures[0], "net start \"Browser\": the shell refused the request");
+  repair::StepsReport report = repair::StartNetworkServices(traced);
+  ASSERT_EQ(report.Failed(), 8);
+  EXPECT_EQ(report.notes[0].what, "net start \"Browser\"");
+  EXPECT_EQ(report.notes[0].why, "the shell refused the request");
   EXPECT_TRUE(clock.sleeps.empty());
   processes.shell_results.clear();
   EXPECT_TRUE(repair::NetStartService(traced, "FDHost"));

@@ -36,33 +36,43 @@ struct Trace {
   }
 };
 
+// Traces each start as "run", "run+wait", "shell" or "shell+wait", the program's path
+// (the system folder written as %sys%) and the parameters.
 class TracingProcesses : public platform::Processes {
  public:
-  TracingProcesses(fakes::FakeProcesses& inner, Trace& trace) : inner_(inner), trace_(trace) {}
-  // Runs before each start; a test may look at the window or throw.
+  TracingProcesses(fakes::FakeProcesses& inner, Trace& trace, const std::string& system_folder)
+      : inner_(inner), trace_(trace), system_folder_(system_folder) {}
+  // Runs before each start with the short command line ("net stop dnscache /y"); a
+  // test may look at the window or throw.
   std::function<void(const std::string&)> on_start;
 
-  bool Run(const std::string& line, bool wait) override { return Execute(line, wait).started; }
-  platform::ProcessOutcome Execute(const std::string& line, bool wait) override {
-    trace_.Add((wait ? "run+wait " : "run ") + line);
-    if (on_start) on_start(line);
-    return inner_.Execute(line, wait);
+  platform::ProcessOutcome Execute(const std::string& path, const std::string& params, bool wait,
+                                   uint32_t timeout_ms) override {
+    trace_.Add((wait ? "run+wait " : "run ") + Shown(path) + " " + params);
+    if (on_start) on_start(fakes::FakeProcesses::ShortLine(path, params));
+    return inner_.Execute(path, params, wait, timeout_ms);
   }
   int ShellOpen(const std::string& file, const std::string& params) override {
-    trace_.Add("shell " + file + " " + params);
-    if (on_start) on_start(file + " " + params);
+    trace_.Add("shell " + Shown(file) + " " + params);
+    if (on_start) on_start(fakes::FakeProcesses::ShortLine(file, params));
     return inner_.ShellOpen(file, params);
   }
   platform::ProcessOutcome ShellOpenAndWait(const std::string& file, const std::string& params,
                                             uint32_t timeout_ms) override {
-    trace_.Add("shell+wait " + file + " " + params);
-    if (on_start) on_start(file + " " + params);
+    trace_.Add("shell+wait " + Shown(file) + " " + params);
+    if (on_start) on_start(fakes::FakeProcesses::ShortLine(file, params));
     return inner_.ShellOpenAndWait(file, params, timeout_ms);
   }
 
  private:
+  std::string Shown(const std::string& path) const {
+    if (!system_folder_.empty() && path.rfind(system_folder_ + "\\", 0) == 0)
+      return "%sys%" + path.substr(system_folder_.size());
+    return path;
+  }
   fakes::FakeProcesses& inner_;
   Trace& trace_;
+  const std::string& system_folder_;
 };
 
 class TracingClock : public platform::Clock {
@@ -145,7 +155,7 @@ class TracingSystem : public fakes::FakeSystem {
 struct RepairFixture : ::testing::Test, fakes::FakePlatform {
   Trace trace;
   TracingSystem traced_system{log, trace};
-  TracingProcesses traced_processes{processes, trace};
+  TracingProcesses traced_processes{processes, trace, traced_system.system_folder};
   TracingClock traced_clock{clock, trace};
   TracingRegistry traced_registry{registry, trace};
   app::Services traced{traced_registry, traced_system, versions, files, traced_processes, traced_clock, wmi, echo, http};

@@ -3,6 +3,7 @@
 // while they last.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "repair/RepairActions.h"
@@ -15,7 +16,16 @@ using repair_support::RepairFixture;
 const std::string kSeparator(40, '-');
 const std::string kRaw = "[raw] ";
 
+// The log's time-stamped lines; the step lines without a stamp are left out.
+std::vector<std::string> StampedOnly(const std::vector<std::string>& texts) {
+  std::vector<std::string> stamped;
+  for (const std::string& text : texts)
+    if (text.rfind("[raw] ", 0) != 0) stamped.push_back(text);
+  return stamped;
+}
+
 TEST_F(RepairFixture, AllTenTickedRunInTheRunOrderNotTheScreenOrder) {
+  traced_system.files.insert("C:\\Windows\\system32\\devcon.exe");
   for (const auto& entry : page().RunOrder()) entry.box->SetChecked(true);
   ClickAndWait(page().ButtonApplay);
   std::vector<std::string> expected = {"Начало комплексного ремонта интернета..."};
@@ -23,18 +33,22 @@ TEST_F(RepairFixture, AllTenTickedRunInTheRunOrderNotTheScreenOrder) {
                               "Сброс Proxy", "Ремонт Workgroup", "Показать в сети", "Перестроить WMI",
                               "Восстановление сетевых адаптеров"}) {
     expected.push_back(caption);
-    expected.push_back("Успешно!");
+    // The visibility repair leaves commands running that nobody waits for.
+    expected.push_back(std::string(caption) == "Показать в сети" ? "Запущено, но результат проверен не полностью"
+                                                                 : "Успешно!");
   }
-  expected.push_back("Автоматическое исправление завершено");
+  expected.push_back("Автоматическое исправление завершено; шагов с ошибкой: 0; запущено без проверки: 18");
   expected.push_back("Рекомендуется перезагрузить компьютер для применения всех изменений");
-  expected.push_back(kRaw + kSeparator);
-  EXPECT_EQ(LogTexts(), expected);
+  EXPECT_EQ(StampedOnly(LogTexts()), expected);
+  EXPECT_EQ(Log().back(), kSeparator);
   // The actions themselves ran in that order too: the first step of each.
   std::vector<std::string> firsts;
-  for (const char* first : {"run+wait ipconfig /flushdns", "run+wait netsh interface IP delete arpcache",
-                            "run+wait netsh int ip reset", "run+wait ipconfig /release", "run+wait netsh advfirewall reset",
+  for (const char* first : {"run+wait %sys%\\ipconfig.exe /flushdns", "run+wait %sys%\\netsh.exe interface IP delete arpcache",
+                            "run+wait %sys%\\netsh.exe int ip reset", "run+wait %sys%\\ipconfig.exe /release",
+                            "run+wait %sys%\\netsh.exe advfirewall reset",
                             "create HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings 0xF003F",
-                            "run+wait net stop winmgmt /y", "run devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"})
+                            "run+wait %sys%\\net.exe stop winmgmt /y",
+                            "run+wait %sys%\\devcon.exe disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*"})
     firsts.push_back(first);
   size_t at = 0;
   for (const std::string& line : trace.lines)
@@ -51,7 +65,7 @@ TEST_F(RepairFixture, EitherGroupStartsARunAndNothingTickedDoesNothing) {
   Tick({page().CheckBoxRebuildWMI});  // a box of the "Pro" group alone
   ClickAndWait(page().ButtonApplay);
   EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Начало комплексного ремонта интернета...", "Перестроить WMI", "Успешно!",
-                                                  "Автоматическое исправление завершено",
+                                                  "Автоматическое исправление завершено; шагов с ошибкой: 0",
                                                   "Рекомендуется перезагрузить компьютер для применения всех изменений",
                                                   kRaw + kSeparator}));
   EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{3000, 2000}));
@@ -71,8 +85,7 @@ TEST_F(RepairFixture, TwoRunsAppendTheSecondAfterTheFirstSeparator) {
 
 TEST_F(RepairFixture, FailedStepsAreNamedAndTheActionLogsAnErrorWhileTheRunGoesOn) {
   registry.elevated = false;
-  processes.exit_codes["net stop dnscache /y"] = 2;
-  processes.missing_tools.insert("devcon");
+  processes.exit_codes["net stop dnscache /y"] = 2;  // devcon is not on this machine
   Tick({page().CheckBoxFlushDNS, page().CheckBoxResetProxy, page().CheckBoxRepairWorkgroup,
         page().CheckBoxClearARPcache, page().CheckBoxRestoreNetworkAdapters});
   ClickAndWait(page().ButtonApplay);
@@ -94,11 +107,11 @@ TEST_F(RepairFixture, FailedStepsAreNamedAndTheActionLogsAnErrorWhileTheRunGoesO
                 "Ошибка!",
                 "Восстановление сетевых адаптеров",
                 kRaw + "devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*: cannot be started "
-                       "(The system cannot find the file specified.)",
+                       "(devcon.exe is neither in the system folder nor beside the program)",
                 kRaw + "devcon enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*: cannot be started "
-                       "(The system cannot find the file specified.)",
+                       "(devcon.exe is neither in the system folder nor beside the program)",
                 "Ошибка!",
-                "Автоматическое исправление завершено",
+                "Автоматическое исправление завершено; шагов с ошибкой: 6",
                 "Рекомендуется перезагрузить компьютер для применения всех изменений",
                 kRaw + kSeparator,
             }));
@@ -146,7 +159,7 @@ TEST_F(RepairFixture, ThePanelIsDisabledAndTheIndicatorTurnsOnlyWhileARunLastsAl
   EXPECT_EQ(LogTexts(), (std::vector<std::string>{"Начало комплексного ремонта интернета...", "Очистка DNS",
                                                   kRaw + "FlushDNS: the tool crashed", "Ошибка!", "Сброс TCP/IP",
                                                   kRaw + "ResetTCPIP: unexpected error", "Ошибка!", "Обновление IP",
-                                                  "Успешно!", "Автоматическое исправление завершено",
+                                                  "Успешно!", "Автоматическое исправление завершено; шагов с ошибкой: 2",
                                                   "Рекомендуется перезагрузить компьютер для применения всех изменений",
                                                   kRaw + kSeparator}));
 }
@@ -154,14 +167,108 @@ TEST_F(RepairFixture, ThePanelIsDisabledAndTheIndicatorTurnsOnlyWhileARunLastsAl
 TEST_F(RepairFixture, TheLogShowsTheCaptionsAsDisplayedAtTheTimeOfTheRun) {
   form->Find("LangRepairStart")->SetCaption("Start of the repair...");
   form->Find("LangSuccessfully")->SetCaption("Done!");
-  page().CheckBoxNetworkVisibility->SetCaption("Show on network");
+  form->Find("LangRepairEnd")->SetCaption("Repair finished");
+  form->Find("LangFailedSteps")->SetCaption("failed steps");
+  page().CheckBoxResetTCPIP->SetCaption("Reset TCP/IP");
+  Tick({page().CheckBoxResetTCPIP});
+  ClickAndWait(page().ButtonApplay);
+  ASSERT_GE(LogTexts().size(), 4u);
+  EXPECT_EQ(LogTexts()[0], "Start of the repair...");
+  EXPECT_EQ(LogTexts()[1], "Reset TCP/IP");
+  EXPECT_EQ(LogTexts()[2], "Done!");
+  EXPECT_EQ(LogTexts()[3], "Repair finished; failed steps: 0");
+  EXPECT_EQ(Log().back(), kSeparator);
+}
+
+// What the log says about single steps: a command only started is "started", never
+// done; a waited one that fails or outlasts its bound is an error with its reason; the
+// closing line counts the failed steps (and the unchecked ones, when there are any).
+TEST_F(RepairFixture, StepLinesSayStartedForWhatWasNotWaitedForAndTheClosingLineCountsFailures) {
+  const std::string not_waited = ": запущено без ожидания, результат не проверялся";
+  const std::string devcon_missing = ": cannot be started (devcon.exe is neither in the system folder nor beside the program)";
+  const std::string disable = "devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*";
+  const std::string enable = "devcon enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*";
+  struct Case {
+    const char* name;
+    std::function<void(RepairFixture&)> arrange;
+    std::function<ui::CheckBox*(repair::UsefulCommandsPage&)> box;
+    std::vector<std::string> action_lines;  // between the caption and the closing line
+    std::string closing;                    // after "Автоматическое исправление завершено; "
+  } cases[] = {
+      {"a waited step that fails",
+       [](RepairFixture& f) { f.processes.exit_codes["netsh int ipv4 reset"] = 1; },
+       [](repair::UsefulCommandsPage& p) { return p.CheckBoxResetTCPIP; },
+       {kRaw + "netsh int ipv4 reset: exit code 1", "Ошибка!"},
+       "шагов с ошибкой: 1"},
+      {"a waited step that outlasts its bound",
+       [](RepairFixture& f) { f.processes.time_outs.insert("winmgmt /resetrepository"); },
+       [](repair::UsefulCommandsPage& p) { return p.CheckBoxRebuildWMI; },
+       {kRaw + "winmgmt /resetrepository: no result within 300 s", "Ошибка!"},
+       "шагов с ошибкой: 1"},
+      {"a waited step whose tool is missing, and the next one still runs",
+       [](RepairFixture&) {},
+       [](repair::UsefulCommandsPage& p) { return p.CheckBoxRestoreNetworkAdapters; },
+       {kRaw + disable + devcon_missing, kRaw + enable + devcon_missing, "Ошибка!"},
+       "шагов с ошибкой: 2"},
+      {"devcon beside the program, both steps waited and done",
+       [](RepairFixture& f) { f.traced_system.files.insert("C:\\Program Files\\Velmora\\devcon.exe"); },
+       [](repair::UsefulCommandsPage& p) { return p.CheckBoxRestoreNetworkAdapters; },
+       {"Успешно!"},
+       "шагов с ошибкой: 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    processes = fakes::FakeProcesses{};
+    traced_system.files.clear();
+    page().MemoLogCom->SetLines({});
+    for (const auto& entry : page().RunOrder()) entry.box->SetChecked(false);
+    c.arrange(*this);
+    ui::CheckBox* box = c.box(page());
+    box->SetChecked(true);
+    ClickAndWait(page().ButtonApplay);
+    std::vector<std::string> expected = {"Начало комплексного ремонта интернета...", box->Caption()};
+    for (const std::string& line : c.action_lines) expected.push_back(line);
+    expected.push_back("Автоматическое исправление завершено; " + c.closing);
+    expected.push_back("Рекомендуется перезагрузить компьютер для применения всех изменений");
+    expected.push_back(kRaw + kSeparator);
+    EXPECT_EQ(LogTexts(), expected);
+  }
+}
+
+TEST_F(RepairFixture, TheVisibilityRepairReportsItsUnwaitedCommandsAsStartedAndOneThatCannotStartAsAFailure) {
+  processes.missing_tools.insert("nbtstat");
   Tick({page().CheckBoxNetworkVisibility});
   ClickAndWait(page().ButtonApplay);
-  ASSERT_GE(LogTexts().size(), 3u);
-  EXPECT_EQ(LogTexts()[0], "Start of the repair...");
-  EXPECT_EQ(LogTexts()[1], "Show on network");
-  EXPECT_EQ(LogTexts()[2], "Done!");
-  EXPECT_EQ(Log().back(), kSeparator);
+  const std::string started = ": запущено без ожидания, результат не проверялся";
+  std::vector<std::string> raw;
+  for (const std::string& text : LogTexts())
+    if (text.rfind(kRaw, 0) == 0 && text != kRaw + kSeparator) raw.push_back(text.substr(kRaw.size()));
+  std::vector<std::string> expected;
+  for (const char* service : {"Browser", "FDResPub", "SSDPSRV", "upnphost", "Dnscache", "FDHost", "LanmanServer",
+                              "LanmanWorkstation"})
+    expected.push_back(std::string("net start \"") + service + "\"" + started);
+  expected.push_back("nbtstat -RR: cannot be started (The system cannot find the file specified.)");
+  for (const char* command :
+       {"net start FDResPub", "net start SSDPSRV", "net start upnphost",
+        "netsh advfirewall firewall add rule name=\"NetBIOS Name Service\" dir=in action=allow protocol=UDP localport=137",
+        "netsh advfirewall firewall add rule name=\"NetBIOS Datagram Service\" dir=in action=allow protocol=UDP localport=138",
+        "netsh advfirewall firewall add rule name=\"NetBIOS Session Service\" dir=in action=allow protocol=TCP localport=139",
+        "sc start FDResPub", "net start WlanSvc", "net start Wcmsvc"})
+    expected.push_back(command + started);
+  EXPECT_EQ(raw, expected) << "the waited sc config and net stop WlanSvc succeeded, so they have no line";
+  EXPECT_EQ(StampedOnly(LogTexts()),
+            (std::vector<std::string>{"Начало комплексного ремонта интернета...", "Показать в сети", "Ошибка!",
+                                      "Автоматическое исправление завершено; шагов с ошибкой: 1; запущено без проверки: 17",
+                                      "Рекомендуется перезагрузить компьютер для применения всех изменений"}));
+
+  // With every start going through, the action is still not called done.
+  processes.missing_tools.clear();
+  page().MemoLogCom->SetLines({});
+  ClickAndWait(page().ButtonApplay);
+  std::vector<std::string> stamped = StampedOnly(LogTexts());
+  ASSERT_EQ(stamped.size(), 5u);
+  EXPECT_EQ(stamped[2], "Запущено, но результат проверен не полностью");
+  EXPECT_EQ(stamped[3], "Автоматическое исправление завершено; шагов с ошибкой: 0; запущено без проверки: 18");
 }
 
 std::vector<std::string> SmbBlock(const char* heading, std::vector<std::string> entry_results = {"Успешно!", "Успешно!", "Успешно!"},
@@ -186,7 +293,7 @@ TEST_F(RepairFixture, SmbOnThenOffWritesTwoClosedBlocksAndWaitsForEachPowerShell
 
   std::vector<std::string> params;
   for (const auto& request : processes.shell_requests) {
-    EXPECT_EQ(request.file, "powershell.exe");
+    EXPECT_EQ(request.file, "C:\\Windows\\system32\\WindowsPowerShell\\v1.0\\powershell.exe");
     EXPECT_TRUE(request.waited);
     EXPECT_EQ(request.timeout_ms, repair::UsefulCommandsPage::kPowerShellTimeoutMs);
     params.push_back(request.params);
@@ -216,7 +323,7 @@ TEST_F(RepairFixture, APowerShellThatFailsOrOutlastsItsWaitIsAnErrorWithItsReaso
                             "Ошибка!",
                             kRaw + kSeparator}));
 
-  processes.shell_results["powershell.exe"] = 2;
+  processes.shell_results["powershell"] = 2;
   page().MemoLogCom->SetLines({});
   ClickAndWait(page().ButtonSMBDenied);
   ASSERT_GE(LogTexts().size(), 3u);

@@ -1,17 +1,21 @@
 // The repair page on real windows with the real process, shell and registry services:
-// stand-in console tools in the current folder (searched before the system's own)
+// stand-in console tools put in place of the system's own in the prefix's system
+// folder (Wine is told to run them instead of its built-in programs of those names)
 // record how they were started and exit as the test asks, so the real start, quoting,
-// waiting and exit codes are exercised; the registry blocks land in the prefix.
+// waiting and exit codes are exercised; the registry blocks land in the prefix. What a
+// test puts into the system folder is taken out again and Wine's own files put back.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "app/MainForm.h"
 #include "platform/win32/Wide.h"
@@ -28,7 +32,90 @@ using platform::win32::Narrow;
 using platform::win32::Widen;
 using win32_test::FindControl;
 
-const char* const kTools[] = {"ipconfig", "net", "netsh", "arp", "winmgmt", "sc", "nbtstat", "powershell"};
+// Each tool and its place below the system folder.
+struct ToolPlace {
+  const wchar_t* file;
+  const wchar_t* below_system_folder;
+};
+const ToolPlace kTools[] = {
+    {L"ipconfig.exe", L"ipconfig.exe"}, {L"net.exe", L"net.exe"},     {L"netsh.exe", L"netsh.exe"},
+    {L"arp.exe", L"arp.exe"},           {L"sc.exe", L"sc.exe"},       {L"nbtstat.exe", L"nbtstat.exe"},
+    {L"winmgmt.exe", L"wbem\\winmgmt.exe"},
+    {L"powershell.exe", L"WindowsPowerShell\\v1.0\\powershell.exe"},
+};
+const wchar_t kSavedSuffix[] = L".velmora-saved";
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder, n);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Deletes a file a started tool may still hold for a moment.
+bool DeleteSoon(const std::wstring& path) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+// The stand-in in place of the system's tools: Wine's own files are kept aside and
+// put back, folders made for it removed, and Wine told to run the files in the folder
+// rather than its built-in programs of those names, for this process and its children.
+class SystemFolderStandins {
+ public:
+  void Install() {
+    std::wstring system = SystemFolder();
+    std::wstring standin = win32_test::ExeFolder() + L"velmora_standin.exe";
+    for (const ToolPlace& tool : kTools) {
+      std::wstring target = system + L"\\" + tool.below_system_folder;
+      for (size_t at = system.size() + 1; (at = target.find(L'\\', at)) != std::wstring::npos; ++at) {
+        std::wstring folder = target.substr(0, at);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) made_folders_.insert(made_folders_.begin(), folder);
+      }
+      std::wstring saved = target + kSavedSuffix;
+      // A saved copy left by an interrupted run is still Wine's own file.
+      if (GetFileAttributesW(saved.c_str()) == INVALID_FILE_ATTRIBUTES &&
+          GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        ASSERT_TRUE(MoveFileExW(target.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING)) << Narrow(target);
+      }
+      ASSERT_TRUE(CopyFileW(standin.c_str(), target.c_str(), FALSE)) << Narrow(target);
+      placed_.push_back(target);
+    }
+    wchar_t old[2048];
+    DWORD n = GetEnvironmentVariableW(L"WINEDLLOVERRIDES", old, 2048);
+    had_overrides_ = n > 0 && n < 2048;
+    old_overrides_ = had_overrides_ ? std::wstring(old, n) : std::wstring();
+    std::wstring natives;
+    for (const ToolPlace& tool : kTools) natives += (natives.empty() ? L"" : L",") + std::wstring(tool.file);
+    std::wstring overrides = old_overrides_ + (old_overrides_.empty() ? L"" : L";") + natives + L"=n";
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+  }
+  void Remove() {
+    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", had_overrides_ ? old_overrides_.c_str() : nullptr);
+    for (const std::wstring& target : placed_) {
+      EXPECT_TRUE(DeleteSoon(target)) << Narrow(target);
+      std::wstring saved = target + kSavedSuffix;
+      if (GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        EXPECT_TRUE(MoveFileExW(saved.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) << Narrow(target);
+      }
+    }
+    placed_.clear();
+    for (const std::wstring& folder : made_folders_) RemoveDirectoryW(folder.c_str());
+    made_folders_.clear();
+  }
+
+ private:
+  std::vector<std::wstring> placed_, made_folders_;
+  bool had_overrides_ = false;
+  std::wstring old_overrides_;
+};
 const std::string kSeparator(40, '-');
 constexpr char kInternet[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr uint32_t kFull64 = platform::reg_access::kAllAccess | platform::reg_access::kWow64_64Key;
@@ -75,6 +162,8 @@ class RepairWin32 : public ::testing::Test {
   HWND window = nullptr;
   std::wstring tools_dir, old_dir;
   std::vector<SavedValue> saved;
+  SystemFolderStandins standins;
+  std::vector<std::wstring> decoys;  // stand-in copies where no tool may be taken from
 
   void SetUp() override {
     ASSERT_TRUE(win32_test::HaveDisplay()) << "the GUI tests run under Xvfb";
@@ -82,9 +171,8 @@ class RepairWin32 : public ::testing::Test {
     GetTempPathW(MAX_PATH, temp);
     tools_dir = std::wstring(temp) + L"velmora-standins-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(tools_dir.c_str(), nullptr);
-    std::wstring standin = win32_test::ExeFolder() + L"velmora_standin.exe";
-    for (const char* tool : kTools)
-      ASSERT_TRUE(CopyFileW(standin.c_str(), (tools_dir + L"\\" + Widen(tool) + L".exe").c_str(), FALSE)) << tool;
+    standins.Install();
+    if (HasFatalFailure()) return;
     SetEnvironmentVariableW(L"VELMORA_STANDIN_LOG", (tools_dir + L"\\calls.txt").c_str());
     SetEnvironmentVariableW(L"VELMORA_STANDIN_RULES", (tools_dir + L"\\rules.txt").c_str());
     wchar_t cwd[MAX_PATH];
@@ -118,16 +206,11 @@ class RepairWin32 : public ::testing::Test {
       else key->WriteString(value.name, value.text);
     }
     // Tools started without waiting may still hold their files for a moment.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      bool all_gone = true;
-      for (const char* tool : kTools)
-        all_gone &= DeleteFileW((tools_dir + L"\\" + Widen(tool) + L".exe").c_str()) ||
-                    GetLastError() == ERROR_FILE_NOT_FOUND;
-      DeleteFileW((tools_dir + L"\\calls.txt").c_str());
-      DeleteFileW((tools_dir + L"\\rules.txt").c_str());
-      if (all_gone && RemoveDirectoryW(tools_dir.c_str())) break;
-      Sleep(100);
-    }
+    standins.Remove();
+    for (const std::wstring& decoy : decoys) EXPECT_TRUE(DeleteSoon(decoy)) << Narrow(decoy);
+    DeleteSoon(tools_dir + L"\\calls.txt");
+    DeleteSoon(tools_dir + L"\\rules.txt");
+    RemoveDirectoryW(tools_dir.c_str());
   }
 
   void Rules(const std::string& text) { std::ofstream(Narrow(tools_dir + L"\\rules.txt"), std::ios::binary) << text; }
@@ -142,11 +225,24 @@ class RepairWin32 : public ::testing::Test {
     saved.push_back(value);
   }
 
-  // The stand-ins' records: "name TAB parameters TAB arguments..." per start.
-  std::vector<std::string> Calls() {
+  // The stand-ins' records, per start: "own path TAB program part TAB parameters TAB
+  // arguments...".
+  std::vector<std::string> Records() {
     std::ifstream in(Narrow(tools_dir + L"\\calls.txt"), std::ios::binary);
     std::vector<std::string> calls;
     for (std::string line; std::getline(in, line);) calls.push_back(line);
+    return calls;
+  }
+  // The records without the two path fields: "name TAB parameters TAB arguments...".
+  std::vector<std::string> Calls() {
+    std::vector<std::string> calls;
+    for (const std::string& record : Records()) {
+      size_t first = record.find('\t'), second = record.find('\t', first + 1);
+      std::string path = record.substr(0, first);
+      std::string name = Lower(path.substr(path.find_last_of('\\') + 1));
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
+      calls.push_back(name + (second == std::string::npos ? std::string("\t") : record.substr(second)));
+    }
     return calls;
   }
   // The program's name and parameters of each start, in order.
@@ -157,6 +253,15 @@ class RepairWin32 : public ::testing::Test {
       lines.push_back(fields.at(0) + " " + (fields.size() > 1 ? fields[1] : ""));
     }
     return lines;
+  }
+  // Where each started tool ran from, and the program part of its command line.
+  std::vector<std::pair<std::string, std::string>> StartedFrom() {
+    std::vector<std::pair<std::string, std::string>> places;
+    for (const std::string& record : Records()) {
+      auto fields = SplitLines(record, "\t");
+      places.emplace_back(Lower(fields.at(0)), fields.size() > 1 ? Lower(fields[1]) : "");
+    }
+    return places;
   }
   // The log as the memo window shows it, time stamps ("hh:nn:ss - ") taken off and
   // lines without one marked.
@@ -198,34 +303,36 @@ TEST_F(RepairWin32, ARunStartsTheToolsAsWrittenReportsTheirFailuresAndWritesTheP
   win32_test::Pump();
   EXPECT_TRUE(IsWindowEnabled(FindControl(window, L"ButtonApplay")));
 
-  // devcon is no part of the system: its real start failures, in the system's words.
-  std::vector<std::string> log = LogFromWindow();
-  ASSERT_EQ(log.size(), 17u) << ::testing::PrintToString(log);
-  for (int i : {11, 12}) {
-    const std::string devcon = std::string("[raw] devcon ") + (i == 11 ? "disable" : "enable") +
-                               " *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*: cannot be started (";
-    EXPECT_EQ(log[i].rfind(devcon, 0), 0u) << log[i];
-    EXPECT_GT(log[i].size(), devcon.size() + 1) << "the reason is given";
-    EXPECT_EQ(log[i].back(), ')');
-    log[i] = "devcon";
+  // devcon is no part of the system and not beside the program: it is not started.
+  const std::string devcon_missing =
+      ": cannot be started (devcon.exe is neither in the system folder nor beside the program)";
+  EXPECT_EQ(LogFromWindow(),
+            (std::vector<std::string>{"Начало комплексного ремонта интернета...",
+                                      "Очистка DNS",
+                                      "[raw] net stop dnscache /y: exit code 2",
+                                      "Ошибка!",
+                                      "Сброс Firewall",
+                                      "Успешно!",
+                                      "Сброс Proxy",
+                                      "Успешно!",
+                                      "Ремонт Workgroup",
+                                      "Успешно!",
+                                      "Восстановление сетевых адаптеров",
+                                      "[raw] devcon disable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*" +
+                                          devcon_missing,
+                                      "[raw] devcon enable *DEV_8168* *DEV_8169* *DEV_8136* *DEV_8137* *DEV_8139*" +
+                                          devcon_missing,
+                                      "Ошибка!",
+                                      "Автоматическое исправление завершено; шагов с ошибкой: 3",
+                                      "Рекомендуется перезагрузить компьютер для применения всех изменений",
+                                      "[raw] " + kSeparator}));
+
+  // Every tool ran from the system folder, named there by its full path in quotes.
+  const std::string system = Lower(Narrow(SystemFolder()));
+  for (const auto& [path, program_part] : StartedFrom()) {
+    EXPECT_EQ(path.rfind(system + "\\", 0), 0u) << path;
+    EXPECT_EQ(program_part, "\"" + path + "\"");
   }
-  EXPECT_EQ(log, (std::vector<std::string>{"Начало комплексного ремонта интернета...",
-                                           "Очистка DNS",
-                                           "[raw] net stop dnscache /y: exit code 2",
-                                           "Ошибка!",
-                                           "Сброс Firewall",
-                                           "Успешно!",
-                                           "Сброс Proxy",
-                                           "Успешно!",
-                                           "Ремонт Workgroup",
-                                           "Успешно!",
-                                           "Восстановление сетевых адаптеров",
-                                           "devcon",
-                                           "devcon",
-                                           "Ошибка!",
-                                           "Автоматическое исправление завершено",
-                                           "Рекомендуется перезагрузить компьютер для применения всех изменений",
-                                           "[raw] " + kSeparator}));
 
   EXPECT_EQ(CommandLines(), (std::vector<std::string>{
                                 "ipconfig /flushdns",
@@ -321,11 +428,36 @@ TEST_F(RepairWin32, TheWindowAnswersAtOnceWhileTheRunIsInAPause) {
   EXPECT_LT(slowest_ms, 1000);
 }
 
-// This Wine's shell finds its own powershell.exe (a stub that exits with 0) before any
-// stand-in (the current folder, the program's folder and the registered application
-// paths were tried), so the exit-code and time-out paths are covered by the native
-// tests; here the real shell start is waited for and counted as done.
-TEST_F(RepairWin32, SmbSwitchStartsPowerShellThroughTheShellAndWaitsForIt) {
+TEST_F(RepairWin32, ANetshBesideTheProgramOrInTheCurrentFolderIsNeverTheOneStarted) {
+  // Copies an ordinary user could drop where a search would look first.
+  std::wstring standin = win32_test::ExeFolder() + L"velmora_standin.exe";
+  for (const std::wstring& decoy : {win32_test::ExeFolder() + L"netsh.exe", tools_dir + L"\\netsh.exe",
+                                    win32_test::ExeFolder() + L"arp.exe", tools_dir + L"\\arp.exe"}) {
+    ASSERT_TRUE(CopyFileW(standin.c_str(), decoy.c_str(), FALSE)) << Narrow(decoy);
+    decoys.push_back(decoy);
+  }
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  ASSERT_EQ(Lower(Narrow(cwd)), Lower(Narrow(tools_dir))) << "the decoy is in the current folder";
+  Tick({L"CheckBoxClearARPcache"});
+  Press(L"ButtonApplay");
+  ASSERT_TRUE(WaitForWorkers());
+  win32_test::Pump();
+  const std::string system = Lower(Narrow(SystemFolder()));
+  EXPECT_EQ(StartedFrom(), (std::vector<std::pair<std::string, std::string>>{
+                               {system + "\\netsh.exe", "\"" + system + "\\netsh.exe\""},
+                               {system + "\\arp.exe", "\"" + system + "\\arp.exe\""},
+                           }));
+  EXPECT_EQ(CommandLines(), (std::vector<std::string>{"netsh interface IP delete arpcache", "arp -d"}));
+  std::vector<std::string> log = LogFromWindow();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[2], "Успешно!");
+}
+
+// PowerShell is started through the shell from its place in the system folder and
+// waited for; a cmdlet that fails makes its entry and the switch an error.
+TEST_F(RepairWin32, SmbSwitchStartsPowerShellThroughTheShellAndJudgesItsExitCode) {
+  Rules("1 0 -RequireSecuritySignature $false\n");
   Press(L"ButtonSMBAccess");
   EXPECT_FALSE(IsWindowEnabled(FindControl(window, L"ButtonDNS"))) << "navigation is off during a switch";
   EXPECT_FALSE(IsWindowEnabled(FindControl(window, L"ButtonApplay")));
@@ -338,11 +470,19 @@ TEST_F(RepairWin32, SmbSwitchStartsPowerShellThroughTheShellAndWaitsForIt) {
                                  "Небезопасные гостевые логины...",
                                  "Успешно!",
                                  "Подпись безопасности клиента...",
-                                 "Успешно!",
+                                 "[raw] Ошибка! powershell.exe: exit code 1",
+                                 "Ошибка!",
                                  "Подпись безопасности сервера...",
-                                 "Успешно!",
-                                 "Успешно!",
+                                 "[raw] Ошибка! powershell.exe: exit code 1",
+                                 "Ошибка!",
+                                 "Ошибка!",
                                  "[raw] " + kSeparator}));
+  const std::string powershell = Lower(Narrow(SystemFolder())) + "\\windowspowershell\\v1.0\\powershell.exe";
+  std::vector<std::pair<std::string, std::string>> places = StartedFrom();
+  ASSERT_EQ(places.size(), 3u);
+  for (const auto& place : places) EXPECT_EQ(place.first, powershell);
+  EXPECT_EQ(Calls().at(0), "powershell\t-Command \"Set-SmbClientConfiguration -EnableInsecureGuestLogons $true -Force\"\t"
+                           "-Command\tSet-SmbClientConfiguration -EnableInsecureGuestLogons $true -Force");
 }
 
 TEST(RepairBroadcastWin32, AWindowThatDoesNotAnswerHoldsTheNoticeOnlyForTheBound) {

@@ -45,21 +45,35 @@ void WaitAndClose(HANDLE process, DWORD timeout_ms, ProcessOutcome& outcome) {
   CloseHandle(process);
 }
 
-}  // namespace
-
-bool Win32Processes::Run(const std::string& command_line, bool wait) {
-  return Execute(command_line, wait).started;
+// A drive path (C:\...) or a network path (\\server\share\...): the only kind of
+// program path started, so that neither CreateProcessW nor the shell searches.
+bool IsFullPath(const std::wstring& path) {
+  if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+      path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))
+    return true;
+  return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
 }
 
-ProcessOutcome Win32Processes::Execute(const std::string& command_line, bool wait) {
+}  // namespace
+
+ProcessOutcome Win32Processes::Execute(const std::string& path, const std::string& params, bool wait,
+                                       uint32_t timeout_ms) {
   ProcessOutcome outcome;
+  std::wstring program = Widen(path);
+  if (!IsFullPath(program) || program.find(L'"') != std::wstring::npos) {
+    outcome.error = "not a full program path: " + path;
+    return outcome;
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  std::wstring line = Widen(command_line);  // CreateProcessW may write into it
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+  // The program named by its path, and the path again, quoted, as the command line's
+  // first token, so the tool sees its own name as programs expect.
+  std::wstring line = L"\"" + program + L"\"";
+  if (!params.empty()) line += L" " + Widen(params);
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
                       CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
     outcome.error = SystemErrorText(GetLastError());
     return outcome;
@@ -67,22 +81,27 @@ ProcessOutcome Win32Processes::Execute(const std::string& command_line, bool wai
   outcome.started = true;
   CloseHandle(process.hThread);
   if (wait)
-    WaitAndClose(process.hProcess, INFINITE, outcome);
+    WaitAndClose(process.hProcess, timeout_ms, outcome);
   else
     CloseHandle(process.hProcess);
   return outcome;
 }
 
-int Win32Processes::ShellOpen(const std::string& file, const std::string& params) {
-  std::wstring wfile = Widen(file), wparams = Widen(params);
+int Win32Processes::ShellOpen(const std::string& path, const std::string& params) {
+  std::wstring wfile = Widen(path), wparams = Widen(params);
+  if (!IsFullPath(wfile)) return ERROR_FILE_NOT_FOUND;
   HINSTANCE result = ShellExecuteW(nullptr, L"open", wfile.c_str(), wparams.c_str(), nullptr, SW_HIDE);
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
-ProcessOutcome Win32Processes::ShellOpenAndWait(const std::string& file, const std::string& params,
+ProcessOutcome Win32Processes::ShellOpenAndWait(const std::string& path, const std::string& params,
                                                 uint32_t timeout_ms) {
   ProcessOutcome outcome;
-  std::wstring wfile = Widen(file), wparams = Widen(params);
+  std::wstring wfile = Widen(path), wparams = Widen(params);
+  if (!IsFullPath(wfile)) {
+    outcome.error = "not a full program path: " + path;
+    return outcome;
+  }
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;

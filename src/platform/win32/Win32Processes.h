@@ -14,10 +14,10 @@ std::string SystemErrorText(uint32_t code);
 
 class Win32Processes : public platform::Processes {
  public:
-  bool Run(const std::string& command_line, bool wait) override;
-  ProcessOutcome Execute(const std::string& command_line, bool wait) override;
-  int ShellOpen(const std::string& file, const std::string& params) override;
-  ProcessOutcome ShellOpenAndWait(const std::string& file, const std::string& params,
+  ProcessOutcome Execute(const std::string& path, const std::string& params, bool wait,
+                         uint32_t timeout_ms) override;
+  int ShellOpen(const std::string& path, const std::string& params) override;
+  ProcessOutcome ShellOpenAndWait(const std::string& path, const std::string& params,
                                   uint32_t timeout_ms) override;
 };
 

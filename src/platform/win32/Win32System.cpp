@@ -58,6 +58,19 @@ std::string Win32System::ProgramPath() {
   }
 }
 
+std::string Win32System::SystemFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  UINT n = GetSystemDirectoryW(path.data(), static_cast<UINT>(path.size()));
+  if (n >= path.size()) {
+    path.resize(n);
+    n = GetSystemDirectoryW(path.data(), static_cast<UINT>(path.size()));
+  }
+  if (n == 0 || n >= path.size()) return {};
+  path.resize(n);
+  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  return Narrow(path);
+}
+
 bool Win32System::FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -11,6 +11,7 @@ class Win32System : public platform::System {
   void SetThreadLocale(uint32_t lcid) override;
   OsVersion GetOsVersion() override;
   std::string ProgramPath() override;
+  std::string SystemFolder() override;
   bool FileExists(const std::string& path) override;
   std::string AppDataFolder() override;
   unsigned AnsiCodePage() override;

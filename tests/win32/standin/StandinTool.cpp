@@ -1,10 +1,11 @@
 // A stand-in for the system's console tools in the repair tests. Copied under the
-// name of the tool it replaces (net.exe, netsh.exe, powershell.exe, ...), it appends
-// one line to the file named by VELMORA_STANDIN_LOG:
-//   name TAB parameters TAB argument 1 TAB argument 2 ...
-// (the parameters as they follow the program on the command line, then the arguments
-// as a program splits them), then waits and exits as the first matching line of the
-// file named by VELMORA_STANDIN_RULES says:
+// name of the tool it replaces (net.exe, netsh.exe, powershell.exe, ...) into the
+// system folder, it appends one line to the file named by VELMORA_STANDIN_LOG:
+//   own path TAB program part TAB parameters TAB argument 1 TAB argument 2 ...
+// (the full path of the file that runs, the program part of the command line as the
+// parent wrote it, the parameters as they follow it, then the arguments as a program
+// splits them), then waits and exits as the first matching line of the file named by
+// VELMORA_STANDIN_RULES says (name: the file name without ".exe", in lower case):
 //   exit-code sleep-ms text   (text: a part of "name parameters")
 #include <windows.h>
 #include <shellapi.h>
@@ -29,8 +30,8 @@ std::wstring Env(const wchar_t* name) {
   return n && n < 1024 ? std::wstring(value, n) : std::wstring();
 }
 
-// The command line after the program part, as the parent wrote it.
-std::wstring Parameters(const wchar_t* line) {
+// Where the program part of the command line ends.
+const wchar_t* AfterProgram(const wchar_t* line) {
   const wchar_t* p = line;
   if (*p == L'"') {
     ++p;
@@ -39,6 +40,12 @@ std::wstring Parameters(const wchar_t* line) {
   } else {
     while (*p && *p != L' ' && *p != L'\t') ++p;
   }
+  return p;
+}
+
+// The command line after the program part, as the parent wrote it.
+std::wstring Parameters(const wchar_t* line) {
+  const wchar_t* p = AfterProgram(line);
   while (*p == L' ' || *p == L'\t') ++p;
   return p;
 }
@@ -48,14 +55,16 @@ std::wstring Parameters(const wchar_t* line) {
 int wmain() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring name(path, length);
+  std::wstring own_path(path, length);
+  std::wstring name = own_path;
   name = name.substr(name.find_last_of(L"\\/") + 1);
   if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".exe") == 0) name.resize(name.size() - 4);
   for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
 
   const wchar_t* line = GetCommandLineW();
   std::wstring params = Parameters(line);
-  std::wstring record = name + L"\t" + params;
+  std::wstring program_part(line, AfterProgram(line));
+  std::wstring record = own_path + L"\t" + program_part + L"\t" + params;
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(line, &argc);
   for (int i = 1; argv && i < argc; ++i) record += std::wstring(L"\t") + argv[i];
