@@ -190,7 +190,7 @@ TEST_F(UpdateWin32, TheCheckShowsTheNewerVersionAndTheDownloadSavesIt) {
                                    "/c ren \"" + program + "\" other.exe",
                                    "/c copy /y \"" + cmd + "\" \"" + program + "\""};
     for (const std::string& args : hostile) {
-      platform::ProcessOutcome outcome = real.processes.Execute("\"" + cmd + "\" " + args, true);
+      platform::ProcessOutcome outcome = real.processes.Execute(cmd, args, true, 30000);
       attempts.push_back(args + " -> " + (outcome.exit_code ? std::to_string(*outcome.exit_code) : outcome.error));
     }
   };
