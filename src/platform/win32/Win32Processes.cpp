@@ -70,8 +70,7 @@ ProcessOutcome Win32Processes::Execute(const std::string& path, const std::strin
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
   // The full path, quoted, as the command line's first token: the system takes the
-  // file named there and searches nothing. (Wine runs its built-in program instead
-  // of the file when the path is also given as the application name.)
+  // file named there and searches nothing.
   std::wstring line = L"\"" + program + L"\"";
   if (!params.empty()) line += L" " + Widen(params);
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
