@@ -96,9 +96,29 @@ class SystemFolderStandins {
     for (const ToolPlace& tool : kTools) natives += (natives.empty() ? L"" : L",") + std::wstring(tool.file);
     std::wstring overrides = old_overrides_ + (old_overrides_.empty() ? L"" : L";") + natives + L"=n";
     SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+    // The same in the user's Wine settings, which every new process reads.
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
+      for (const ToolPlace& tool : kTools) {
+        wchar_t old_value[256];
+        DWORD size = sizeof old_value, type = 0;
+        bool had = RegQueryValueExW(key, tool.file, nullptr, &type, reinterpret_cast<BYTE*>(old_value), &size) ==
+                   ERROR_SUCCESS;
+        if (!had) added_values_.push_back(tool.file);
+        RegSetValueExW(key, tool.file, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"native"), sizeof(L"native"));
+      }
+      RegCloseKey(key);
+    }
   }
   void Remove() {
     SetEnvironmentVariableW(L"WINEDLLOVERRIDES", had_overrides_ ? old_overrides_.c_str() : nullptr);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+      for (const std::wstring& name : added_values_) RegDeleteValueW(key, name.c_str());
+      RegCloseKey(key);
+    }
+    added_values_.clear();
     for (const std::wstring& target : placed_) {
       EXPECT_TRUE(DeleteSoon(target)) << Narrow(target);
       std::wstring saved = target + kSavedSuffix;
@@ -112,7 +132,7 @@ class SystemFolderStandins {
   }
 
  private:
-  std::vector<std::wstring> placed_, made_folders_;
+  std::vector<std::wstring> placed_, made_folders_, added_values_;
   bool had_overrides_ = false;
   std::wstring old_overrides_;
 };

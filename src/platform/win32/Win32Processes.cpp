@@ -69,11 +69,11 @@ ProcessOutcome Win32Processes::Execute(const std::string& path, const std::strin
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  // The program named by its path, and the path again, quoted, as the command line's
-  // first token, so the tool sees its own name as programs expect.
+  // The full path, quoted, as the command line's first token: the system takes the
+  // file named there and searches nothing.
   std::wstring line = L"\"" + program + L"\"";
   if (!params.empty()) line += L" " + Widen(params);
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
                       CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
     outcome.error = SystemErrorText(GetLastError());
     return outcome;
