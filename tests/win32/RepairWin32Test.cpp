@@ -317,11 +317,22 @@ TEST_F(RepairWin32, ARunStartsTheToolsAsWrittenReportsTheirFailuresAndWritesTheP
   Rules("2 0 net stop dnscache /y\n");
   Tick({L"CheckBoxFlushDNS", L"CheckBoxResetFirewall", L"CheckBoxResetProxy", L"CheckBoxRepairWorkgroup",
         L"CheckBoxRestoreNetworkAdapters"});
-  Press(L"ButtonApplay");
-  EXPECT_FALSE(IsWindowEnabled(FindControl(window, L"ButtonApplay"))) << "disabled while the run lasts";
-  ASSERT_TRUE(WaitForWorkers());
-  win32_test::Pump();
-  EXPECT_TRUE(IsWindowEnabled(FindControl(window, L"ButtonApplay")));
+  // Eight tools are started; each stand-in records its start as its first act. Under
+  // load Wine has been seen to end a started process before any of its code ran (no
+  // record, a failing exit code): that run says nothing of the program, so it is said
+  // in the output and the run is made once more. A run whose tools all started counts.
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    Press(L"ButtonApplay");
+    EXPECT_FALSE(IsWindowEnabled(FindControl(window, L"ButtonApplay"))) << "disabled while the run lasts";
+    ASSERT_TRUE(WaitForWorkers());
+    win32_test::Pump();
+    EXPECT_TRUE(IsWindowEnabled(FindControl(window, L"ButtonApplay")));
+    if (Records().size() >= 8 || attempt == 2) break;
+    std::printf("a stand-in never reached its code (Wine did not start it); running the repair once more\n");
+    form->Commands().MemoLogCom->SetLines({});
+    win32_test::Pump();
+    DeleteFileW((tools_dir + L"\\calls.txt").c_str());
+  }
 
   // devcon is no part of the system and not beside the program: it is not started.
   const std::string devcon_missing =
