@@ -32,7 +32,7 @@ const UpdateMessage kUpdateMessages[16] = {
     {"LangFailedCheckUpdates", "Не удалось проверить обновления"},
     {"LangConnectionError", "Ошибка соединения"},
     {"LangNotSigned", "Файлы обновления не подписаны разработчиком"},
-    {"LangNotStarted", "Не удалось запустить обновление:"},
+    {"LangNotStarted", "Не удалось запустить обновление"},
 };
 
 namespace {
@@ -521,7 +521,10 @@ void TForm10::InstallDownloaded(FetchResult fetched, StagedUpdate staged, bool p
     if (!started.started) {
       // Nothing replaces the program, so it keeps running and says why.
       StartError = started.error;
-      LabelUpDate->SetCaption(Msg("LangNotStarted") + " " + started.error);
+      // The status line says so; the system's reason, too long for it, goes to the
+      // activity log.
+      LabelUpDate->SetCaption(Msg("LangNotStarted"));
+      if (app::Shell* shell = MainShell()) shell->Log(Msg("LangNotStarted") + ": " + started.error);
       ReturnToIdle(false);
       App().ProcessMessages();
       return;

@@ -352,8 +352,12 @@ TEST_F(UpdateWindow, AnInstallerThatCannotStartLeavesTheProgramRunningAndSaysWhy
     Show();
     form->CheckBoxQuickUpdate->SetChecked(quick);
     Download();
-    EXPECT_EQ(Now(), Idle("Не удалось запустить обновление: " + desktop.start_error)) << quick;
+    EXPECT_EQ(Now(), Idle("Не удалось запустить обновление")) << quick;
     EXPECT_EQ(desktop.exits, 0) << quick;
+    // The reason is in the activity log.
+    const auto& log = static_cast<app::TForm1*>(application->MainForm())->Commands().MemoLogCom->Lines();
+    ASSERT_FALSE(log.empty()) << quick;
+    EXPECT_EQ(log.back().substr(8), " - Не удалось запустить обновление: " + desktop.start_error) << quick;
   }
   // No update folder either: nothing is started and the program stays.
   desktop.start_error.clear();
