@@ -1,6 +1,5 @@
 #include "update/UpdateEngine.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -40,19 +39,11 @@ std::optional<Result> RunBounded(uint32_t timeout_ms, std::function<Result()> wo
     if (state->abandoned) --g_abandoned;
     state->done_changed.notify_all();
   }).detach();
-  // Waited for in short slices, each ending with a look at the flag: a wake-up that
-  // the thread library misses costs one slice, not the whole bound.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   std::unique_lock lock(state->mutex);
-  while (!state->done) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
-      state->abandoned = true;
-      ++g_abandoned;
-      return std::nullopt;
-    }
-    state->done_changed.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
-                                           deadline - now, std::chrono::milliseconds(20)));
+  if (!state->done_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return state->done; })) {
+    state->abandoned = true;
+    ++g_abandoned;
+    return std::nullopt;
   }
   return std::move(state->result);
 }

@@ -3,9 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -104,15 +102,8 @@ class Deadline {
  private:
   void Watch() {
     std::unique_lock lock(mutex_);
-    // Short slices, each ending with a look at the flag, so a missed wake-up cannot
-    // hold the request's end for the whole bound.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
-    while (!done_) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now >= until) break;
-      changed_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(until - now, std::chrono::milliseconds(20)));
-    }
-    if (done_) return;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms_);
+    if (changed_.wait_until(lock, until, [this] { return done_; })) return;
     expired_ = true;
     if (request_) {
       WinHttpCloseHandle(request_);
