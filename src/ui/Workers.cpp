@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/DetachedThread.h"
+
 namespace ui {
 
 struct WorkerLink::Hub {
@@ -72,7 +74,7 @@ void Workers::Start(const std::string& name, std::function<void(const WorkerLink
     std::lock_guard lock(hub_->mutex);
     ++hub_->running[name];
   }
-  std::thread([hub = hub_, name, body = std::move(body)] {
+  auto started = [hub = hub_, name, body = std::move(body)] {
     try {
       body(WorkerLink(hub));
     } catch (...) {
@@ -81,7 +83,14 @@ void Workers::Start(const std::string& name, std::function<void(const WorkerLink
     std::lock_guard lock(hub->mutex);
     if (--hub->running[name] == 0) hub->running.erase(name);
     hub->changed.notify_all();
-  }).detach();
+  };
+  try {
+    common::StartDetachedThread(std::move(started));
+  } catch (...) {
+    std::lock_guard lock(hub_->mutex);
+    if (--hub_->running[name] == 0) hub_->running.erase(name);
+    throw;
+  }
 }
 
 int Workers::Waiting() const {

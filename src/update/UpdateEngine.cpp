@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "common/DetachedThread.h"
 #include "common/Text.h"
 #include "update/Signature.h"
 
@@ -31,14 +32,14 @@ std::optional<Result> RunBounded(uint32_t timeout_ms, std::function<Result()> wo
     std::optional<Result> result;
   };
   auto state = std::make_shared<State>();
-  std::thread([state, work = std::move(work)] {
+  common::StartDetachedThread([state, work = std::move(work)] {
     Result result = work();
     std::lock_guard lock(state->mutex);
     state->result = std::move(result);
     state->done = true;
     if (state->abandoned) --g_abandoned;
     state->done_changed.notify_all();
-  }).detach();
+  });
   std::unique_lock lock(state->mutex);
   if (!state->done_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return state->done; })) {
     state->abandoned = true;
