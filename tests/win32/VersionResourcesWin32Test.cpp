@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "build_settings.h"
 #include "common/FileInfoUtils.h"
@@ -81,6 +83,34 @@ TEST(VersionResourcesWin32Test, LoadGivesTheRawVersionBlock) {
   for (size_t i = 0; i < key.size(); ++i) {
     const char16_t unit = static_cast<char16_t>((*block)[6 + 2 * i] | ((*block)[7 + 2 * i] << 8));
     EXPECT_EQ(unit, key[i]) << "key unit " << i;
+  }
+}
+
+// The running program's own block comes from its image, without the version library;
+// it must be the block the system reads from the file, however the path is spelt.
+TEST(VersionResourcesWin32Test, OwnFileReadsAsTheSystemReadsIt) {
+  std::wstring own(MAX_PATH, L'\0');
+  own.resize(GetModuleFileNameW(nullptr, own.data(), MAX_PATH));
+  ASSERT_FALSE(own.empty());
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(own.c_str(), &ignored);
+  ASSERT_GT(size, 6u);
+  std::vector<uint8_t> system(size);
+  ASSERT_TRUE(GetFileVersionInfoW(own.c_str(), 0, size, system.data()));
+  const size_t length = static_cast<size_t>(system[0] | (system[1] << 8));
+  ASSERT_LE(length, system.size());
+
+  std::wstring upper = own;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  platform::win32::Win32VersionResources versions;
+  for (const std::wstring& path : {own, upper}) {
+    const std::optional<std::vector<uint8_t>> block = versions.Load(ToUtf8(path));
+    ASSERT_TRUE(block.has_value()) << ToUtf8(path);
+    ASSERT_GE(block->size(), length);
+    EXPECT_TRUE(std::equal(system.begin(), system.begin() + static_cast<std::ptrdiff_t>(length), block->begin()))
+        << ToUtf8(path);
+    EXPECT_EQ(common::GetFileVersion(versions, ToUtf8(path)), "9.8.7.6");
+    EXPECT_EQ(common::GetFileInfoString(versions, ToUtf8(path), "ProductName"), "velmora_wintests");
   }
 }
 

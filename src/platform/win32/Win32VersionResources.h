@@ -1,4 +1,5 @@
-// The version resource of a file, read with the system's version-info calls.
+// The version resource of a file, read with the system's version-info calls; the
+// running program's own comes from its loaded image.
 #pragma once
 
 #include "platform/VersionResources.h"
