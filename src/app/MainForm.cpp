@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "common/FileInfoUtils.h"
+#include "dnstest/DnsList.h"
 #include "theme/WindowsDarkMode.h"
 
 namespace app {
@@ -167,6 +168,9 @@ void TForm1::FormCreate() {
   SetCaption(caption);
 
   ClearPingLabels();
+  // The DNS list file is read once for the table, the drop-down and its first choice.
+  std::optional<dnstest::SharedDnsListReading> dns_list_reading;
+  dns_list_reading.emplace();
   // A DNS list that cannot be read is reported, once for both views; the window
   // opens regardless.
   bool list_reported = false;
@@ -183,8 +187,13 @@ void TForm1::FormCreate() {
   App().ProcessMessages();
   LoadNetworkCards();
   App().ProcessMessages();
-  UpdateNETOption();
-  App().ProcessMessages();
+  // The card's refresh starts with its WMI query, whose first run costs more than
+  // making the whole window: it runs once the window has been painted (at once on a
+  // host that paints nothing), and swallows its own errors as before.
+  App().Host().AfterFirstPaint(*this, [this] {
+    UpdateNETOption();
+    App().ProcessMessages();
+  });
   App().Guard([this, list_reported] {
     try {
       LoadDNS(PortablePathDNS());
@@ -193,6 +202,7 @@ void TForm1::FormCreate() {
       if (!list_reported) throw;
     }
   });
+  dns_list_reading.reset();
   App().ProcessMessages();
 
   for (ui::TabSheet* page : {TabNetworkProfiles, TabUsefulCommands, TabProxy, TabTestDNS})

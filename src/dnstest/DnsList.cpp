@@ -152,7 +152,28 @@ DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::Adapter
   ListViewDNS->SetPopupMenu(PopupMenuTestDNS);
 }
 
+namespace {
+SharedDnsListReading* g_shared_reading = nullptr;
+std::vector<DnsEntry> ReadDnsListFile(app::Services& services, const std::string& path);
+}  // namespace
+
+SharedDnsListReading::SharedDnsListReading() : outer_(g_shared_reading) { g_shared_reading = this; }
+SharedDnsListReading::~SharedDnsListReading() { g_shared_reading = outer_; }
+
 std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path) {
+  SharedDnsListReading* shared = g_shared_reading;
+  if (!shared) return ReadDnsListFile(services, path);
+  if (!shared->entries_ || shared->path_ != path) {
+    shared->entries_.reset();
+    shared->entries_ = ReadDnsListFile(services, path);
+    shared->path_ = path;
+  }
+  return *shared->entries_;
+}
+
+namespace {
+
+std::vector<DnsEntry> ReadDnsListFile(app::Services& services, const std::string& path) {
   auto text = common::LoadTextFile(services.files, path, services.system.AnsiCodePage());
   if (!text) {
     if (services.files.FileExists(path)) throw std::runtime_error("Cannot read file \"" + path + "\"");
@@ -194,6 +215,8 @@ std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& pa
   }
   return list;
 }
+
+}  // namespace
 
 void DnsTestPage::LetTableRepaint(bool first) {
   if (!first && services_.clock.TickCount() - last_repaint_ < kRepaintInterval) return;

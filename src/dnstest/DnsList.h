@@ -2,6 +2,7 @@
 // read the same way by the adapter page's drop-down and the DNS test page's table.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,22 @@ struct DnsEntry {
 // The list file's entries as both views read them, in file order. Throws when the
 // file cannot be read.
 std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path);
+
+// While one lives (on the UI thread), ReadDnsList reads a file once and gives every
+// later reader of the same path the entries of that reading: the window's creation
+// fills the table, the drop-down and the drop-down's first choice from one reading.
+class SharedDnsListReading {
+ public:
+  SharedDnsListReading();
+  ~SharedDnsListReading();
+  SharedDnsListReading(const SharedDnsListReading&) = delete;
+  SharedDnsListReading& operator=(const SharedDnsListReading&) = delete;
+
+ private:
+  friend std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path);
+  std::string path_;
+  std::optional<std::vector<DnsEntry>> entries_;
+  SharedDnsListReading* outer_;
+};
 
 }  // namespace dnstest

@@ -67,6 +67,10 @@ class UiHost {
   virtual Point ClientToScreen(const Component& component, Point client) = 0;
   // Shows the main form and runs until it closes.
   virtual void Run(Form& main) = 0;
+  // Runs `fn` on the UI thread once `form` has been shown and painted for the first
+  // time, from the message loop (at once when that has already happened). A host that
+  // paints nothing runs it at once.
+  virtual void AfterFirstPaint(Form& form, std::function<void()> fn) { fn(); }
   // The chosen visual style changed (null: the system's standard look): every
   // window shows it at once.
   virtual void StyleChanged(const StylePalette* palette) {}

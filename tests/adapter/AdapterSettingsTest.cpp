@@ -40,6 +40,63 @@ struct Adapter : ::testing::Test, fakes::FakePlatform {
   void Click(std::function<void()> handler) { application->Guard(handler); }
 };
 
+// A host that paints: what the window leaves for after its first paint waits until
+// the test paints.
+struct PaintingHost : fakes::HeadlessHost {
+  std::vector<std::function<void()>> after_paint;
+  void AfterFirstPaint(ui::Form&, std::function<void()> fn) override { after_paint.push_back(std::move(fn)); }
+  void Paint() {
+    auto due = std::move(after_paint);
+    after_paint.clear();
+    for (auto& fn : due) fn();
+  }
+};
+
+// The card's refresh, which starts with the first WMI query, waits for the first
+// paint; once painted, the page shows what it shows when the refresh runs during
+// creation, also when WMI fails and the refresh stops at its first step.
+TEST_F(Adapter, TheCardsRefreshRunsOnceTheWindowHasBeenPainted) {
+  AddCard("1", "Wired", "{wired}");
+  registry.SetString(RegRoot::LocalMachine, Key("{wired}"), "NameServer", "8.8.8.8,8.8.4.4");
+  AddAdapter("Wired")
+      .Set("IPAddress", Variant::Strings({"fe80::1", "192.168.1.20"}))
+      .Set("IPSubnet", Variant::Strings({"64", "255.255.255.0"}))
+      .Set("DefaultIPGateway", Variant::Strings({"192.168.1.1"}));
+  auto shown = [this] {
+    auto& a = form->Adapter();
+    return std::vector<std::string>{a.ComboBoxEditInterfaces->Text(), a.EditInterfaces->Text(),
+                                    a.EditIPAddress->Text(),          a.EditSubnetMask->Text(),
+                                    a.EditMainGateway->Text(),        a.EditPreferredDNS->Text(),
+                                    a.EditAlternativeDNS->Text()};
+  };
+  const std::vector<std::string> answered{"Wired",       "{wired}", "192.168.1.20", "255.255.255.0",
+                                          "192.168.1.1", "8.8.8.8", "8.8.4.4"};
+  const std::vector<std::string> unrefreshed{"Wired", "", "", "", "", "", ""};
+  for (bool wmi_fails : {false, true}) {
+    SCOPED_TRACE(wmi_fails ? "WMI fails" : "WMI answers");
+    wmi.fail_connect = wmi_fails;
+    Open();
+    const std::vector<std::string> at_once = shown();
+    EXPECT_EQ(at_once, wmi_fails ? unrefreshed : answered);
+
+    wmi.connects.clear();
+    PaintingHost painting;
+    application = std::make_unique<ui::Application>(painting);
+    application->SetTitle("Velmora");
+    form = application->CreateForm<app::TForm1>(services);
+    EXPECT_TRUE(wmi.connects.empty()) << "no WMI work before the first paint";
+    EXPECT_EQ(shown(), unrefreshed) << "the card list is filled while the window is made";
+
+    painting.Paint();
+    // The refresh reads twice; a failure ends it at the first.
+    EXPECT_EQ(wmi.connects.size(), wmi_fails ? 1u : 2u);
+    EXPECT_EQ(shown(), at_once);
+    EXPECT_TRUE(painting.boxes.empty()) << "a failed refresh shows no error";
+    EXPECT_EQ(wmi.objects_alive, 0);
+    application.reset();  // before the host it was made on
+  }
+}
+
 TEST_F(Adapter, NameServerSplitsAtTheFirstComma) {
   struct Case {
     std::optional<std::string> stored;  // nullopt: value absent

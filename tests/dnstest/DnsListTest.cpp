@@ -69,6 +69,25 @@ TEST_F(DnsList, AMissingFileGivesEmptyViewsWithoutAMessage) {
   EXPECT_FALSE(files.Contents(dns_path).has_value());  // nothing creates the file
 }
 
+// The window's creation fills the table, the drop-down and its first choice from one
+// reading of the file; a later refresh reads it again, so it sees what changed.
+TEST_F(DnsList, CreationReadsTheFileOnceForEveryView) {
+  WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\nB=8.8.8.8,8.8.4.4\r\n");
+  const int before = files.Reads(dns_path);
+  form->FormCreate();
+  EXPECT_EQ(files.Reads(dns_path) - before, 1);
+  EXPECT_EQ(Names(), (Strings{"A", "B"}));
+  EXPECT_EQ(form->DnsCheck().ComboBoxDNS->Items(), (Strings{"A", "B"}));
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "1.1.1.1");
+  EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "1.0.0.1");
+
+  WriteList("[Ipv4_Default]\r\nC=9.9.9.9,149.112.112.112\r\n");
+  Reload();
+  EXPECT_EQ(files.Reads(dns_path) - before, 4) << "each view reads for itself after start-up";
+  EXPECT_EQ(Names(), Strings{"C"});
+  EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "9.9.9.9");
+}
+
 TEST_F(DnsList, AnUnreadableFileIsReportedOnceAndTheWindowStillOpens) {
   WriteList("[Ipv4_Default]\r\nA=1.1.1.1,1.0.0.1\r\n");
   files.SetUnreadable(dns_path);

@@ -48,8 +48,15 @@ void FakeFileSystem::AddDirectoryLocked(const std::string& path) {
   }
 }
 
+int FakeFileSystem::Reads(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = reads_.find(Key(path));
+  return it == reads_.end() ? 0 : it->second;
+}
+
 std::optional<std::vector<uint8_t>> FakeFileSystem::ReadFile(const std::string& path) {
   std::lock_guard lock(mutex_);
+  ++reads_[Key(path)];
   const auto it = files_.find(Key(path));
   if (it == files_.end() || it->second.unreadable || it->second.held_open) return std::nullopt;
   return it->second.bytes;

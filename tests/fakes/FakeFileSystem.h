@@ -56,6 +56,8 @@ class FakeFileSystem : public platform::FileSystem {
   // "rename <from> -> <to>", "rename-failed <from> -> <to>", "remove <path>",
   // "remove-failed <path>".
   std::vector<std::string> Log() const;
+  // How many times ReadFile was asked for `path`.
+  int Reads(const std::string& path) const;
   void ClearLog();
 
  private:
@@ -80,6 +82,7 @@ class FakeFileSystem : public platform::FileSystem {
   bool fail_renames_ = false;
   bool fail_create_directories_ = false;
   std::vector<std::string> log_;
+  std::map<std::string, int> reads_;
 };
 
 }  // namespace fakes

@@ -285,6 +285,22 @@ void FormPeer::Show() {
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
   SetForegroundWindow(hwnd_);
+  if (!painted_once_) {
+    painted_once_ = true;
+    if (!after_first_paint_.empty()) {
+      // The children's first pictures too, before the work that waits for them.
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      for (std::function<void()>& fn : after_first_paint_) form_.App().GetWorkers().Link().Post(std::move(fn));
+      after_first_paint_.clear();
+    }
+  }
+}
+
+void FormPeer::AfterFirstPaint(std::function<void()> fn) {
+  if (painted_once_)
+    fn();
+  else
+    after_first_paint_.push_back(std::move(fn));
 }
 
 void FormPeer::Hide() {

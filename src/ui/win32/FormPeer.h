@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,9 @@ class FormPeer : public ComponentObserver {
 
   // Shows the window (centred the first time when the form asks for it).
   void Show();
+  // Runs `fn` from the message loop once the window and every child in it have been
+  // painted for the first time; at once when that has happened.
+  void AfterFirstPaint(std::function<void()> fn);
   void Hide();
   bool Closed() const { return closed_; }
   void ResetClosed() { closed_ = false; }
@@ -107,6 +111,8 @@ class FormPeer : public ComponentObserver {
   bool closed_ = false;
   bool modal_ = false;
   bool shown_once_ = false;
+  bool painted_once_ = false;
+  std::vector<std::function<void()>> after_first_paint_;
   int dpi_ = 96;
 };
 

@@ -389,6 +389,14 @@ void Win32Host::Run(Form& main) {
   peer->Hide();
 }
 
+void Win32Host::AfterFirstPaint(Form& form, std::function<void()> fn) {
+  FormPeer* peer = PeerOf(form);
+  if (peer && peer->Window())
+    peer->AfterFirstPaint(std::move(fn));
+  else
+    fn();
+}
+
 void Win32Host::StyleChanged(const StylePalette* palette) { styling::SetActive(palette); }
 
 void Win32Host::ShellOpen(Form* owner, const std::string& target) {

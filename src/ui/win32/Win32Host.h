@@ -37,6 +37,7 @@ class Win32Host : public UiHost {
   void EndMenu() override;
   Point ClientToScreen(const Component& component, Point client) override;
   void Run(Form& main) override;
+  void AfterFirstPaint(Form& form, std::function<void()> fn) override;
   void StyleChanged(const StylePalette* palette) override;
   void ShellOpen(Form* owner, const std::string& target) override;
 
