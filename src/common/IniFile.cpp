@@ -195,6 +195,11 @@ std::string_view UnquoteIniValue(std::string_view value) {
   return value;
 }
 
+std::string QuoteIniValue(std::string_view value) {
+  if (Trim(value) == value && UnquoteIniValue(value) == value) return std::string(value);
+  return "\"" + std::string(value) + "\"";
+}
+
 std::optional<std::string> IniFile::ReadValue(const Line& line) const {
   if (!line.value || !unquote_values_) return line.value;
   return std::string(UnquoteIniValue(*line.value));
@@ -320,6 +325,12 @@ bool SaveTextFile(platform::FileSystem& fs, const std::string& path, std::string
   return SaveFileAtomically(fs, path, EncodeFile(utf8, encoding, ansi_code_page));
 }
 
+Encoding EncodingThatHolds(std::string_view utf8, Encoding encoding, unsigned ansi_code_page) {
+  if (encoding != Encoding::Ansi) return encoding;
+  if (AnsiToUtf8(Utf8ToAnsi(utf8, ansi_code_page), ansi_code_page) == utf8) return encoding;
+  return Encoding::Utf16LeBom;
+}
+
 std::optional<IniDocument> IniDocument::Load(platform::FileSystem& fs, const std::string& path,
                                              unsigned ansi_code_page, IniOptions options) {
   const std::optional<DecodedText> text = LoadTextFile(fs, path, ansi_code_page);
@@ -332,7 +343,8 @@ std::optional<IniDocument> IniDocument::Load(platform::FileSystem& fs, const std
 
 bool IniDocument::Save(platform::FileSystem& fs, const std::string& path,
                        unsigned ansi_code_page) const {
-  return SaveTextFile(fs, path, ini.Serialize(), encoding, ansi_code_page);
+  const std::string text = ini.Serialize();
+  return SaveTextFile(fs, path, text, EncodingThatHolds(text, encoding, ansi_code_page), ansi_code_page);
 }
 
 // ---- Line-exact editing --------------------------------------------------------
