@@ -197,7 +197,12 @@ std::string_view UnquoteIniValue(std::string_view value) {
 
 std::string QuoteIniValue(std::string_view value) {
   if (Trim(value) == value && UnquoteIniValue(value) == value) return std::string(value);
-  return "\"" + std::string(value) + "\"";
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted.push_back('"');
+  quoted.append(value);
+  quoted.push_back('"');
+  return quoted;
 }
 
 std::optional<std::string> IniFile::ReadValue(const Line& line) const {

@@ -74,6 +74,20 @@ int ControlPeer::Scale(int value) const { return form_.Scale(value); }
 
 void ControlPeer::Guard(const std::function<void()>& handler) const { form_.Host().Guard(handler); }
 
+bool ControlPeer::UserCanReach() const {
+  if (!component_.EffectivelyEnabled()) return false;
+  for (const Component* c = &component_; c; c = c->Parent())
+    if (!c->Visible()) return false;
+  // IsWindowVisible also looks at every parent window up to the top-level one.
+  return hwnd_ && IsWindowEnabled(hwnd_) && IsWindowVisible(hwnd_) &&
+         IsWindowEnabled(GetAncestor(hwnd_, GA_ROOT));
+}
+
+void ControlPeer::UserClick() const {
+  if (!UserCanReach()) return;
+  Guard([c = &component_] { c->Click(); });
+}
+
 void ControlPeer::Sync(Change change) {
   switch (change) {
     case Change::Text:
