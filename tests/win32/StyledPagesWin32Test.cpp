@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -122,11 +123,8 @@ struct StyledPagesWin32 : ::testing::Test {
 TEST_F(StyledPagesWin32, TheDnsListKeepsTheDarkBackgroundAfterATestRun) {
   win32_test::ProxyValues proxy(real.registry);
   proxy.Set(0, "");
-  ASSERT_TRUE(common::SaveTextFile(real.files, dns_path, "[Ipv4_Default]\r\nLoopback=127.0.0.1,127.0.0.2\r\n",
-                                   common::Encoding::Utf16LeBom, 1251));
   // In the dark style from the start: the page's windows are made in it.
   Style(true);
-  form->DnsTest().LoadFiltersReload();
   host->PeerOf(*form)->Show();
   Settle();
   form->ButtonDNSClick();
@@ -135,13 +133,15 @@ TEST_F(StyledPagesWin32, TheDnsListKeepsTheDarkBackgroundAfterATestRun) {
   HWND button = FindControl(window, L"ButtonTestDNS");
   ASSERT_NE(list, nullptr);
   ASSERT_NE(button, nullptr);
-  // Below the last row: what the list paints as its own background.
+  // Below the last row shown: what the list paints as its own background.
   auto empty_area_light = [&] {
     RECT row{};
     row.left = LVIR_BOUNDS;
     const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    int top = 30;
-    if (rows > 0 && SendMessageW(list, LVM_GETITEMRECT, rows - 1, reinterpret_cast<LPARAM>(&row))) top = row.bottom + 4;
+    const int shown = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0) + SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    const int last = std::min(rows, shown) - 1;
+    int top = 30;  // below the header
+    if (last >= 0 && SendMessageW(list, LVM_GETITEMRECT, last, reinterpret_cast<LPARAM>(&row))) top = row.bottom + 1;
     const Pixels pixels = Capture(list);
     long light = 0, counted = 0;
     for (int y = top; y < pixels.height - 2; ++y)
@@ -149,15 +149,29 @@ TEST_F(StyledPagesWin32, TheDnsListKeepsTheDarkBackgroundAfterATestRun) {
         if (Luminance(pixels.At(x, y)) > 0.5) ++light;
     return counted ? static_cast<double>(light) / counted : 1.0;
   };
-  EXPECT_LT(empty_area_light(), 0.02) << "before the run";
-  SendMessageW(button, BM_CLICK, 0, 0);  // the run stays inside this click until done
-  Settle();
-  win32_test::SaveScreenshot(window, L"dns-test-dark-after-run");
-  EXPECT_LT(empty_area_light(), 0.02) << "after the run";
-  // And after a repaint of its own.
-  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-  Settle();
-  EXPECT_LT(empty_area_light(), 0.02) << "after a repaint";
+  struct Case {
+    const wchar_t* name;
+    int rows;
+  };
+  const Case cases[] = {{L"empty", 0}, {L"rows", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rows);
+    std::string text = "[Ipv4_Default]\r\n";
+    for (int i = 1; i <= c.rows; ++i) text += "Loopback " + std::to_string(i) + "=127.0.0." + std::to_string(i) + ",\r\n";
+    ASSERT_TRUE(common::SaveTextFile(real.files, dns_path, text, common::Encoding::Utf16LeBom, 1251));
+    form->DnsTest().LoadFiltersReload();
+    Settle();
+    ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), c.rows);
+    EXPECT_LT(empty_area_light(), 0.02) << "before the run";
+    SendMessageW(button, BM_CLICK, 0, 0);  // the run stays inside this click until done
+    Settle();
+    win32_test::SaveScreenshot(window, std::wstring(L"dns-test-dark-after-run-") + c.name);
+    EXPECT_LT(empty_area_light(), 0.02) << "after the run";
+    // And after a repaint of its own.
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    Settle();
+    EXPECT_LT(empty_area_light(), 0.02) << "after a repaint";
+  }
 }
 
 // Every status bar shows its text in either style, chosen at start or switched to.

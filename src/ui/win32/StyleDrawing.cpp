@@ -628,9 +628,18 @@ LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UIN
         PaintClientEdge(hwnd, entry->role != Role::ListView && GetFocus() == hwnd);
         return result;
       }
+      if (entry->role == Role::ListView && msg == WM_ERASEBKGND) {
+        // The list's empty area in the style's colour on every repaint: a list that was
+        // disabled and enabled again (a DNS test run) erased it in the system's colour.
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(reinterpret_cast<HDC>(wparam), &r, Brush(Rgb(P().edit)));
+        return TRUE;
+      }
       if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS || msg == WM_ENABLE) {
         LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+        if (entry->role == Role::ListView && msg == WM_ENABLE) ApplyColours(hwnd, *entry);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | (msg == WM_ENABLE ? RDW_ERASE : 0));
         return result;
       }
       break;
