@@ -104,6 +104,8 @@ struct MenuScript {
   // A picture of the whole screen with the language submenu open, then Esc.
   std::wstring submenu_screenshot;
   HWND menu_window = nullptr;
+  RECT menu_rect{};     // where the general menu and the language submenu stood
+  RECT submenu_rect{};
 };
 MenuScript* g_script = nullptr;
 
@@ -116,6 +118,10 @@ void CALLBACK PictureOfSubmenu(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (g_script) win32_test::SaveScreenshot(GetDesktopWindow(), g_script->submenu_screenshot);
   if (!g_script || !g_script->menu_window) return;
+  GetWindowRect(g_script->menu_window, &g_script->menu_rect);
+  for (HWND other = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); other;
+       other = FindWindowExW(nullptr, other, L"#32768", nullptr))
+    if (other != g_script->menu_window && IsWindowVisible(other)) GetWindowRect(other, &g_script->submenu_rect);
   Press(g_script->menu_window, VK_ESCAPE);
   Press(g_script->menu_window, VK_ESCAPE);
 }
@@ -297,6 +303,28 @@ TEST_F(LanguageWin32, SwitchingFromTheRealMenuRetranslatesTheRealWindows) {
   // The other windows were translated too.
   EXPECT_EQ(update->Caption(), "Обновление Velmora");
   EXPECT_EQ(about->Caption(), "About");
+}
+
+// Menus open where the system would put them: with the main window at the screen's
+// right edge, the styled language submenu opens to the left of the general menu.
+TEST_F(LanguageWin32, TheStyledLanguageSubmenuStaysOnScreenAtTheRightEdge) {
+  for (bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    if (dark)
+      form->ThemeDarkClick();
+    else
+      form->ThemeLightClick();
+    RECT r;
+    GetWindowRect(window, &r);
+    const int screen = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(window, nullptr, screen - (r.right - r.left), r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    win32_test::Pump();
+    MenuScript script = OpenGeneralMenu({}, L"", dark ? L"language-submenu-right-edge-dark" : L"language-submenu-right-edge-light");
+    ASSERT_GT(script.submenu_rect.right - script.submenu_rect.left, 0) << "the submenu opened";
+    EXPECT_LE(script.submenu_rect.right, screen);
+    EXPECT_GE(script.submenu_rect.left, 0);
+    EXPECT_LE(script.submenu_rect.left, script.menu_rect.left) << "flipped to the left of the general menu";
+  }
 }
 
 // Files named in any script the file system allows: chosen, the name is stored so

@@ -76,9 +76,10 @@ void ControlPeer::Guard(const std::function<void()>& handler) const { form_.Host
 
 bool ControlPeer::UserCanReach() const {
   if (!component_.EffectivelyEnabled()) return false;
-  for (const Component* c = &component_; c; c = c->Parent())
+  // The control and its containers as the model has them; the window itself by what
+  // the screen shows (IsWindowVisible looks at every parent window up to the top).
+  for (const Component* c = &component_; c && c->Parent(); c = c->Parent())
     if (!c->Visible()) return false;
-  // IsWindowVisible also looks at every parent window up to the top-level one.
   return hwnd_ && IsWindowEnabled(hwnd_) && IsWindowVisible(hwnd_) &&
          IsWindowEnabled(GetAncestor(hwnd_, GA_ROOT));
 }
