@@ -178,21 +178,26 @@ void CheckTidying(World& world, const std::string& bytes, const common::DecodedT
     return names;
   };
   std::map<size_t, std::string> original_names = names_of(original);
-  const std::vector<common::IniTextLine> reread_lines = common::SplitIniText(common::JoinIniText(lines));
+  const std::vector<common::IniTextLine>& reread_lines = lines;
   std::map<size_t, std::string> tidied_names = names_of(reread_lines);
 
   // A section erased while a later header repeats its name lets the reader see those
   // lines from then on (the translator wrote them): the only way the tidied file may
   // read differently from the original beyond what was removed.
-  std::set<std::string> erased;
-  for (const auto& [number, name] : original_names) erased.insert(name);
-  for (const auto& [number, name] : tidied_names) erased.erase(name);
+  auto headers_of = [](const std::vector<common::IniTextLine>& text) {
+    std::map<std::string, int> headers;  // folded name -> header lines of that name
+    for (const common::IniTextLine& line : text) {
+      const common::IniLine kind = common::ClassifyIniLine(line.text);
+      if (kind.kind == common::IniLine::Kind::Header) ++headers[common::ToLowerText(kind.name)];
+    }
+    return headers;
+  };
+  // A name with more than one header lost one: its first section was erased.
+  const std::map<std::string, int> headers_before = headers_of(original), headers_after = headers_of(reread_lines);
   bool revealed = false;
-  for (const common::IniTextLine& line : original) {
-    const common::IniLine kind = common::ClassifyIniLine(line.text);
-    if (line.role != common::IniTextLine::Role::Header && kind.kind == common::IniLine::Kind::Header &&
-        line.section == common::IniTextLine::kNoSection && erased.count(common::ToLowerText(kind.name)))
-      revealed = true;
+  for (const auto& [name, count] : headers_before) {
+    const auto after = headers_after.find(name);
+    if (count > 1 && (after == headers_after.end() ? 0 : after->second) < count) revealed = true;
   }
 
   // Protected sections stay whole; elsewhere every key that addresses something stays

@@ -356,8 +356,6 @@ bool IniDocument::Save(platform::FileSystem& fs, const std::string& path,
 
 std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
   std::vector<IniTextLine> lines;
-  std::unordered_map<std::string, size_t> index_of;  // folded name -> section
-  size_t current = IniTextLine::kNoSection;
   size_t pos = 0;
   while (pos < utf8_text.size()) {
     IniTextLine line;
@@ -372,7 +370,18 @@ std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
       line.end = std::string(utf8_text.substr(stop, end_length));
       pos = stop + end_length;
     }
+    lines.push_back(std::move(line));
+  }
+  ClassifyIniTextLines(lines);
+  return lines;
+}
 
+void ClassifyIniTextLines(std::vector<IniTextLine>& lines) {
+  std::unordered_map<std::string, size_t> index_of;  // folded name -> section
+  size_t current = IniTextLine::kNoSection;
+  for (IniTextLine& line : lines) {
+    line.role = IniTextLine::Role::Other;
+    line.name.clear();
     // The same reading as IniFile::Parse with repeated sections ignored.
     const std::string_view trimmed = Trim(line.text);
     bool header = false;
@@ -396,9 +405,7 @@ std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
       line.name = std::string(Trim(trimmed.substr(0, std::min(trimmed.find('='), trimmed.size()))));
     }
     line.section = current;
-    lines.push_back(std::move(line));
   }
-  return lines;
 }
 
 std::string JoinIniText(const std::vector<IniTextLine>& lines) {

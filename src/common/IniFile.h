@@ -203,6 +203,9 @@ struct IniTextLine {
 };
 
 std::vector<IniTextLine> SplitIniText(std::string_view utf8_text);
+// Sets role, section and name of every line again from its text, as SplitIniText
+// does; the lines and their ends stay as they are.
+void ClassifyIniTextLines(std::vector<IniTextLine>& lines);
 // The text again: each line followed by its own line end.
 std::string JoinIniText(const std::vector<IniTextLine>& lines);
 

@@ -122,12 +122,12 @@ bool CleanOnce(std::vector<common::IniTextLine>& lines, const KnownNames& known)
 bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames& known) {
   // The lines under a repeated header stay as the translator wrote them. When the first
   // section of that name is erased they become the section the reader sees, so the
-  // file is read again and tidied until nothing more goes: a tidied file needs no
+  // lines are read again and tidied until nothing more goes: a tidied file needs no
   // second tidy.
   bool changed = false;
   while (CleanOnce(lines, known)) {
     changed = true;
-    lines = common::SplitIniText(common::JoinIniText(lines));
+    common::ClassifyIniTextLines(lines);
   }
   return changed;
 }
