@@ -195,6 +195,16 @@ std::string_view UnquoteIniValue(std::string_view value) {
   return value;
 }
 
+std::string QuoteIniValue(std::string_view value) {
+  if (Trim(value) == value && UnquoteIniValue(value) == value) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted.push_back('"');
+  quoted.append(value);
+  quoted.push_back('"');
+  return quoted;
+}
+
 std::optional<std::string> IniFile::ReadValue(const Line& line) const {
   if (!line.value || !unquote_values_) return line.value;
   return std::string(UnquoteIniValue(*line.value));
@@ -320,6 +330,12 @@ bool SaveTextFile(platform::FileSystem& fs, const std::string& path, std::string
   return SaveFileAtomically(fs, path, EncodeFile(utf8, encoding, ansi_code_page));
 }
 
+Encoding EncodingThatHolds(std::string_view utf8, Encoding encoding, unsigned ansi_code_page) {
+  if (encoding != Encoding::Ansi) return encoding;
+  if (AnsiToUtf8(Utf8ToAnsi(utf8, ansi_code_page), ansi_code_page) == utf8) return encoding;
+  return Encoding::Utf16LeBom;
+}
+
 std::optional<IniDocument> IniDocument::Load(platform::FileSystem& fs, const std::string& path,
                                              unsigned ansi_code_page, IniOptions options) {
   const std::optional<DecodedText> text = LoadTextFile(fs, path, ansi_code_page);
@@ -332,15 +348,14 @@ std::optional<IniDocument> IniDocument::Load(platform::FileSystem& fs, const std
 
 bool IniDocument::Save(platform::FileSystem& fs, const std::string& path,
                        unsigned ansi_code_page) const {
-  return SaveTextFile(fs, path, ini.Serialize(), encoding, ansi_code_page);
+  const std::string text = ini.Serialize();
+  return SaveTextFile(fs, path, text, EncodingThatHolds(text, encoding, ansi_code_page), ansi_code_page);
 }
 
 // ---- Line-exact editing --------------------------------------------------------
 
 std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
   std::vector<IniTextLine> lines;
-  std::unordered_map<std::string, size_t> index_of;  // folded name -> section
-  size_t current = IniTextLine::kNoSection;
   size_t pos = 0;
   while (pos < utf8_text.size()) {
     IniTextLine line;
@@ -355,7 +370,18 @@ std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
       line.end = std::string(utf8_text.substr(stop, end_length));
       pos = stop + end_length;
     }
+    lines.push_back(std::move(line));
+  }
+  ClassifyIniTextLines(lines);
+  return lines;
+}
 
+void ClassifyIniTextLines(std::vector<IniTextLine>& lines) {
+  std::unordered_map<std::string, size_t> index_of;  // folded name -> section
+  size_t current = IniTextLine::kNoSection;
+  for (IniTextLine& line : lines) {
+    line.role = IniTextLine::Role::Other;
+    line.name.clear();
     // The same reading as IniFile::Parse with repeated sections ignored.
     const std::string_view trimmed = Trim(line.text);
     bool header = false;
@@ -379,9 +405,7 @@ std::vector<IniTextLine> SplitIniText(std::string_view utf8_text) {
       line.name = std::string(Trim(trimmed.substr(0, std::min(trimmed.find('='), trimmed.size()))));
     }
     line.section = current;
-    lines.push_back(std::move(line));
   }
-  return lines;
 }
 
 std::string JoinIniText(const std::vector<IniTextLine>& lines) {

@@ -73,6 +73,10 @@ std::optional<int> ParseIniInteger(std::string_view text);
 // The value without one pair of matching quotes around it ('x' or "x"), as the
 // system's profile functions return it.
 std::string_view UnquoteIniValue(std::string_view value);
+// The value as it must be written so that a reader that trims blanks and removes one
+// pair of quotes gets it back unchanged: in double quotes when it has blanks at an
+// end or would itself lose a pair of quotes, as it is otherwise.
+std::string QuoteIniValue(std::string_view value);
 
 class IniFile {
  public:
@@ -155,6 +159,9 @@ bool SaveFileAtomically(platform::FileSystem& fs, const std::string& path,
                         const std::vector<uint8_t>& bytes);
 bool SaveTextFile(platform::FileSystem& fs, const std::string& path, std::string_view utf8,
                   Encoding encoding, unsigned ansi_code_page);
+// `encoding`, or UTF-16 LE with its mark when `encoding` is the ANSI code page and the
+// text holds characters the code page cannot.
+Encoding EncodingThatHolds(std::string_view utf8, Encoding encoding, unsigned ansi_code_page);
 
 // An INI file together with the encoding it was read in.
 struct IniDocument {
@@ -166,7 +173,11 @@ struct IniDocument {
   // be read.
   static std::optional<IniDocument> Load(platform::FileSystem& fs, const std::string& path,
                                          unsigned ansi_code_page, IniOptions options = {});
-  // Writes the whole file in `encoding`, atomically (see SaveFileAtomically).
+  // Writes the whole file in `encoding`, atomically (see SaveFileAtomically). A file
+  // in the ANSI code page that now holds characters the code page cannot is written
+  // as UTF-16 little-endian with its byte-order mark instead (the Unicode form the
+  // system's profile functions read too), so that no character turns into "?"; a file
+  // the code page can hold is written as before.
   bool Save(platform::FileSystem& fs, const std::string& path, unsigned ansi_code_page) const;
 };
 
@@ -192,6 +203,9 @@ struct IniTextLine {
 };
 
 std::vector<IniTextLine> SplitIniText(std::string_view utf8_text);
+// Sets role, section and name of every line again from its text, as SplitIniText
+// does; the lines and their ends stay as they are.
+void ClassifyIniTextLines(std::vector<IniTextLine>& lines);
 // The text again: each line followed by its own line end.
 std::string JoinIniText(const std::vector<IniTextLine>& lines);
 

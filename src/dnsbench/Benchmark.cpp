@@ -114,7 +114,7 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
   std::vector<std::map<std::string, int>> send_errors(targets.size());
   std::vector<std::map<std::string, int>> rejections(targets.size());
   std::vector<std::map<uint8_t, int>> rcodes(targets.size());
-  bool ipv6 = false, ipv6_known = false;
+  std::map<std::string, bool> ipv6_reachable;  // asked once per address
   for (size_t i = 0; i < targets.size(); ++i) {
     results[i].server = targets[i].server;
     results[i].address = targets[i].address;
@@ -123,8 +123,9 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
       results[i].failure = "no address";
       results[i].failure_kind = Failure::kNoAddress;
     } else if (IsIpv6(targets[i].address)) {
-      if (!ipv6_known) ipv6 = transport_.HasIpv6(), ipv6_known = true;
-      if (!ipv6) {
+      const auto [known, added] = ipv6_reachable.emplace(targets[i].address, false);
+      if (added) known->second = transport_.CanReachIpv6(targets[i].address);
+      if (!known->second) {
         measured[i] = false;
         results[i].failure = "no IPv6 on this machine";
         results[i].failure_kind = Failure::kNoIpv6;

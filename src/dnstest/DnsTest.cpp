@@ -79,7 +79,14 @@ void DnsTestPage::ButtonTestDNSClick() {
   }
   if (ButtonTestDNS->Tag() != kIdle) return;
   // A run asked for while the table loads starts over the complete table.
-  if (WaitForLoad([this] { ButtonTestDNSClick(); })) return;
+  if (test_waiting_) return;
+  if (WaitForLoad([this] {
+        test_waiting_ = false;
+        ButtonTestDNSClick();
+      })) {
+    test_waiting_ = true;
+    return;
+  }
 
   ButtonTestDNS->SetTag(kRunning);
   ButtonTestDNS->SetCaption(Msg("LangStop"));

@@ -90,6 +90,8 @@ class DnsTestPage : public app::Page {
     bool is_reload;
   };
   std::vector<Waiting> waiting_;
+  // A test run waits for the table: more clicks meanwhile ask for nothing more.
+  bool test_waiting_ = false;
 };
 
 }  // namespace dnstest

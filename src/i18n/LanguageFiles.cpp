@@ -53,7 +53,10 @@ bool KnownNames::Matches(std::string_view key) const {
                             FoldAscii(rest.substr(0, second_dot)));
 }
 
-bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames& known) {
+namespace {
+
+// One pass over the sections as the reader sees them now.
+bool CleanOnce(std::vector<common::IniTextLine>& lines, const KnownNames& known) {
   using Line = common::IniTextLine;
   size_t section_count = 0;
   for (const Line& line : lines)
@@ -106,20 +109,27 @@ bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames
   }
   if (!changed) return false;
 
-  // The lines under a repeated header were never read; a rewritten file drops them, so
-  // that they cannot come back to life once the first section of that name is erased.
-  bool seen_header = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    seen_header = seen_header || lines[i].role == Line::Role::Header;
-    if (seen_header && lines[i].section == Line::kNoSection) removed[i] = true;
-  }
-
   std::vector<Line> kept;
   kept.reserve(lines.size());
   for (size_t i = 0; i < lines.size(); ++i)
     if (!removed[i]) kept.push_back(std::move(lines[i]));
   lines = std::move(kept);
   return true;
+}
+
+}  // namespace
+
+bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames& known) {
+  // The lines under a repeated header stay as the translator wrote them. When the first
+  // section of that name is erased they become the section the reader sees, so the
+  // lines are read again and tidied until nothing more goes: a tidied file needs no
+  // second tidy.
+  bool changed = false;
+  while (CleanOnce(lines, known)) {
+    changed = true;
+    common::ClassifyIniTextLines(lines);
+  }
+  return changed;
 }
 
 // ---- The language files and the submenu -------------------------------------------
@@ -221,7 +231,7 @@ void Localization::LoadLanguage() {
       if (setup_.item_click) setup_.item_click(raw);
       else LanguageItemClick(raw);
     };
-    if (common::EqualsAsciiNoCase(base, selected_language_) || base + ".ini" == selected_language_)
+    if (common::EqualsTextNoCase(base, selected_language_) || base + ".ini" == selected_language_)
       item->SetChecked(true);
     items_.push_back(std::move(item));
   }
@@ -239,7 +249,9 @@ void Localization::LanguageItemClick(ui::Component* sender) {
   auto settings = common::IniDocument::Load(setup_.files, path, setup_.ansi_code_page,
                                             common::IniOptions::Settings());
   if (!settings) throw std::runtime_error("Cannot read the settings file " + path);
-  settings->ini.WriteString(kSettingsSection, kSettingsKey, selected_language_);
+  // Any name a file may have: quoted when its blanks or quotes would not read back, and
+  // a settings file in the ANSI code page becomes Unicode when the name needs it.
+  settings->ini.WriteString(kSettingsSection, kSettingsKey, common::QuoteIniValue(selected_language_));
   if (!settings->Save(setup_.files, path, setup_.ansi_code_page))
     throw std::runtime_error("Cannot write the settings file " + path);
 

@@ -35,10 +35,11 @@ class KnownNames {
 
 // Removes from the text's sections (all but [Language information] and [DestDir]) the
 // entries without a dot, those that address nothing, and all but the last of repeated
-// keys; a section left without entries goes too. When anything goes, so do the lines
-// under a header that repeats an earlier section's name (they were never read). Every
-// other line stays as it was, comments and blank lines included. Returns whether
-// anything was removed.
+// keys; a section left without entries goes too. Every other line stays as it was,
+// comments, blank lines and the lines under a header that repeats an earlier section's
+// name included; once the first section of a name is erased, the next one of that name
+// is what the reader sees, and it is tidied in turn. Returns whether anything was
+// removed.
 bool CleanLanguageText(std::vector<common::IniTextLine>& lines, const KnownNames& known);
 
 class Localization {

@@ -19,8 +19,9 @@ struct DnsDatagram {
 class DnsTransport {
  public:
   virtual ~DnsTransport() = default;
-  // True when IPv6 destinations can be reached from this machine at all.
-  virtual bool HasIpv6() = 0;
+  // True when a socket to this numeric IPv6 address can be opened and the system has a
+  // way to it (the loopback address ::1 included, with or without any other IPv6).
+  virtual bool CanReachIpv6(const std::string& address) = 0;
   // A socket on a fresh source port aimed at a numeric IPv4 or IPv6 address. A handle
   // of 0 or more, or -1 with the reason in `error`.
   virtual int Open(const std::string& address, uint16_t port, std::string& error) = 0;

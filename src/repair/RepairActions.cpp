@@ -76,8 +76,11 @@ std::vector<RepairAction> MakeActions() {
   actions.push_back({"ResetFirewall",
                      {Wait("netsh", "advfirewall reset"),
                       Wait("netsh", "advfirewall set allprofiles state on"),
-                      Wait("netsh", "advfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes"),
-                      Wait("netsh", "advfirewall firewall set rule group=\"Network Discovery\" new enable=Yes")}});
+                      // The groups by their indirect names, which the firewall knows in
+                      // every language ("File and Printer Sharing" and "Network
+                      // Discovery" match no rule on a system in another language).
+                      Wait("netsh", "advfirewall firewall set rule group=\"@FirewallAPI.dll,-28502\" new enable=Yes"),
+                      Wait("netsh", "advfirewall firewall set rule group=\"@FirewallAPI.dll,-32752\" new enable=Yes")}});
   // No change notice afterwards: running programs see the reset when they next read it.
   actions.push_back({"ResetProxy",
                      {Block(RegRoot::CurrentUser, kInternetSettings, CreateMissing,

@@ -207,8 +207,10 @@ int UsefulCommandsPage::SmbThreadsRunning() const {
 }
 
 void UsefulCommandsPage::ButtonApplayClick() {
+  if (work_under_way_) return;
   if (!IsAnyChecked(*GroupBoxSafely) && !IsAnyChecked(*GroupBoxPro)) return;
   // Disabled from the click on, so no second run and no switch can start.
+  work_under_way_ = true;
   TabComButtons->SetEnabled(false);
   auto side = std::make_shared<WorkerSide>(this, services_, App().GetWorkers().Link(),
                                            shell_.WorkerLog(App().GetWorkers().Link()));
@@ -270,6 +272,7 @@ void UsefulCommandsPage::WorkerSide::RepairThread() {
   ui_thread_.Synchronize([page] {
     page->SetBusy(false);
     page->TabComButtons->SetEnabled(true);
+    page->work_under_way_ = false;
   });
 }
 
@@ -279,6 +282,8 @@ void UsefulCommandsPage::ButtonSMBDeniedClick() { StartSmbSwitch(false); }
 void UsefulCommandsPage::StartSmbSwitch(bool switch_on) {
   // Both panels are disabled from the click on: no second switch, no repair run and
   // no page change while one lasts.
+  if (work_under_way_) return;
+  work_under_way_ = true;
   TabComButtons->SetEnabled(false);
   shell_.SetNavigationEnabled(false);
   auto side = std::make_shared<WorkerSide>(this, services_, App().GetWorkers().Link(),
@@ -311,6 +316,7 @@ void UsefulCommandsPage::WorkerSide::SmbThread(bool switch_on) {
     page->SetBusy(false);
     page->shell_.SetNavigationEnabled(true);
     page->TabComButtons->SetEnabled(true);
+    page->work_under_way_ = false;
   });
 }
 

@@ -83,6 +83,9 @@ class UsefulCommandsPage : public app::Page {
   void StartSmbSwitch(bool switch_on);
   // Shows or hides the indicator with its animation (UI thread).
   void SetBusy(bool busy);
+  // A repair run or an SMB switch is under way, from its click to its last hand-over
+  // (UI thread): none other starts meanwhile, whatever the panel's state says.
+  bool work_under_way_ = false;
 };
 
 }  // namespace repair

@@ -66,7 +66,7 @@ struct TimedTransport : platform::DnsTransport {
   // Time the engine's thread spent in each call, summed over a run.
   double in_open = 0, in_send = 0, in_receive = 0, in_close = 0;
   void Reset() { opened = 0, in_open = in_send = in_receive = in_close = 0; }
-  bool HasIpv6() override { return real.HasIpv6(); }
+  bool CanReachIpv6(const std::string& address) override { return real.CanReachIpv6(address); }
   int Open(const std::string& address, uint16_t port, std::string& error) override {
     double t = bench::NowMs();
     if (opened++ == 0) first_open = t;

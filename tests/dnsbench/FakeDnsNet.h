@@ -76,13 +76,14 @@ class FakeDnsNet : public platform::DnsTransport {
   explicit FakeDnsNet(MicroClock& clock) : clock_(clock) {}
 
   std::map<std::string, Responder> responders;
-  bool ipv6 = true;
+  bool ipv6 = true;           // a way to global IPv6 addresses
+  bool ipv6_loopback = true;  // ::1 answers
   std::map<std::string, std::string> open_errors;  // address -> reason Open fails with
   int max_open = 0;
   std::map<std::string, int> max_open_per_address;
   std::vector<std::string> send_order;  // address of each query sent
 
-  bool HasIpv6() override { return ipv6; }
+  bool CanReachIpv6(const std::string& address) override { return address == "::1" ? ipv6_loopback : ipv6; }
   int Open(const std::string& address, uint16_t port, std::string& error) override {
     if (auto it = open_errors.find(address); it != open_errors.end()) {
       error = it->second;

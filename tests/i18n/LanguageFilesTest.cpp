@@ -69,15 +69,21 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Language information]\r\nLANGNAME=English\r\nNoDot\r\nNoDot\r\n[DestDir]\r\n"
                   "[destdir]\r\nx=1\r\n",
                   nullptr},
-        CleanCase{"CommentsAndBlankLinesStayRepeatedHeadersGo", "comments and blank lines stay; a rewrite drops the lines under a repeated header",
+        CleanCase{"CommentsBlankLinesAndRepeatedHeadersStay", "comments, blank lines and the lines under a repeated header stay byte for byte",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
-                  "Form1.Gone.Caption=x\n  ; indented note\n[VELMORA]\nForm1.ButtonTestDNS.Caption=never read\n"
-                  "junk without equals\n[Language information]\nLANGNAME=English",
+                  "Form1.Gone.Caption=x\n  ; indented note\n[VELMORA]\n; second thoughts\nForm1.ButtonTestDNS.Caption=never read\n"
+                  "junk without equals\nForm1.Gone.Caption=y\n[Language information]\nLANGNAME=English",
                   "; Translated by hand\n\n[Velmora]\n; the buttons\nForm1.ButtonTestDNS.Caption=Test\n\n"
-                  "  ; indented note\n[Language information]\nLANGNAME=English"},
-        // Found by fuzzing: the erased first section let the repeated one be read on the
-        // next start, and the second tidy removed more.
-        CleanCase{"ErasedSectionDoesNotRevealItsRepeat", "an erased section takes its repeated header's lines with it",
+                  "  ; indented note\n[VELMORA]\n; second thoughts\nForm1.ButtonTestDNS.Caption=never read\n"
+                  "junk without equals\nForm1.Gone.Caption=y\n[Language information]\nLANGNAME=English"},
+        // Once the first section of a name is erased, the next one is what the reader
+        // sees: it is tidied in the same run, so a second tidy finds nothing more.
+        CleanCase{"ErasedSectionRevealsItsRepeatTidied", "the revealed section loses what addresses nothing and keeps the rest",
+                  "[Old]\r\nForm9.Label1.Caption=x\r\n[Velmora]\r\nForm10.Caption=u\r\n[old]\r\n; kept note\r\n"
+                  "Form9.Label1.Caption=y\r\nForm1.ButtonTestDNS.Caption=z\r\n[OLD]\r\nForm1.LangError.Caption=w\r\n",
+                  "[Velmora]\r\nForm10.Caption=u\r\n[old]\r\n; kept note\r\nForm1.ButtonTestDNS.Caption=z\r\n"
+                  "[OLD]\r\nForm1.LangError.Caption=w\r\n"},
+        CleanCase{"ErasedSectionWithUselessRepeat", "a revealed section that addresses nothing goes as well",
                   "[Old]\r\nForm9.Label1.Caption=x\r\n[Velmora]\r\nForm10.Caption=u\r\n[old]\r\nForm9.Label1.Caption=y\r\n",
                   "[Velmora]\r\nForm10.Caption=u\r\n"},
         CleanCase{"RepeatedHeadersStayWhenNothingIsRemoved", "nothing to remove: the file is not rewritten",
@@ -124,8 +130,11 @@ struct LanguageFixture : ::testing::Test, fakes::FakePlatform {
 };
 
 TEST_F(LanguageFixture, WritesBackOnlyChangedFilesInTheirOwnEncoding) {
-  const std::string body = "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Тест\r\nForm1.Gone.Caption=x\r\n";
-  const std::string cleaned = "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Тест\r\n";
+  // The translator's lines under a repeated header, comments among them, survive in
+  // every encoding.
+  const std::string repeated = "[velmora]\r\n; заметка переводчика\r\nForm1.ButtonTestDNS.Caption=Проба\r\n";
+  const std::string body = "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Тест\r\nForm1.Gone.Caption=x\r\n" + repeated;
+  const std::string cleaned = "[Velmora]\r\nForm1.ButtonTestDNS.Caption=Тест\r\n" + repeated;
   struct Case {
     const char* name;
     common::Encoding encoding;
@@ -187,7 +196,7 @@ TEST_F(LanguageFixture, TheSubmenuListsTheFilesSortedAndChecksTheChosenOne) {
   };
   const Case cases[] = {{"English", "english"},      {"ENGLISH", "english"}, {"english.ini", "english"},
                         {"English.ini", nullptr},    {"Ünicode&Co", "Ünicode&Co"},
-                        {"üNICODE&CO", nullptr},     {"", nullptr},          {"Missing", nullptr}};
+                        {"üNICODE&CO", "Ünicode&Co"}, {"", nullptr},         {"Missing", nullptr}};
   for (const Case& c : cases) {
     SetSetting(c.setting);
     Languages().LoadLanguage();
@@ -247,6 +256,74 @@ TEST_F(LanguageFixture, AClickSavesTheChoiceAtOnceAndRetranslatesEveryWindow) {
   EXPECT_EQ(form->ButtonDNS->Caption(), "Other DNS");
   EXPECT_EQ(update->Caption(), "Обновление Velmora");
   EXPECT_EQ(update->Find("ButtonCheck")->Caption(), "Check");
+}
+
+// A system whose ANSI code page is Western: Cyrillic and the rest cannot be written in it.
+struct WesternLanguageFixture : LanguageFixture {
+  WesternLanguageFixture() { system.code_page = 1252; }
+};
+
+TEST_F(WesternLanguageFixture, AnyFileNameIsKeptReadBackAndCheckedAfterARestart) {
+  struct Case {
+    const char* name;
+    bool ansi_file;  // whether the settings file can stay in the ANSI code page
+  };
+  const Case cases[] = {{"English", true},
+                        {"Français (Québec)", true},
+                        {"Русский язык", false},
+                        {"日本語 🌐", false},
+                        {"  two leading blanks", true},
+                        {"'quoted'", true},
+                        {"a=b; c [d]", true}};
+  const std::string settings_before = "[Option]\r\nCheckBoxEnableDNS=1\r\n\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    files.SetFile(form->PortablePath(), settings_before);
+    for (const std::string& old : files.ListFiles(kLanguageFolder)) files.RemoveFile(kLanguageFolder + old);
+    files.SetFile(kLanguageFolder + std::string(c.name) + ".ini",
+                  common::EncodeFile("[Velmora]\r\nForm1.ButtonDNS.Caption=<" + std::string(c.name) + ">\r\n",
+                                     common::Encoding::Utf8Bom, 1252));
+    form->ButtonDNS->SetCaption("Тест DNS");
+    Languages().LoadLanguage();
+    ASSERT_EQ(form->LanguageMenu->Items().size(), 1u);
+
+    form->LanguageMenu->Items()[0]->Click();
+    const std::string translated = "<" + std::string(c.name) + ">";
+    EXPECT_EQ(form->ButtonDNS->Caption(), translated) << "retranslated at once";
+    const std::vector<uint8_t> bytes = *files.Contents(form->PortablePath());
+    const common::DecodedText text = common::DecodeFile(bytes, 1252);
+    EXPECT_EQ(text.encoding, c.ansi_file ? common::Encoding::Ansi : common::Encoding::Utf16LeBom);
+    const common::IniFile ini = common::IniFile::Parse(text.utf8, common::IniOptions::Settings());
+    EXPECT_EQ(ini.ReadString("Language", "Language", "<none>"), c.name);
+    EXPECT_TRUE(ini.ReadBool("Option", "CheckBoxEnableDNS", false)) << "the other settings stay";
+
+    // A restart: the setting is read again, the item checked, the windows translated.
+    form->ButtonDNS->SetCaption("Тест DNS");
+    Languages().LoadLanguage();
+    Languages().globload();
+    EXPECT_EQ(form->SelectedLanguage(), c.name);
+    ASSERT_EQ(form->LanguageMenu->Items().size(), 1u);
+    EXPECT_TRUE(form->LanguageMenu->Items()[0]->Checked());
+    EXPECT_EQ(form->ButtonDNS->Caption(), translated);
+  }
+}
+
+// Settings files written before any of this read exactly as they did: values in the
+// ANSI code page, quotes taken off as the system's profile functions do.
+TEST_F(WesternLanguageFixture, ExistingSettingsFilesReadAsBefore) {
+  struct Case {
+    std::string bytes;
+    const char* language;
+  };
+  const Case cases[] = {{"[Language]\r\nLanguage=English\r\n", "English"},
+                        {"[Language]\r\nLanguage=\"English\"\r\n", "English"},
+                        {"[Language]\r\nLanguage= Fran\xE7" "ais \r\n", "Français"},
+                        {"\xEF\xBB\xBF[Language]\r\nLanguage=Русский\r\n", "Русский"}};
+  for (const Case& c : cases) {
+    files.SetFile(form->PortablePath(), c.bytes);
+    Languages().LoadLanguage();
+    EXPECT_EQ(form->SelectedLanguage(), c.language);
+  }
 }
 
 TEST_F(LanguageFixture, AClickFromTheGeneralMenuRunsThroughTheHost) {

@@ -362,4 +362,43 @@ TEST_F(RepairFixture, DuringASwitchNeitherNavigationNorThePanelReactsAndBothCome
   EXPECT_EQ(traced_system.broadcasts.size(), 1u) << "the notice goes out also after an error";
 }
 
+// Accessibility tools and automation reach a handler even while its button is
+// disabled: a click that arrives during a run or a switch starts nothing more.
+TEST_F(RepairFixture, AClickThatReachesAHandlerDuringARunOrASwitchStartsNothingMore) {
+  using Page = repair::UsefulCommandsPage;
+  struct Case {
+    const char* what;
+    void (Page::*start)();
+  };
+  const Case cases[] = {{"repair run", &Page::ButtonApplayClick},
+                        {"SMB switch on", &Page::ButtonSMBAccessClick},
+                        {"SMB switch off", &Page::ButtonSMBDeniedClick}};
+  ui::WorkerLink ui_thread = application->GetWorkers().Link();
+  auto& p = page();
+  Tick({p.CheckBoxFlushDNS});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<int> workers_after_clicks;
+    traced_processes.on_start = [&](const std::string&) {
+      ui_thread.Synchronize([&] {
+        for (void (Page::*handler)() : {&Page::ButtonApplayClick, &Page::ButtonSMBAccessClick,
+                                        &Page::ButtonSMBDeniedClick})
+          (p.*handler)();
+        workers_after_clicks.push_back(p.RepairThreadsRunning() + p.SmbThreadsRunning());
+      });
+    };
+    (p.*c.start)();
+    WaitForWorkers();
+    ASSERT_FALSE(workers_after_clicks.empty());
+    for (int workers : workers_after_clicks) EXPECT_EQ(workers, 1);
+    // Once it has ended, the next click starts again.
+    EXPECT_TRUE(p.TabComButtons->Enabled());
+    traced_processes.on_start = nullptr;
+    const size_t lines = Log().size();
+    p.ButtonApplayClick();
+    WaitForWorkers();
+    EXPECT_GT(Log().size(), lines);
+  }
+}
+
 }  // namespace

@@ -15,6 +15,7 @@
 #include "dnsbench/DnsBenchForm.h"
 #include "dnsbench/DnsMessage.h"
 #include "platform/win32/Win32DnsTransport.h"
+#include "platform/win32/Wide.h"
 #include "theme/WindowsDarkMode.h"
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
@@ -145,6 +146,21 @@ TEST_F(DnsBenchWin32, RanksTheRespondersFlagsTheHijackerAndAppliesTheChoice) {
   EXPECT_EQ(win32_test::ListCellText(list, RowOf(list, L"127.0.0.25"), 7), L"да (198.51.100.66)");
   EXPECT_EQ(win32_test::ListCellText(list, RowOf(list, L"127.0.0.24"), 8), L"нет ответа");
   EXPECT_EQ(win32_test::ListCellText(list, RowOf(list, L"127.0.0.26"), 8), L"ответы отвергнуты (wrong id)");
+  // Copy: the clipboard belongs to a window of the program (a clipboard emptied without
+  // an owner refuses the text on Windows) and holds the results as text.
+  SendMessageW(win32_test::FindControl(window, L"ButtonBenchCopy"), BM_CLICK, 0, 0);
+  const HWND owner = GetClipboardOwner();
+  ASSERT_NE(owner, nullptr) << "opened without an owner";
+  EXPECT_EQ(GetWindowThreadProcessId(owner, nullptr), GetCurrentThreadId());
+  ASSERT_TRUE(OpenClipboard(window));
+  std::wstring copied;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+      copied = text;
+      GlobalUnlock(data);
+    }
+  CloseClipboard();
+  EXPECT_EQ(copied, platform::win32::Widen(form->ResultsText()));
   win32_test::SaveScreenshot(window, L"dns-benchmark-light");
   theme::SetAppStyle(*application, theme::kDarkStyle);
   win32_test::Pump();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/MainForm.h"
+#include "common/IniFile.h"
 #include "platform/win32/Wide.h"
 #include "ui/win32/Win32Host.h"
 #include "win32/RealPlatform.h"
@@ -30,6 +31,16 @@ std::vector<char> ReadBytes(const std::wstring& path) {
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
   std::ofstream out(Narrow(path), std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+// Through the wide API: a file name in any script.
+void WriteBytesWide(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size());
 }
 
 void RemoveTree(const std::wstring& folder) {
@@ -93,6 +104,8 @@ struct MenuScript {
   // A picture of the whole screen with the language submenu open, then Esc.
   std::wstring submenu_screenshot;
   HWND menu_window = nullptr;
+  RECT menu_rect{};     // where the general menu and the language submenu stood
+  RECT submenu_rect{};
 };
 MenuScript* g_script = nullptr;
 
@@ -105,6 +118,10 @@ void CALLBACK PictureOfSubmenu(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   if (g_script) win32_test::SaveScreenshot(GetDesktopWindow(), g_script->submenu_screenshot);
   if (!g_script || !g_script->menu_window) return;
+  GetWindowRect(g_script->menu_window, &g_script->menu_rect);
+  for (HWND other = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); other;
+       other = FindWindowExW(nullptr, other, L"#32768", nullptr))
+    if (other != g_script->menu_window && IsWindowVisible(other)) GetWindowRect(other, &g_script->submenu_rect);
   Press(g_script->menu_window, VK_ESCAPE);
   Press(g_script->menu_window, VK_ESCAPE);
 }
@@ -286,6 +303,62 @@ TEST_F(LanguageWin32, SwitchingFromTheRealMenuRetranslatesTheRealWindows) {
   // The other windows were translated too.
   EXPECT_EQ(update->Caption(), "Обновление Velmora");
   EXPECT_EQ(about->Caption(), "About");
+}
+
+// Menus open where the system would put them: with the main window at the screen's
+// right edge, the styled language submenu opens to the left of the general menu.
+TEST_F(LanguageWin32, TheStyledLanguageSubmenuStaysOnScreenAtTheRightEdge) {
+  for (bool dark : {false, true}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    if (dark)
+      form->ThemeDarkClick();
+    else
+      form->ThemeLightClick();
+    RECT r;
+    GetWindowRect(window, &r);
+    const int screen = GetSystemMetrics(SM_CXSCREEN);
+    SetWindowPos(window, nullptr, screen - (r.right - r.left), r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    win32_test::Pump();
+    MenuScript script = OpenGeneralMenu({}, L"", dark ? L"language-submenu-right-edge-dark" : L"language-submenu-right-edge-light");
+    ASSERT_GT(script.submenu_rect.right - script.submenu_rect.left, 0) << "the submenu opened";
+    EXPECT_LE(script.submenu_rect.right, screen);
+    EXPECT_GE(script.submenu_rect.left, 0);
+    EXPECT_LE(script.submenu_rect.left, script.menu_rect.left) << "flipped to the left of the general menu";
+  }
+}
+
+// Files named in any script the file system allows: chosen, the name is stored so
+// that it reads back the same from the real settings file, the windows are
+// retranslated, and read again (as at the next start) the item is checked.
+TEST_F(LanguageWin32, AnyFileNameIsStoredReadBackAndCheckedAgain) {
+  const char* names[] = {"Plain", "Русский язык", "日本語 🌐 ελληνικά", "  leading blanks", "'quoted'"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::wstring file = folder + L"Language\\" + Widen(name) + L".ini";
+    WriteBytesWide(file, std::string("\xEF\xBB\xBF[Velmora]\r\nForm1.ButtonDNS.Caption=<") + name + ">\r\n");
+    form->LoadLanguage();
+    ui::MenuItem* item = nullptr;
+    for (ui::MenuItem* candidate : form->LanguageMenu->Items())
+      if (candidate->Caption().rfind(std::string(name) + "\t", 0) == 0) item = candidate;
+    ASSERT_NE(item, nullptr);
+    item->Click();
+    EXPECT_EQ(Text(L"ButtonDNS"), L"<" + Widen(name) + L">");
+    const auto settings = common::IniDocument::Load(real.files, Narrow(folder) + "Config\\Option.ini",
+                                                    real.system.AnsiCodePage(), common::IniOptions::Settings());
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->ini.ReadString("Language", "Language", "<none>"), name);
+
+    form->ButtonDNS->SetCaption("Тест DNS");
+    form->LoadLanguage();
+    form->globload();
+    EXPECT_EQ(form->SelectedLanguage(), name);
+    bool checked = false;
+    for (ui::MenuItem* candidate : form->LanguageMenu->Items())
+      if (candidate->Caption().rfind(std::string(name) + "\t", 0) == 0) checked = candidate->Checked();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(Text(L"ButtonDNS"), L"<" + Widen(name) + L">");
+    DeleteFileW(file.c_str());
+  }
 }
 
 // ---- The whole program at start-up ----------------------------------------------

@@ -372,14 +372,14 @@ TEST_F(RepairWin32, ARunStartsTheToolsAsWrittenReportsTheirFailuresAndWritesTheP
                                 "net start dnscache",
                                 "netsh advfirewall reset",
                                 "netsh advfirewall set allprofiles state on",
-                                "netsh advfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes",
-                                "netsh advfirewall firewall set rule group=\"Network Discovery\" new enable=Yes",
+                                "netsh advfirewall firewall set rule group=\"@FirewallAPI.dll,-28502\" new enable=Yes",
+                                "netsh advfirewall firewall set rule group=\"@FirewallAPI.dll,-32752\" new enable=Yes",
                             }));
   // The quoted group name reaches the tool as one argument.
   std::vector<std::string> calls = Calls();
   ASSERT_GE(calls.size(), 7u);
-  EXPECT_EQ(calls[6], "netsh\tadvfirewall firewall set rule group=\"File and Printer Sharing\" new enable=Yes\t"
-                      "advfirewall\tfirewall\tset\trule\tgroup=File and Printer Sharing\tnew\tenable=Yes");
+  EXPECT_EQ(calls[6], "netsh\tadvfirewall firewall set rule group=\"@FirewallAPI.dll,-28502\" new enable=Yes\t"
+                      "advfirewall\tfirewall\tset\trule\tgroup=@FirewallAPI.dll,-28502\tnew\tenable=Yes");
 
   struct Expect {
     RegRoot root;

@@ -133,15 +133,15 @@ void Win32DnsTransport::Helper() {
   }
 }
 
-bool Win32DnsTransport::HasIpv6() {
+bool Win32DnsTransport::CanReachIpv6(const std::string& address) {
   if (!Start()) return false;
-  // A route to a global IPv6 address: connecting a datagram socket sends nothing, it
-  // only asks the system which way it would go.
+  // A route to the address itself: connecting a datagram socket sends nothing, it only
+  // asks the system which way it would go (loopback goes its own way).
   SOCKET s = socket(AF_INET6, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) return false;
   sockaddr_storage target{};
   int length = 0;
-  bool ok = Resolve("2001:db8::1", 53, target, length) &&
+  bool ok = Resolve(address, 53, target, length) && target.ss_family == AF_INET6 &&
             connect(s, reinterpret_cast<sockaddr*>(&target), length) == 0;
   closesocket(s);
   return ok;
@@ -290,11 +290,22 @@ void Win32DnsTransport::Close(int handle) {
 
 bool Win32Clipboard::SetText(const std::string& text) {
   std::wstring wide = Widen(text);
-  if (!OpenClipboard(nullptr)) return false;
-  EmptyClipboard();
+  // The clipboard is opened with an owner: emptying it hands it to that window, and
+  // Windows refuses SetClipboardData to a clipboard emptied without one. The owner is
+  // the window the copy was asked for in (the active one of this thread), else a
+  // message-only window of this call's own.
+  HWND owner = GetActiveWindow();
+  HWND own_window = nullptr;
+  if (!owner)
+    owner = own_window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  if (!owner || !OpenClipboard(owner)) {
+    if (own_window) DestroyWindow(own_window);
+    return false;
+  }
+  const bool emptied = EmptyClipboard() != FALSE;
   bool ok = false;
   size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
-  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+  if (HGLOBAL memory = emptied ? GlobalAlloc(GMEM_MOVEABLE, bytes) : nullptr) {
     if (void* p = GlobalLock(memory)) {
       std::memcpy(p, wide.c_str(), bytes);
       GlobalUnlock(memory);
@@ -303,6 +314,7 @@ bool Win32Clipboard::SetText(const std::string& text) {
     if (!ok) GlobalFree(memory);
   }
   CloseClipboard();
+  if (own_window) DestroyWindow(own_window);
   return ok;
 }
 

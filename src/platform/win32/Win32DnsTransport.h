@@ -19,7 +19,7 @@ class Win32DnsTransport : public platform::DnsTransport {
  public:
   Win32DnsTransport();
   ~Win32DnsTransport() override;
-  bool HasIpv6() override;
+  bool CanReachIpv6(const std::string& address) override;
   int Open(const std::string& address, uint16_t port, std::string& error) override;
   bool Send(int socket, const std::vector<uint8_t>& data, std::string& error) override;
   std::optional<DnsDatagram> Receive(uint64_t timeout_us) override;

@@ -21,7 +21,7 @@ class ClickablePeer : public ControlPeer {
  public:
   using ControlPeer::ControlPeer;
   void OnCommand(int code) override {
-    if (code == BN_CLICKED) Guard([c = &component_] { c->Click(); });
+    if (code == BN_CLICKED) UserClick();
   }
 };
 

@@ -74,6 +74,21 @@ int ControlPeer::Scale(int value) const { return form_.Scale(value); }
 
 void ControlPeer::Guard(const std::function<void()>& handler) const { form_.Host().Guard(handler); }
 
+bool ControlPeer::UserCanReach() const {
+  if (!component_.EffectivelyEnabled()) return false;
+  // The control and its containers as the model has them; the window itself by what
+  // the screen shows (IsWindowVisible looks at every parent window up to the top).
+  for (const Component* c = &component_; c && c->Parent(); c = c->Parent())
+    if (!c->Visible()) return false;
+  return hwnd_ && IsWindowEnabled(hwnd_) && IsWindowVisible(hwnd_) &&
+         IsWindowEnabled(GetAncestor(hwnd_, GA_ROOT));
+}
+
+void ControlPeer::UserClick() const {
+  if (!UserCanReach()) return;
+  Guard([c = &component_] { c->Click(); });
+}
+
 void ControlPeer::Sync(Change change) {
   switch (change) {
     case Change::Text:

@@ -95,6 +95,12 @@ class ControlPeer {
 
   // Runs a handler of the model; an escaping error goes to the error report.
   void Guard(const std::function<void()>& handler) const;
+  // Whether a user could have clicked the control: it and everything around it enabled
+  // and shown, its window included. Accessibility tools and automation send clicks to
+  // disabled and hidden controls too; those do nothing.
+  bool UserCanReach() const;
+  // Runs the component's click only when a user could have clicked it.
+  void UserClick() const;
 
   FormPeer& form_;
   Component& component_;

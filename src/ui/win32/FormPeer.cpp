@@ -367,7 +367,9 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
       return 0;
     case WM_CLOSE:
       peer->closed_ = true;
-      if (peer->modal_) {
+      // Only the main window's close ends the program; any other window (a close sent
+      // to one that is not shown, say) closes on its own.
+      if (peer->modal_ || peer->form_.App().MainForm() != &peer->form_) {
         peer->host_.Guard([peer] { peer->form_.FormClose(); });
         peer->Hide();
       } else {

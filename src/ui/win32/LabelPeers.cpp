@@ -15,7 +15,7 @@ class LabelPeer : public ControlPeer {
  public:
   using ControlPeer::ControlPeer;
   void OnCommand(int code) override {
-    if (code == STN_CLICKED) Guard([c = &component_] { c->Click(); });
+    if (code == STN_CLICKED) UserClick();
   }
 
  protected:

@@ -306,9 +306,11 @@ void PaintStatusBar(HWND hwnd) {
   RECT r = paint.Client();
   FillRect(dc, &r, Brush(Rgb(P().panel)));
   Line(dc, r.left, r.top, r.right, r.top, Rgb(P().border));
-  int length = LOWORD(SendMessageW(hwnd, SB_GETTEXTLENGTHW, SB_SIMPLEID, 0));
+  // The bar's text as the bar holds it. Read back, the simple text is part 0: asked
+  // for SB_SIMPLEID (which sets it), the bar answers with nothing.
+  int length = LOWORD(SendMessageW(hwnd, SB_GETTEXTLENGTHW, 0, 0));
   std::wstring text(length + 1, L'\0');
-  SendMessageW(hwnd, SB_GETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.data()));
+  SendMessageW(hwnd, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
   text.resize(wcslen(text.c_str()));
   RECT text_rect{r.left + Scaled(hwnd, 4), r.top + 1, r.right - Scaled(hwnd, 4), r.bottom};
   SetTextColor(dc, Rgb(P().text));
@@ -626,9 +628,18 @@ LRESULT CALLBACK Subclass(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UIN
         PaintClientEdge(hwnd, entry->role != Role::ListView && GetFocus() == hwnd);
         return result;
       }
+      if (entry->role == Role::ListView && msg == WM_ERASEBKGND) {
+        // The list's empty area in the style's colour on every repaint: a list that was
+        // disabled and enabled again (a DNS test run) erased it in the system's colour.
+        RECT r;
+        GetClientRect(hwnd, &r);
+        FillRect(reinterpret_cast<HDC>(wparam), &r, Brush(Rgb(P().edit)));
+        return TRUE;
+      }
       if (msg == WM_SETFOCUS || msg == WM_KILLFOCUS || msg == WM_ENABLE) {
         LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+        if (entry->role == Role::ListView && msg == WM_ENABLE) ApplyColours(hwnd, *entry);
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | (msg == WM_ENABLE ? RDW_ERASE : 0));
         return result;
       }
       break;
