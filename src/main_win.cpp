@@ -30,7 +30,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   platform::win32::Win32Wmi wmi;
   platform::win32::Win32Echo echo{wmi};
   platform::win32::Win32Http http;
-  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
+  shell::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 
   platform::win32::Win32Desktop desktop;
   platform::win32::Win32SignatureVerifier verifier;

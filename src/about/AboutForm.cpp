@@ -17,7 +17,7 @@ constexpr int kButtonStripHeight = 35;
 
 }  // namespace
 
-TForm8::TForm8(ui::Application& app, Services& services, AboutLinks links)
+TForm8::TForm8(ui::Application& app, shell::Services& services, AboutLinks links)
     : ui::Form(app, "Form8"), services_(services), links_(std::move(links)) {
   SetCaption("О программе");
   SetClientSize(kClientWidth, kClientHeight);

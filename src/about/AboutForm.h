@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
@@ -22,7 +22,7 @@ struct AboutLinks {
 
 class TForm8 : public ui::Form {
  public:
-  TForm8(ui::Application& app, Services& services, AboutLinks links = AboutLinks::FromBuild());
+  TForm8(ui::Application& app, shell::Services& services, AboutLinks links = AboutLinks::FromBuild());
 
   void FormCreate() override;
   void FormShow() override;
@@ -48,7 +48,7 @@ class TForm8 : public ui::Form {
  private:
   void Open(const std::string& target);
 
-  Services& services_;
+  shell::Services& services_;
   AboutLinks links_;
 };
 

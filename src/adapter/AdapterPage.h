@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 
 namespace proxy {
 class ProxyBand;
@@ -24,9 +24,9 @@ namespace adapter {
 // on any thread.
 std::string GetIP(platform::System& system);
 
-class AdapterPage : public app::Page {
+class AdapterPage : public shell::Page {
  public:
-  AdapterPage(app::Shell& shell, ui::TabSheet& page);
+  AdapterPage(shell::Shell& shell, ui::TabSheet& page);
   // The proxy band whose boxes follow the selected card.
   void Connect(proxy::ProxyBand& band) { proxy_ = &band; }
 

@@ -5,13 +5,13 @@
 
 #include "adapter/AddressText.h"
 #include "adapter/AdapterPage.h"
-#include "app/RegistryWrite.h"
+#include "shell/RegistryWrite.h"
 
 namespace adapter {
 
 using app::FirstIPv4Index;
 using app::IsValidIPv4;
-using app::RequireWritten;
+using shell::RequireWritten;
 using app::VariantFirstToText;
 using app::VariantToText;
 

@@ -40,7 +40,7 @@ std::vector<std::string> CardKeys(platform::Registry& registry) {
 
 }  // namespace
 
-AdapterPage::AdapterPage(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+AdapterPage::AdapterPage(shell::Shell& shell, ui::TabSheet& page) : Page(shell) {
   CreateNetworkCardsGroup(page);
   CreateAddressGroups(page);
 }

@@ -1,6 +1,6 @@
 #include "app/MainForm.h"
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "common/FileInfoUtils.h"
 #include "dnstest/DnsList.h"
 #include "theme/WindowsDarkMode.h"
@@ -22,7 +22,7 @@ ui::Font NavFont(bool small) {
 
 }  // namespace
 
-TForm1::TForm1(ui::Application& app, Services& services) : ui::Form(app, "Form1"), services_(services) {
+TForm1::TForm1(ui::Application& app, shell::Services& services) : ui::Form(app, "Form1"), services_(services) {
   time_separator_ = services.system.TimeSeparator();
   theme::RegisterStyles(app.Styles());
   CreateComponents();
@@ -142,7 +142,7 @@ void TForm1::CreateComponents() {
 
   PopupMenuLanguage = CreateNonVisual<ui::PopupMenu>("PopupMenuLanguage");
   PopupMenuLanguage->SetAutoPopup(false);
-  CreateCatalogue(*this, *PopupMenuLanguage);
+  shell::CreateCatalogue(*this, *PopupMenuLanguage);
 
   languages_ = std::make_unique<i18n::Localization>(i18n::Localization::Setup{
       App(), services_.files, services_.system.AnsiCodePage(), ProgramFolder(),

@@ -10,8 +10,8 @@
 
 #include "about/AboutForm.h"
 #include "adapter/AdapterPage.h"
-#include "app/Page.h"
-#include "app/Services.h"
+#include "shell/Page.h"
+#include "shell/Services.h"
 #include "dnstest/DnsCheckGroup.h"
 #include "dnstest/DnsTestPage.h"
 #include "i18n/LanguageFiles.h"
@@ -32,9 +32,9 @@ std::string FormatLogLine(const platform::LocalTime& time, const std::string& se
 // Caption mark of the build's bitness.
 const char* BitnessMark();
 
-class TForm1 : public ui::Form, public Shell {
+class TForm1 : public ui::Form, public shell::Shell {
  public:
-  TForm1(ui::Application& app, Services& services);
+  TForm1(ui::Application& app, shell::Services& services);
 
   // Creation and close handlers.
   void FormCreate() override;
@@ -54,7 +54,7 @@ class TForm1 : public ui::Form, public Shell {
   void SpeedButton_GeneralMenuClick();
   void WMMouseMove() { general_menu_open_ = false; }
   bool GeneralMenuOpen() const { return general_menu_open_; }
-  // The theme items (theme/ThemeMenu.cpp).
+  // The theme items (ThemeMenu.cpp).
   void ThemeAutoClick();
   void ThemeLightClick();
   void ThemeDarkClick();
@@ -71,7 +71,7 @@ class TForm1 : public ui::Form, public Shell {
 
   // The services every page shares.
   ui::Form& Window() override { return *this; }
-  Services& GetServices() override { return services_; }
+  shell::Services& GetServices() override { return services_; }
   std::string PortablePath() override;
   std::string PortablePathDNS() override;
   bool Portable() const override { return portable_; }
@@ -146,7 +146,7 @@ class TForm1 : public ui::Form, public Shell {
   std::string ProgramFolder();
   ui::Application& App() const { return Form::App(); }
 
-  Services& services_;
+  shell::Services& services_;
 
  private:
   void CreateComponents();

@@ -1,6 +1,6 @@
 #include "app/Startup.h"
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 
 namespace app {
@@ -10,7 +10,7 @@ constexpr char kTitle[] = "Velmora";
 constexpr uint32_t kRussianLocale = 0x0419;
 }  // namespace
 
-int RunVelmora(Services& services, const StartupHooks& hooks) {
+int RunVelmora(shell::Services& services, const StartupHooks& hooks) {
   // A second copy leaves at once, silently; the first one is not disturbed.
   if (services.system.OpenNamedMutex(kTitle)) return 0;
   services.system.CreateNamedMutex(kTitle);
@@ -24,7 +24,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
                                    : app.CreateForm<TForm1>(services);
   TForm10* updater = app.CreateForm<TForm10>(services, hooks.updater);
   app.CreateForm<TForm8>(services);
-  if (hooks.dnsbench) app.CreateForm<dnsbench::TFormDnsBench>(*main, *hooks.dnsbench);
+  if (hooks.dnsbench) app.CreateForm<dnsbench::TFormDnsBench>(main->Adapter(), main->DnsTest(), *hooks.dnsbench);
 
   main->CleanTranslationsLikeGlobload();
   main->LoadLanguage();
@@ -37,7 +37,7 @@ int RunVelmora(Services& services, const StartupHooks& hooks) {
     app.Run();
     if (app.GetWorkers().Running() > 0 && hooks.end_process_now) hooks.end_process_now();
   } else {
-    app.ShowMessageBox(Msg(*main, "LangOnlyWindows"), Msg(*main, "LangError"),
+    app.ShowMessageBox(shell::Msg(*main, "LangOnlyWindows"), shell::Msg(*main, "LangError"),
                    ui::kMbOk | ui::kMbIconError);
   }
   return 0;

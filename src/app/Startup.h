@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "dnsbench/DnsBenchForm.h"
 #include "ui/Application.h"
 #include "update/UpdateForm.h"
@@ -18,7 +18,7 @@ struct StartupHooks {
   // Makes the UI host: initialises the screen side (and COM on this thread).
   std::function<std::shared_ptr<ui::UiHost>()> make_host;
   // Creates the main window; tests pass a window whose later steps record calls.
-  std::function<TForm1*(ui::Application&, Services&)> create_main;
+  std::function<TForm1*(ui::Application&, shell::Services&)> create_main;
   // Ends the process at once, without tidying up; called when workers are still
   // running after the main window has closed. They are not waited for, and the
   // services they hold must not be freed under them.
@@ -31,6 +31,6 @@ struct StartupHooks {
 };
 
 // Runs the program; returns the process exit code (always 0).
-int RunVelmora(Services& services, const StartupHooks& hooks);
+int RunVelmora(shell::Services& services, const StartupHooks& hooks);
 
 }  // namespace app

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/MainForm.h"
+#include "adapter/AdapterPage.h"
 #include "dnsbench/Plot.h"
+#include "dnstest/DnsTestPage.h"
 
 namespace dnsbench {
 
@@ -50,8 +51,9 @@ bool RankBefore(const AddressResult& a, const AddressResult& b) {
 
 }  // namespace
 
-TFormDnsBench::TFormDnsBench(ui::Application& app, app::TForm1& main, BenchPlatform& platform)
-    : ui::Form(app, "FormDnsBench"), main_(main), platform_(platform) {
+TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter, dnstest::DnsTestPage& dns_test,
+                             BenchPlatform& platform)
+    : ui::Form(app, "FormDnsBench"), adapter_(adapter), dns_test_(dns_test), platform_(platform) {
   SetCaption("Тест DNS-серверов запросами");
   SetClientSize(kClientWidth, kClientHeight);
   SetMinSize(560, 420);
@@ -178,7 +180,7 @@ void TFormDnsBench::FormClose() {
 
 std::vector<Target> TFormDnsBench::TargetsFromList() const {
   std::vector<Target> targets;
-  for (const ui::ListRow& row : main_.DnsTest().ListViewDNS->Rows()) {
+  for (const ui::ListRow& row : dns_test_.ListViewDNS->Rows()) {
     const std::string dns1 = row.sub_items.size() > 0 ? row.sub_items[0] : std::string();
     const std::string dns2 = row.sub_items.size() > 1 ? row.sub_items[1] : std::string();
     if (!dns1.empty()) targets.push_back({row.caption, dns1});
@@ -339,7 +341,7 @@ std::string TFormDnsBench::ResultsText() const {
 void TFormDnsBench::ButtonBenchCopyClick() { platform_.clipboard.SetText(ResultsText()); }
 
 TFormDnsBench::DnsState TFormDnsBench::ReadAdapterDns() {
-  auto& adapter = main_.Adapter();
+  auto& adapter = adapter_;
   adapter.GetTCPIPDNSAddresses();
   return {adapter.CheckBoxEnableDNS->Checked(), adapter.EditPreferredDNS->Text(), adapter.EditAlternativeDNS->Text()};
 }
@@ -347,7 +349,7 @@ TFormDnsBench::DnsState TFormDnsBench::ReadAdapterDns() {
 // Through the adapter page's own apply, exactly as its "Apply" button writes, then
 // read back from the registry as the page shows it.
 TFormDnsBench::DnsState TFormDnsBench::WriteAdapterDns(const DnsState& state) {
-  auto& adapter = main_.Adapter();
+  auto& adapter = adapter_;
   adapter.CheckBoxEnableDNS->SetChecked(state.enabled);
   adapter.CheckBoxEnableDNSClick();
   adapter.SetDnsBoxes(state.preferred, state.alternative);
@@ -366,14 +368,14 @@ void TFormDnsBench::ButtonBenchApplyClick() {
     LabelBenchStatus->SetCaption(Text("LangBenchChoose"));
     return;
   }
-  if (main_.Adapter().EditInterfaces->Text().empty()) {
+  if (adapter_.EditInterfaces->Text().empty()) {
     LabelBenchStatus->SetCaption(Text("LangBenchNoCard"));
     return;
   }
   // The server's two addresses as the list holds them, whichever of them was chosen.
   const std::string server = results_[order_[static_cast<size_t>(row)]].server;
   DnsState wanted{true, "", ""};
-  for (const ui::ListRow& r : main_.DnsTest().ListViewDNS->Rows())
+  for (const ui::ListRow& r : dns_test_.ListViewDNS->Rows())
     if (r.caption == server) {
       wanted.preferred = r.sub_items.size() > 0 ? r.sub_items[0] : "";
       wanted.alternative = r.sub_items.size() > 1 ? r.sub_items[1] : "";

@@ -18,8 +18,11 @@
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
-namespace app {
-class TForm1;
+namespace adapter {
+class AdapterPage;
+}
+namespace dnstest {
+class DnsTestPage;
 }
 
 namespace dnsbench {
@@ -34,7 +37,10 @@ struct BenchPlatform {
 
 class TFormDnsBench : public ui::Form {
  public:
-  TFormDnsBench(ui::Application& app, app::TForm1& main, BenchPlatform& platform);
+  // The benchmark reads the DNS list from the DNS test page and applies through the
+  // adapter page's own DNS apply.
+  TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter, dnstest::DnsTestPage& dns_test,
+                BenchPlatform& platform);
 
   void FormShow() override;
   void FormClose() override;
@@ -79,7 +85,8 @@ class TFormDnsBench : public ui::Form {
   std::string Describe(const DnsState& state) const;
   void Paint(ui::Canvas& canvas, ui::Point size);
 
-  app::TForm1& main_;
+  adapter::AdapterPage& adapter_;
+  dnstest::DnsTestPage& dns_test_;
   BenchPlatform& platform_;
   std::shared_ptr<std::atomic<bool>> cancel_;
   bool running_ = false;

@@ -7,7 +7,7 @@
 
 namespace dnstest {
 
-DnsCheckGroup::DnsCheckGroup(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter)
+DnsCheckGroup::DnsCheckGroup(shell::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter)
     : Page(shell), page_(page), adapter_(adapter) {
   GroupBoxDNScheck = Create<ui::GroupBox>(&page, "GroupBoxDNScheck");
   GroupBoxDNScheck->SetCaption("Проверка DNS");

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 
 namespace adapter {
 class AdapterPage;
@@ -22,11 +22,11 @@ namespace dnstest {
 
 // The public address from the echo service, or the machine's own when that fails.
 // Touches no component, so workers may call it.
-std::string GetMyRealIP(app::Services& services);
+std::string GetMyRealIP(shell::Services& services);
 
-class DnsCheckGroup : public app::Page {
+class DnsCheckGroup : public shell::Page {
  public:
-  DnsCheckGroup(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter);
+  DnsCheckGroup(shell::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter);
 
   void LoadDNS(const std::string& path);
   void ComboBoxDNSChange();

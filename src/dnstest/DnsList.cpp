@@ -93,7 +93,7 @@ constexpr uint32_t kRepaintInterval = 25;
 
 }  // namespace
 
-DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter,
+DnsTestPage::DnsTestPage(shell::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter,
                          DnsCheckGroup& check)
     : Page(shell), adapter_(adapter), check_(check) {
   TabControl1 = Create<ui::Panel>(&page, "TabControl1");
@@ -154,13 +154,13 @@ DnsTestPage::DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::Adapter
 
 namespace {
 SharedDnsListReading* g_shared_reading = nullptr;
-std::vector<DnsEntry> ReadDnsListFile(app::Services& services, const std::string& path);
+std::vector<DnsEntry> ReadDnsListFile(shell::Services& services, const std::string& path);
 }  // namespace
 
 SharedDnsListReading::SharedDnsListReading() : outer_(g_shared_reading) { g_shared_reading = this; }
 SharedDnsListReading::~SharedDnsListReading() { g_shared_reading = outer_; }
 
-std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path) {
+std::vector<DnsEntry> ReadDnsList(shell::Services& services, const std::string& path) {
   SharedDnsListReading* shared = g_shared_reading;
   if (!shared) return ReadDnsListFile(services, path);
   if (!shared->entries_ || shared->path_ != path) {
@@ -173,7 +173,7 @@ std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& pa
 
 namespace {
 
-std::vector<DnsEntry> ReadDnsListFile(app::Services& services, const std::string& path) {
+std::vector<DnsEntry> ReadDnsListFile(shell::Services& services, const std::string& path) {
   auto text = common::LoadTextFile(services.files, path, services.system.AnsiCodePage());
   if (!text) {
     if (services.files.FileExists(path)) throw std::runtime_error("Cannot read file \"" + path + "\"");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 
 namespace dnstest {
 
@@ -18,7 +18,7 @@ struct DnsEntry {
 
 // The list file's entries as both views read them, in file order. Throws when the
 // file cannot be read.
-std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path);
+std::vector<DnsEntry> ReadDnsList(shell::Services& services, const std::string& path);
 
 // While one lives (on the UI thread), ReadDnsList reads a file once and gives every
 // later reader of the same path the entries of that reading: the window's creation
@@ -31,7 +31,7 @@ class SharedDnsListReading {
   SharedDnsListReading& operator=(const SharedDnsListReading&) = delete;
 
  private:
-  friend std::vector<DnsEntry> ReadDnsList(app::Services& services, const std::string& path);
+  friend std::vector<DnsEntry> ReadDnsList(shell::Services& services, const std::string& path);
   std::string path_;
   std::optional<std::vector<DnsEntry>> entries_;
   SharedDnsListReading* outer_;

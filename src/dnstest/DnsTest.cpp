@@ -2,7 +2,7 @@
 // by echo requests or, with the system proxy switched on, by HTTP requests through it.
 // The run stays on the UI thread and lets messages run between its steps, so the same
 // button stops it.
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "dnstest/DnsTestPage.h"
 #include "dnstest/ErrorLine.h"
 

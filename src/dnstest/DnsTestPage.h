@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 
 namespace adapter {
 class AdapterPage;
@@ -23,9 +23,9 @@ namespace dnstest {
 
 class DnsCheckGroup;
 
-class DnsTestPage : public app::Page {
+class DnsTestPage : public shell::Page {
  public:
-  DnsTestPage(app::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter, DnsCheckGroup& check);
+  DnsTestPage(shell::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter, DnsCheckGroup& check);
 
   void LoadDNSTest(const std::string& path);
   // Rebuilds the table from the file. Asked for while the table loads, it runs once

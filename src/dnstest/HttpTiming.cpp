@@ -1,6 +1,6 @@
 // HTTP requests of the DNS check: timing a server by fetching a page from its address
 // through the system proxy, and the public address from the echo service.
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "adapter/AdapterPage.h"
 #include "dnstest/DnsCheckGroup.h"
 #include "dnstest/DnsTestPage.h"
@@ -54,7 +54,7 @@ void DnsTestPage::PingThroughProxyMethod2(const std::string& address, int attemp
   PingThroughProxy(PingResultDNS2, true, address, attempts);
 }
 
-std::string GetMyRealIP(app::Services& services) {
+std::string GetMyRealIP(shell::Services& services) {
   platform::HttpSettings settings;
   settings.tls_versions = platform::kTls12;
   settings.verify_certificates = false;
@@ -78,7 +78,7 @@ std::string GetMyRealIP(app::Services& services) {
 void DnsCheckGroup::LabelGetIPClick() {
   // The worker holds the services and the way to the window, never the window: the
   // box is only touched by the hand-overs, which are dropped once the window is gone.
-  app::Services& services = services_;
+  shell::Services& services = services_;
   ui::Edit* box = EditNetIP;
   App().GetWorkers().Start("RealIPThread", [&services, box](const ui::WorkerLink& ui_thread) {
     ui_thread.Synchronize([box] { box->SetText("127.0.0.1"); });

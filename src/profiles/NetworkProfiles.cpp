@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "profiles/ProfilesPage.h"
 
 namespace profiles {
@@ -60,7 +60,7 @@ class Raised {
 
 }  // namespace
 
-ProfilesPage::ProfilesPage(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+ProfilesPage::ProfilesPage(shell::Shell& shell, ui::TabSheet& page) : Page(shell) {
   TabNetworkProfilesButtons = Create<ui::Panel>(&page, "TabNetworkProfilesButtons");
   TabNetworkProfilesButtons->SetAlign(ui::Align::Right);
   TabNetworkProfilesButtons->SetBounds({0, 0, 130, 0});

@@ -11,13 +11,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 
 namespace profiles {
 
-class ProfilesPage : public app::Page {
+class ProfilesPage : public shell::Page {
  public:
-  ProfilesPage(app::Shell& shell, ui::TabSheet& page);
+  ProfilesPage(shell::Shell& shell, ui::TabSheet& page);
 
   // The page's show event: reloads the profile list and the two name boxes.
   void TabNetworkProfilesShow();

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 #include "platform/Http.h"
 
 namespace adapter {
@@ -29,9 +29,9 @@ namespace proxy {
 // component, so workers may call it.
 std::optional<platform::HttpProxy> SystemProxyFor(platform::Registry& registry, std::string_view scheme);
 
-class ProxyBand : public app::Page {
+class ProxyBand : public shell::Page {
  public:
-  ProxyBand(app::Shell& shell, ui::TabSheet& page);
+  ProxyBand(shell::Shell& shell, ui::TabSheet& page);
   void Connect(adapter::AdapterPage& adapter) { adapter_ = &adapter; }
 
   std::string detectIEProxyServer();

@@ -9,11 +9,11 @@
 #include "adapter/AdapterPage.h"
 #include "proxy/ProxyBand.h"
 #include "proxy/ProxyText.h"
-#include "app/RegistryWrite.h"
+#include "shell/RegistryWrite.h"
 
 namespace proxy {
 
-using app::RequireWritten;
+using shell::RequireWritten;
 
 namespace {
 
@@ -63,7 +63,7 @@ std::optional<uint32_t> ReadProxyEnable(platform::RegistryKey& key) {
 
 }  // namespace
 
-ProxyBand::ProxyBand(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+ProxyBand::ProxyBand(shell::Shell& shell, ui::TabSheet& page) : Page(shell) {
   TabControlNetwork = Create<ui::Panel>(&page, "TabControlNetwork");
   // The band lines up with the groups above it, just clear of the page's bottom edge.
   TabControlNetwork->SetBounds({8, 325, 560, 150});

@@ -158,7 +158,7 @@ std::string CommandLine(const Step& step) {
 
 StepNote Failure(std::string what, std::string why) { return {true, std::move(what), std::move(why)}; }
 
-void RunCommand(app::Services& services, const Step& step, StepsReport& report) {
+void RunCommand(shell::Services& services, const Step& step, StepsReport& report) {
   std::string what = CommandLine(step);
   platform::ToolLocation tool = platform::LocateTool(services.system, step.program);
   if (!tool.Found()) {
@@ -179,7 +179,7 @@ void RunCommand(app::Services& services, const Step& step, StepsReport& report) 
     report.notes.push_back(Failure(what, "exit code " + std::to_string(*outcome.exit_code)));
 }
 
-void RunRegistryBlock(app::Services& services, const Step& step, StepsReport& report) {
+void RunRegistryBlock(shell::Services& services, const Step& step, StepsReport& report) {
   uint32_t access = step.root == platform::RegRoot::LocalMachine ? kMachineKeyAccess : kUserKeyAccess;
   std::string key_name = KeyDisplayName(step.root, step.key);
   platform::KeyOpening opening =
@@ -232,14 +232,14 @@ namespace {
 std::string NetStartWhat(std::string_view name) { return "net start \"" + std::string(name) + "\""; }
 }  // namespace
 
-bool NetStartService(app::Services& services, std::string_view name) {
+bool NetStartService(shell::Services& services, std::string_view name) {
   platform::ToolLocation net = platform::LocateTool(services.system, "net");
   bool accepted = net.Found() && services.processes.ShellOpen(net.path, "start \"" + std::string(name) + "\"") > 32;
   if (accepted) services.clock.Sleep(kServiceStartPauseMs);
   return accepted;
 }
 
-StepsReport StartNetworkServices(app::Services& services) {
+StepsReport StartNetworkServices(shell::Services& services) {
   StepsReport report;
   for (std::string_view name : NetworkServiceNames) {
     if (NetStartService(services, name))
@@ -250,7 +250,7 @@ StepsReport StartNetworkServices(app::Services& services) {
   return report;
 }
 
-StepsReport RunSteps(app::Services& services, const std::vector<Step>& steps) {
+StepsReport RunSteps(shell::Services& services, const std::vector<Step>& steps) {
   StepsReport report;
   for (const Step& step : steps) {
     switch (step.kind) {

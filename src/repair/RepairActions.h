@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "platform/Registry.h"
 
 namespace repair {
@@ -94,17 +94,17 @@ struct StepsReport {
 // Starts one service through the shell's open verb on the system's "net" with
 // start "<name>"; after an accepted request pauses 2000 ms. True when the shell
 // accepted it.
-bool NetStartService(app::Services& services, std::string_view name);
+bool NetStartService(shell::Services& services, std::string_view name);
 // NetStartService for each of NetworkServiceNames in order: a failed step for each
 // request the shell refused, an unchecked one for each it accepted (the started
 // "net" is not waited for).
-StepsReport StartNetworkServices(app::Services& services);
+StepsReport StartNetworkServices(shell::Services& services);
 
 // Carries out the steps in order. Reported: each failed step, naming it and why (a
 // tool that could not start, a waited command's non-zero exit code or one that
 // outlasted kCommandTimeoutMs, a key that could not be opened or a value that could
 // not be written), and each command started without waiting. A failed step does not
 // stop the others. Errors of the services themselves pass through.
-StepsReport RunSteps(app::Services& services, const std::vector<Step>& steps);
+StepsReport RunSteps(shell::Services& services, const std::vector<Step>& steps);
 
 }  // namespace repair

@@ -60,7 +60,7 @@ const std::vector<std::string>& SmbCommandTable(bool switch_on) {
 // page, which it touches only inside hand-overs (dropped once the windows are gone).
 class UsefulCommandsPage::WorkerSide {
  public:
-  WorkerSide(UsefulCommandsPage* page, app::Services& services, const ui::WorkerLink& ui_thread,
+  WorkerSide(UsefulCommandsPage* page, shell::Services& services, const ui::WorkerLink& ui_thread,
              std::function<void(const std::string&)> log)
       : page_(page), services_(services), ui_thread_(ui_thread), log_(std::move(log)) {}
 
@@ -93,12 +93,12 @@ class UsefulCommandsPage::WorkerSide {
 
  private:
   UsefulCommandsPage* page_;
-  app::Services& services_;
+  shell::Services& services_;
   ui::WorkerLink ui_thread_;
   std::function<void(const std::string&)> log_;
 };
 
-UsefulCommandsPage::UsefulCommandsPage(app::Shell& shell, ui::TabSheet& page) : Page(shell) {
+UsefulCommandsPage::UsefulCommandsPage(shell::Shell& shell, ui::TabSheet& page) : Page(shell) {
   TabComButtons = Create<ui::Panel>(&page, "TabComButtons");
   TabComButtons->SetAlign(ui::Align::Right);
   TabComButtons->SetBounds({0, 0, 152, 0});

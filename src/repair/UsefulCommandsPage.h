@@ -16,16 +16,16 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 
 namespace repair {
 
 // The three PowerShell entries of one SMB direction: "key|command".
 const std::vector<std::string>& SmbCommandTable(bool switch_on);
 
-class UsefulCommandsPage : public app::Page {
+class UsefulCommandsPage : public shell::Page {
  public:
-  UsefulCommandsPage(app::Shell& shell, ui::TabSheet& page);
+  UsefulCommandsPage(shell::Shell& shell, ui::TabSheet& page);
 
   // Starts a repair run of the ticked actions; nothing ticked does nothing.
   void ButtonApplayClick();

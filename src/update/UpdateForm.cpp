@@ -4,8 +4,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/Catalogue.h"
-#include "app/Page.h"
+#include "shell/Catalogue.h"
+#include "shell/Page.h"
 #include "build_settings.h"
 #include "common/FileInfoUtils.h"
 #include "common/IniFile.h"
@@ -124,7 +124,7 @@ UpdaterConfig BuildUpdaterConfig() {
   return {{VELMORA_UPDATE_PRIMARY_URL, VELMORA_UPDATE_FALLBACK_URL}, VELMORA_UPDATE_PUBLIC_KEY};
 }
 
-TForm10::TForm10(ui::Application& app, app::Services& services, UpdaterPlatform* platform)
+TForm10::TForm10(ui::Application& app, shell::Services& services, UpdaterPlatform* platform)
     : ui::Form(app, "Form10"), services_(services), platform_(platform ? platform : &RefusingPlatform()) {
   engine_ = std::make_unique<UpdateEngine>(services_.http, platform_->verifier, platform_->desktop,
                                            platform_->config.public_key, platform_->config.limits);
@@ -212,17 +212,17 @@ void TForm10::CreateComponents() {
   ApplyLayout();
 }
 
-std::string TForm10::Msg(const char* name) const { return app::Msg(*this, name); }
+std::string TForm10::Msg(const char* name) const { return shell::Msg(*this, name); }
 
-app::Shell* TForm10::MainShell() const { return dynamic_cast<app::Shell*>(App().MainForm()); }
+shell::Shell* TForm10::MainShell() const { return dynamic_cast<shell::Shell*>(App().MainForm()); }
 
 bool TForm10::Portable() const {
-  app::Shell* shell = MainShell();
+  shell::Shell* shell = MainShell();
   return shell && shell->Portable();
 }
 
 std::string TForm10::SettingsPath() const {
-  app::Shell* shell = MainShell();
+  shell::Shell* shell = MainShell();
   return shell ? shell->PortablePath() : std::string();
 }
 
@@ -524,7 +524,7 @@ void TForm10::InstallDownloaded(FetchResult fetched, StagedUpdate staged, bool p
       // The status line says so; the system's reason, too long for it, goes to the
       // activity log.
       LabelUpDate->SetCaption(Msg("LangNotStarted"));
-      if (app::Shell* shell = MainShell()) shell->Log(Msg("LangNotStarted") + ": " + started.error);
+      if (shell::Shell* shell = MainShell()) shell->Log(Msg("LangNotStarted") + ": " + started.error);
       ReturnToIdle(false);
       App().ProcessMessages();
       return;

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "platform/Crypto.h"
 #include "platform/Desktop.h"
 #include "ui/Application.h"
@@ -20,7 +20,7 @@
 #include "update/UpdateCheck.h"
 #include "update/UpdateEngine.h"
 
-namespace app {
+namespace shell {
 class Shell;
 }
 
@@ -53,7 +53,7 @@ class TForm10 : public ui::Form {
  public:
   // Without `platform` the window can check but never installs anything: files have
   // no temporary folder to go to and no signature is accepted.
-  TForm10(ui::Application& app, app::Services& services, UpdaterPlatform* platform = nullptr);
+  TForm10(ui::Application& app, shell::Services& services, UpdaterPlatform* platform = nullptr);
   ~TForm10() override;
 
   void FormCreate() override;
@@ -125,7 +125,7 @@ class TForm10 : public ui::Form {
  private:
   void CreateComponents();
   std::string Msg(const char* name) const;
-  app::Shell* MainShell() const;
+  shell::Shell* MainShell() const;
   bool Portable() const;
   std::string SettingsPath() const;
   std::string ProgramFolder();
@@ -144,7 +144,7 @@ class TForm10 : public ui::Form {
   // Close work again.
   void ReturnToIdle(bool clear_progress);
 
-  app::Services& services_;
+  shell::Services& services_;
   UpdaterPlatform* platform_;
   std::unique_ptr<UpdateEngine> engine_;
   std::string selected_language_;

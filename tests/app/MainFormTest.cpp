@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
 #include "fakes/FakePlatform.h"
@@ -151,15 +151,15 @@ TEST_F(MainFormFixture, GeneralMenuItemsCaptionsAndShortcut) {
 
 TEST_F(MainFormFixture, CatalogueHoldsItsEntriesInOrderAndIsReadAtTheMomentOfUse) {
   std::vector<ui::MenuItem*> items = form->PopupMenuLanguage->Items();
-  ASSERT_EQ(items.size(), std::size(app::kCatalogue));
+  ASSERT_EQ(items.size(), std::size(shell::kCatalogue));
   for (size_t i = 0; i < items.size(); ++i) {
-    EXPECT_EQ(items[i]->Name(), app::kCatalogue[i].name);
-    EXPECT_EQ(items[i]->Caption(), app::kCatalogue[i].text);
+    EXPECT_EQ(items[i]->Name(), shell::kCatalogue[i].name);
+    EXPECT_EQ(items[i]->Caption(), shell::kCatalogue[i].text);
   }
-  EXPECT_EQ(app::Msg(*form, "LangNetworkName"), "Название сети: ");
-  EXPECT_EQ(app::Msg(*form, "LanfErrorName"), "Название не изменено");
+  EXPECT_EQ(shell::Msg(*form, "LangNetworkName"), "Название сети: ");
+  EXPECT_EQ(shell::Msg(*form, "LanfErrorName"), "Название не изменено");
   form->Find("LangStop")->SetCaption("Stop");
-  EXPECT_EQ(app::Msg(*form, "LangStop"), "Stop");
+  EXPECT_EQ(shell::Msg(*form, "LangStop"), "Stop");
 }
 
 TEST_F(MainFormFixture, CloseSavesTheSettingsThenLetsMessagesRun) {

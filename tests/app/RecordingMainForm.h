@@ -11,7 +11,7 @@ namespace testing_support {
 
 class RecordingMainForm : public app::TForm1 {
  public:
-  RecordingMainForm(ui::Application& app, app::Services& services, std::vector<std::string>& log)
+  RecordingMainForm(ui::Application& app, shell::Services& services, std::vector<std::string>& log)
       : app::TForm1(app, services), log_(log) {}
 
   void CleanTranslationsLikeGlobload() override { log_.push_back("CleanTranslationsLikeGlobload"); }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 #include "app/RecordingMainForm.h"
 #include "app/Startup.h"
@@ -35,7 +35,7 @@ struct StartupFixture : ::testing::Test, fakes::FakePlatform {
       if (configure_host) configure_host(*made);
       return std::shared_ptr<ui::UiHost>(made);
     };
-    hooks.create_main = [this](ui::Application& app, app::Services& s) -> app::TForm1* {
+    hooks.create_main = [this](ui::Application& app, shell::Services& s) -> app::TForm1* {
       return app.CreateForm<RecordingMainForm>(s, log);
     };
     return app::RunVelmora(services, hooks);
@@ -153,7 +153,7 @@ TEST_F(StartupFixture, RefusalBoxShowsTheCatalogueAsTranslated) {
     host = made;
     return std::shared_ptr<ui::UiHost>(made);
   };
-  hooks.create_main = [this](ui::Application& app, app::Services& s) -> app::TForm1* {
+  hooks.create_main = [this](ui::Application& app, shell::Services& s) -> app::TForm1* {
     return app.CreateForm<TranslatingMainForm>(s, log);
   };
   app::RunVelmora(services, hooks);

@@ -150,7 +150,7 @@ int Bench(const std::wstring& folder, const std::map<std::string, double>& laten
   win32_test::RealPlatform real;
   TempAppData system;
   system.folder = platform::win32::Narrow(folder);
-  app::Services services{real.registry, system, real.versions, real.files, real.processes,
+  shell::Services services{real.registry, system, real.versions, real.files, real.processes,
                          real.clock, real.wmi, real.echo, real.http};
   ui::win32::Win32Host host;
   ui::Application application(host);
@@ -186,7 +186,7 @@ int Bench(const std::wstring& folder, const std::map<std::string, double>& laten
   platform::win32::Win32Clipboard clipboard;
   dnsbench::BenchPlatform bench{transport, real.clock, clipboard, options};
   auto* main = application.CreateForm<app::TForm1>(services);
-  auto* form = application.CreateForm<dnsbench::TFormDnsBench>(*main, bench);
+  auto* form = application.CreateForm<dnsbench::TFormDnsBench>(main->Adapter(), main->DnsTest(), bench);
   host.PeerOf(*form)->Show();
   win32_test::Pump();
   HWND window = host.WindowOf(*form);

@@ -76,7 +76,7 @@ struct Platform {
   platform::win32::Win32Wmi wmi;
   platform::win32::Win32Echo real_echo{wmi};
   CountingEcho echo{real_echo};
-  app::Services services{fake.registry, fake.system, fake.versions, fake.files, fake.processes,
+  shell::Services services{fake.registry, fake.system, fake.versions, fake.files, fake.processes,
                          clock, wmi, echo, fake.http};
 };
 

@@ -70,7 +70,7 @@ struct BenchForm : app::TForm1 {
 struct Platform {
   fakes::FakePlatform fake;
   platform::win32::Win32Clock clock;
-  app::Services services{fake.registry, fake.system, fake.versions, fake.files, fake.processes,
+  shell::Services services{fake.registry, fake.system, fake.versions, fake.files, fake.processes,
                          clock, fake.wmi, fake.echo, fake.http};
 };
 

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   platform::win32::Win32Wmi wmi;
   platform::win32::Win32Echo echo{wmi};
   platform::win32::Win32Http http;
-  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
+  shell::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
   ui::win32::Win32Host host;
   ui::Application application(host);
   application.SetTitle("Velmora");

@@ -45,7 +45,7 @@ struct BenchForm : ::testing::Test, fakes::FakePlatform {
     options.seed = 7;
     options.timeout_ms = 500;
     bench = std::make_unique<BenchPlatform>(BenchPlatform{net, micro, clipboard, options});
-    form = application->CreateForm<TFormDnsBench>(*main, *bench);
+    form = application->CreateForm<TFormDnsBench>(main->Adapter(), main->DnsTest(), *bench);
     // The DNS test page's list, as loaded from the list file.
     auto& list = *main->DnsTest().ListViewDNS;
     list.AddRow({"Fast", {"127.0.0.2", "127.0.0.3", "0", "0"}});

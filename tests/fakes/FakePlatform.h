@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeHttp.h"
 #include "fakes/FakeRegistry.h"
@@ -27,7 +27,7 @@ struct FakePlatform {
   // Echo requests go through the fake WMI: tests answer Win32_PingStatus queries.
   platform::WmiEcho echo{wmi};
   FakeHttp http;
-  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
+  shell::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 };
 
 }  // namespace fakes

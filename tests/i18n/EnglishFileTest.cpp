@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 #include "dnsbench/DnsBenchForm.h"
 #include "dnsbench/FakeDnsNet.h"
@@ -41,7 +41,7 @@ TEST(EnglishFile, TranslatesEveryTextOfEveryWindow) {
   dnsbench_test::FakeDnsNet net{clock};
   dnsbench_test::FakeClipboard clipboard;
   dnsbench::BenchPlatform bench{net, clock, clipboard, {}};
-  app.CreateForm<dnsbench::TFormDnsBench>(*main, bench);
+  app.CreateForm<dnsbench::TFormDnsBench>(main->Adapter(), main->DnsTest(), bench);
   const std::string log = "C:\\Program Files\\Velmora.log";
   platform.files.SetFile(main->PortablePath(), "[Language]\r\nLanguage=English\r\n");
   platform.files.SetFile("C:\\Program Files\\Velmora\\Language\\English.ini", english);
@@ -56,7 +56,7 @@ TEST(EnglishFile, TranslatesEveryTextOfEveryWindow) {
   EXPECT_EQ(missing->utf8, "") << "texts without an English entry:\n" << missing->utf8;
   EXPECT_EQ(main->DnsTest().ButtonTestDNS->Caption(), "Test DNS");
   // Texts that others follow directly keep a (no-break) space at their end.
-  EXPECT_EQ(app::Msg(*main, "LangElements"), "Items:\u00A0");
+  EXPECT_EQ(shell::Msg(*main, "LangElements"), "Items:\u00A0");
 }
 
 }  // namespace

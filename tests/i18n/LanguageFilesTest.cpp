@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 #include "app/Startup.h"
 #include "app/RecordingMainForm.h"
@@ -243,7 +243,7 @@ TEST_F(LanguageFixture, AClickSavesTheChoiceAtOnceAndRetranslatesEveryWindow) {
   EXPECT_EQ(form->SelectedLanguage(), "English");
   EXPECT_EQ(Captions(), (std::vector<std::string>{"English\t\tEnglish [x]", "Other\t\tOther"}));
   EXPECT_EQ(form->ButtonDNS->Caption(), "DNS test");
-  EXPECT_EQ(app::Msg(*form, "LangError"), "Error!");
+  EXPECT_EQ(shell::Msg(*form, "LangError"), "Error!");
   EXPECT_EQ(update->Caption(), "Update Velmora");
   EXPECT_EQ(update->Find("ButtonCheck")->Caption(), "Check");
   EXPECT_EQ(about->Caption(), "About");

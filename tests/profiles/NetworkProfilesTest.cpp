@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 #include "app/MainForm.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/HeadlessHost.h"
@@ -455,7 +455,7 @@ TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseco
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ms_per_key);
     SlowRegistry slow(registry, clock, c.ms_per_key);
-    app::Services slow_services{slow, system, versions, files, processes, clock, wmi, echo, http};
+    shell::Services slow_services{slow, system, versions, files, processes, clock, wmi, echo, http};
     application = std::make_unique<ui::Application>(host);
     form = application->CreateForm<app::TForm1>(slow_services);
     int before = host.process_messages_calls;
@@ -471,7 +471,7 @@ TEST_F(Profiles, TheWindowRepaintsAfterTheFirstRowAndThenAtLeastEvery25Milliseco
   }
   // The walk of a delete: one repaint per removed row at 30 ms a key.
   SlowRegistry slow(registry, clock, 30);
-  app::Services slow_services{slow, system, versions, files, processes, clock, wmi, echo, http};
+  shell::Services slow_services{slow, system, versions, files, processes, clock, wmi, echo, http};
   application = std::make_unique<ui::Application>(host);
   form = application->CreateForm<app::TForm1>(slow_services);
   form->Profiles().LoadNet();

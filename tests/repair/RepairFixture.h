@@ -158,7 +158,7 @@ struct RepairFixture : ::testing::Test, fakes::FakePlatform {
   TracingProcesses traced_processes{processes, trace, traced_system.system_folder};
   TracingClock traced_clock{clock, trace};
   TracingRegistry traced_registry{registry, trace};
-  app::Services traced{traced_registry, traced_system, versions, files, traced_processes, traced_clock, wmi, echo, http};
+  shell::Services traced{traced_registry, traced_system, versions, files, traced_processes, traced_clock, wmi, echo, http};
   fakes::HeadlessHost host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;

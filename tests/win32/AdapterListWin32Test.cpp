@@ -16,7 +16,7 @@ namespace {
 TEST(AdapterListWin32, ReportHasFourLinesPerListedAdapter) {
   win32_test::RealPlatform real;
   platform::win32::Win32System& system = real.system;
-  app::Services& services = real.services;
+  shell::Services& services = real.services;
 
   auto adapters = system.AdapterList();
   ASSERT_TRUE(adapters.has_value()) << "the adapter list can be read";

@@ -66,7 +66,7 @@ struct DnsBenchWin32 : ::testing::Test {
     application = std::make_unique<ui::Application>(*host);
     application->SetTitle("Velmora");
     main = application->CreateForm<app::TForm1>(real.services);
-    form = application->CreateForm<dnsbench::TFormDnsBench>(*main, *bench);
+    form = application->CreateForm<dnsbench::TFormDnsBench>(main->Adapter(), main->DnsTest(), *bench);
     window = host->WindowOf(*form);
     auto& list = *main->DnsTest().ListViewDNS;
     list.Clear();

@@ -162,7 +162,7 @@ struct LanguageWin32 : ::testing::Test {
   std::wstring folder;
   std::unique_ptr<ProgramInFolder> system;
   win32_test::RealPlatform real;
-  std::unique_ptr<app::Services> services;
+  std::unique_ptr<shell::Services> services;
   std::unique_ptr<ui::win32::Win32Host> host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;
@@ -183,7 +183,7 @@ struct LanguageWin32 : ::testing::Test {
                "Form1.ButtonDNS.Caption=Zz DNS\r\nForm1.ListViewDNS.Columns[0].Caption=Zz server\r\n");
 
     system = std::make_unique<ProgramInFolder>(Narrow(folder));
-    services = std::make_unique<app::Services>(app::Services{real.registry, *system, real.versions, real.files,
+    services = std::make_unique<shell::Services>(shell::Services{real.registry, *system, real.versions, real.files,
                                                              real.processes, real.clock, real.wmi, real.echo,
                                                              real.http});
     host = std::make_unique<ui::win32::Win32Host>();

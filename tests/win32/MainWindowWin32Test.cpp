@@ -19,7 +19,7 @@ using win32_test::FindControl;
 
 struct MainWindowWin32 : ::testing::Test {
   win32_test::RealPlatform real;
-  app::Services& services = real.services;
+  shell::Services& services = real.services;
   std::unique_ptr<ui::win32::Win32Host> host;
   std::unique_ptr<ui::Application> application;
   app::TForm1* form = nullptr;

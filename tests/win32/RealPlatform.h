@@ -2,7 +2,7 @@
 // has no version resource of its own, so its maker name stays empty.
 #pragma once
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "fakes/FakeSystem.h"
 #include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -24,7 +24,7 @@ struct RealPlatform {
   platform::win32::Win32Wmi wmi;
   platform::win32::Win32Echo echo{wmi};
   platform::win32::Win32Http http;
-  app::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
+  shell::Services services{registry, system, versions, files, processes, clock, wmi, echo, http};
 };
 
 }  // namespace win32_test

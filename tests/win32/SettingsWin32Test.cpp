@@ -22,7 +22,7 @@ TEST(SettingsWin32, SavedStatesComeBackInTheUsersApplicationDataFolder) {
   win32_test::RealPlatform real;
   platform::win32::Win32System& system = real.system;
   platform::win32::Win32FileSystem& files = real.files;
-  app::Services& services = real.services;
+  shell::Services& services = real.services;
 
   std::string path;
   {

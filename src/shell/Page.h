@@ -11,13 +11,13 @@
 #include <string_view>
 #include <utility>
 
-#include "app/Services.h"
+#include "shell/Services.h"
 #include "platform/Http.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
-namespace app {
+namespace shell {
 
 // The main window's services that every page shares.
 class Shell {
@@ -77,4 +77,4 @@ class Page {
   Services& services_;
 };
 
-}  // namespace app
+}  // namespace shell

@@ -1,12 +1,12 @@
-#include "app/Catalogue.h"
+#include "shell/Catalogue.h"
 
 #include <stdexcept>
 
-#include "app/Page.h"
+#include "shell/Page.h"
 #include "ui/Controls.h"
 #include "ui/Form.h"
 
-namespace app {
+namespace shell {
 
 const CatalogueEntry kCatalogue[29] = {
     {"LangError", "Ошибка!"},
@@ -52,6 +52,6 @@ std::string Msg(const ui::Form& form, const char* name) {
   return item->Caption();
 }
 
-std::string Page::Msg(const char* name) const { return app::Msg(form_, name); }
+std::string Page::Msg(const char* name) const { return shell::Msg(form_, name); }
 
-}  // namespace app
+}  // namespace shell

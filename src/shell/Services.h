@@ -12,7 +12,7 @@
 #include "platform/VersionResources.h"
 #include "platform/Wmi.h"
 
-namespace app {
+namespace shell {
 
 struct Services {
   platform::Registry& registry;
@@ -26,4 +26,4 @@ struct Services {
   platform::Http& http;
 };
 
-}  // namespace app
+}  // namespace shell

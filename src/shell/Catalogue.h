@@ -10,7 +10,7 @@ class Form;
 class PopupMenu;
 }
 
-namespace app {
+namespace shell {
 
 struct CatalogueEntry {
   const char* name;
@@ -26,4 +26,4 @@ void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu);
 // The current caption of a catalogue entry.
 std::string Msg(const ui::Form& form, const char* name);
 
-}  // namespace app
+}  // namespace shell

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-namespace app {
+namespace shell {
 
 inline void RequireWritten(bool written, const std::string& value_name) {
   if (!written) throw std::runtime_error("Failed to set data for '" + value_name + "'");
 }
 
-}  // namespace app
+}  // namespace shell
