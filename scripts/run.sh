@@ -30,6 +30,20 @@ if [ ! -f "$WINEPREFIX/.velmora-seeded" ]; then
 fi
 exe=$root/build/win64/Velmora.exe
 
+# The demo machine has the program's default DNS list, as after "Вернуть список", so
+# the DNS drop-down and the DNS test table show servers (nothing is sent to them
+# unless the user asks). The list is taken from the program's source, in its folder
+# below the per-user application data.
+appdata=$(wine cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null | tr -d '\r' || true)
+company=$(sed -n 's/^VELMORA_COMPANY_NAME:[A-Z]*=//p' build/win64/CMakeCache.txt)
+if [ -n "$appdata" ] && [ -n "$company" ]; then
+  config=$(wine winepath -u "$appdata" 2>/dev/null </dev/null)/$company/Velmora/Config
+  if [ ! -f "$config/dns.ini" ]; then
+    mkdir -p "$config"
+    sed -n '/kDefaultList\[\] = {/,/^};/s/^ *"\(.*\)",$/\1/p' src/dnstest/DnsList.cpp | sed 's/$/\r/' >"$config/dns.ini"
+  fi
+fi
+
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
