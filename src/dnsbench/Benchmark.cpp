@@ -104,6 +104,8 @@ std::string Benchmark::RandomLabel(size_t length) {
   return out;
 }
 
+const char* ProtocolName(Protocol protocol) { return protocol == Protocol::kTcp ? "TCP" : "UDP"; }
+
 std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
                                           const std::function<void(int, int)>& progress,
                                           const std::atomic<bool>& cancel) {
@@ -118,6 +120,7 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
   for (size_t i = 0; i < targets.size(); ++i) {
     results[i].server = targets[i].server;
     results[i].address = targets[i].address;
+    results[i].protocol = targets[i].protocol;
     if (targets[i].address.empty()) {
       measured[i] = false;
       results[i].failure = "no address";
@@ -196,7 +199,10 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
       std::string error;
       uint16_t id = static_cast<uint16_t>(Next());
       auto query = EncodeQuery(id, job.name, kTypeA, &error);
-      int socket = query ? transport_.Open(targets[job.target].address, options_.port, error) : -1;
+      const Target& to = targets[job.target];
+      int socket = !query                             ? -1
+                   : to.protocol == Protocol::kTcp ? transport_.OpenStream(to.address, options_.port, error)
+                                                   : transport_.Open(to.address, options_.port, error);
       if (socket >= 0 && !transport_.Send(socket, *query, error)) {
         transport_.Close(socket);
         socket = -1;

@@ -30,9 +30,16 @@ struct Options {
   uint32_t seed = 0;
 };
 
+// How a query travels: a datagram, or a message on a TCP connection of its own (what
+// a client falls back to for a long answer, and what some networks leave as the only
+// way out).
+enum class Protocol { kUdp, kTcp };
+const char* ProtocolName(Protocol protocol);
+
 struct Target {
   std::string server;
   std::string address;
+  Protocol protocol = Protocol::kUdp;
 };
 
 enum class QueryKind { kWarmup, kCached, kUncached, kMissing };
@@ -43,6 +50,7 @@ enum class Failure { kNone, kNoAddress, kNoIpv6, kCannotSend, kServerError, kRej
 struct AddressResult {
   std::string server;
   std::string address;
+  Protocol protocol = Protocol::kUdp;
   int sent = 0;       // counted queries (warm-up excluded)
   int answered = 0;   // counted queries with a usable answer (no error, or no such name)
   int lost = 0;       // counted queries that timed out

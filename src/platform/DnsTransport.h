@@ -1,5 +1,6 @@
-// UDP datagrams for timing DNS servers: one socket per query, so that every query has
-// a source port of its own and an answer is matched to the socket it came back on.
+// Sockets for timing DNS servers: one socket (or TCP connection) per query, so that
+// every query has a source port of its own and an answer is matched to the socket it
+// came back on.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,16 @@ class DnsTransport {
   // A socket on a fresh source port aimed at a numeric IPv4 or IPv6 address. A handle
   // of 0 or more, or -1 with the reason in `error`.
   virtual int Open(const std::string& address, uint16_t port, std::string& error) = 0;
+  // A TCP connection to a numeric address, made in the background: Send frames each
+  // message with its length (and holds it until the connection stands), Receive gives
+  // each whole answer as a datagram of this handle. -1 with the reason in `error` when
+  // the connection cannot even be started.
+  virtual int OpenStream(const std::string& address, uint16_t port, std::string& error) {
+    (void)address;
+    (void)port;
+    error = "TCP is not available";
+    return -1;
+  }
   virtual bool Send(int socket, const std::vector<uint8_t>& data, std::string& error) = 0;
   // Waits at most `timeout_us` for a datagram on any open socket.
   virtual std::optional<DnsDatagram> Receive(uint64_t timeout_us) = 0;

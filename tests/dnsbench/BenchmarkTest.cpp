@@ -247,3 +247,35 @@ TEST(DnsBenchmark, TimesAreNeverShownAsZero) {
   EXPECT_DOUBLE_EQ(Median({}), -1);
   EXPECT_DOUBLE_EQ(Spread({7}), 0);
 }
+
+// The same server over UDP and TCP: each protocol is a row of its own, timed by its own
+// queries, and a server that takes no TCP connection fails only its TCP row.
+TEST(DnsBenchmark, EachProtocolIsMeasuredOnItsOwn) {
+  Bench b;
+  b.net.responders["10.0.0.1"] = Honest(1000, 4000);
+  b.net.tcp_responders["10.0.0.1"] = Honest(3000, 9000);
+  b.net.responders["10.0.0.2"] = Honest(2000, 5000);
+  auto rs = b.Run({{"A", "10.0.0.1", Protocol::kUdp},
+                   {"A", "10.0.0.1", Protocol::kTcp},
+                   {"B", "10.0.0.2", Protocol::kUdp},
+                   {"B", "10.0.0.2", Protocol::kTcp}});
+  ASSERT_EQ(rs.size(), 4u);
+  EXPECT_EQ(rs[0].protocol, Protocol::kUdp);
+  EXPECT_EQ(rs[1].protocol, Protocol::kTcp);
+  EXPECT_DOUBLE_EQ(rs[0].cached_median, 1.0);
+  EXPECT_DOUBLE_EQ(rs[0].uncached_median, 4.0);
+  EXPECT_DOUBLE_EQ(rs[1].cached_median, 3.0);
+  EXPECT_DOUBLE_EQ(rs[1].uncached_median, 9.0);
+  EXPECT_EQ(rs[1].answered, 9);
+  EXPECT_TRUE(rs[0].fastest);
+  EXPECT_EQ(rs[2].answered, 9);
+  EXPECT_EQ(rs[3].answered, 0);
+  EXPECT_NE(rs[3].failure.find("connection refused"), std::string::npos) << rs[3].failure;
+  // Every TCP query went over a connection to the server asked, UDP ones as datagrams.
+  const auto tcp_sent = std::count(b.net.send_order.begin(), b.net.send_order.end(), "tcp:10.0.0.1");
+  EXPECT_EQ(tcp_sent, 10);  // the warm-up and nine counted queries
+  EXPECT_EQ(std::count(b.net.send_order.begin(), b.net.send_order.end(), "10.0.0.1"), 10);
+  EXPECT_EQ(b.net.OpenSockets(), 0u);
+  EXPECT_STREQ(ProtocolName(Protocol::kTcp), "TCP");
+  EXPECT_STREQ(ProtocolName(Protocol::kUdp), "UDP");
+}

@@ -76,6 +76,8 @@ class FakeDnsNet : public platform::DnsTransport {
   explicit FakeDnsNet(MicroClock& clock) : clock_(clock) {}
 
   std::map<std::string, Responder> responders;
+  // Who answers on TCP; an address without one takes no connection.
+  std::map<std::string, Responder> tcp_responders;
   bool ipv6 = true;           // a way to global IPv6 addresses
   bool ipv6_loopback = true;  // ::1 answers
   std::map<std::string, std::string> open_errors;  // address -> reason Open fails with
@@ -85,12 +87,22 @@ class FakeDnsNet : public platform::DnsTransport {
 
   bool CanReachIpv6(const std::string& address) override { return address == "::1" ? ipv6_loopback : ipv6; }
   int Open(const std::string& address, uint16_t port, std::string& error) override {
+    return OpenSocket(address, port, false, error);
+  }
+  int OpenStream(const std::string& address, uint16_t port, std::string& error) override {
+    return OpenSocket(address, port, true, error);
+  }
+  int OpenSocket(const std::string& address, uint16_t port, bool tcp, std::string& error) {
+    if (tcp && !tcp_responders.count(address)) {
+      error = "connection refused";
+      return -1;
+    }
     if (auto it = open_errors.find(address); it != open_errors.end()) {
       error = it->second;
       return -1;
     }
     int handle = next_++;
-    sockets_[handle] = {address, port};
+    sockets_[handle] = {address, port, tcp};
     max_open = std::max(max_open, static_cast<int>(sockets_.size()));
     int& per = open_per_address_[address];
     ++per;
@@ -99,15 +111,16 @@ class FakeDnsNet : public platform::DnsTransport {
   }
   bool Send(int socket, const std::vector<uint8_t>& data, std::string& error) override {
     const auto& s = sockets_.at(socket);
-    send_order.push_back(s.address);
+    send_order.push_back(s.tcp ? "tcp:" + s.address : s.address);
     auto query = dnsbench::Read(data);
     if (!query) {
       error = "bad query";
       return false;
     }
-    auto it = responders.find(s.address);
-    if (it == responders.end()) return true;  // nobody there
-    int nth = asked_[s.address]++;
+    auto& answering = s.tcp ? tcp_responders : responders;
+    auto it = answering.find(s.address);
+    if (it == answering.end()) return true;  // nobody there
+    int nth = asked_[(s.tcp ? "tcp:" : "") + s.address]++;
     for (auto& reply : it->second(*query, nth))
       pending_.push_back({clock_.us + reply.delay_us, socket,
                           {socket, reply.data, reply.from.empty() ? s.address : reply.from,
@@ -140,6 +153,7 @@ class FakeDnsNet : public platform::DnsTransport {
   struct Socket {
     std::string address;
     uint16_t port;
+    bool tcp = false;
   };
   struct Pending {
     uint64_t at;
