@@ -19,7 +19,11 @@ constexpr int kPlotHeight = 190;
 // The least time between two progress updates of a run.
 constexpr uint64_t kProgressIntervalUs = 40000;
 
-enum Column { kServer, kAddress, kCached, kCachedSpread, kUncached, kUncachedSpread, kAnswered, kHijack, kVerdict };
+// The protocol column came last so that language files made before it keep naming the
+// other columns by the same numbers.
+enum Column {
+  kServer, kAddress, kCached, kCachedSpread, kUncached, kUncachedSpread, kAnswered, kHijack, kVerdict, kProtocol
+};
 
 // Replaces each "%s" or "%d" in turn with the next argument.
 std::string Format(std::string pattern, const std::vector<std::string>& args) {
@@ -84,7 +88,8 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
                              {.caption = "Разброс", .width = 60, .min_width = 50, .centered = true},
                              {.caption = "Ответы", .width = 56, .min_width = 50, .centered = true},
                              {"Подмена", 110, 60},
-                             {.caption = "Итог", .width = 100, .min_width = 80, .auto_size = true}});
+                             {.caption = "Итог", .width = 100, .min_width = 80, .auto_size = true},
+                             {.caption = "Протокол", .width = 64, .min_width = 50, .centered = true}});
   ListViewBench->OnColumnClick = [this](int column) { ListViewBenchColumnClick(column); };
 
   struct ButtonSpec {
@@ -113,6 +118,12 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
   ButtonBenchCopy->SetEnabled(false);
   ButtonBenchApply->SetEnabled(false);
   ButtonBenchRestore->SetEnabled(false);
+  // Each address can be timed over TCP too, as rows of their own; off by default, as it
+  // doubles the run.
+  CheckBoxBenchTcp = Create<ui::CheckBox>(TabControlBenchButtons, "CheckBoxBenchTcp");
+  CheckBoxBenchTcp->SetCaption("Также по TCP");
+  CheckBoxBenchTcp->SetBounds({left + 4, 9, 104, 17});
+  left += 112;
   ProgressBarBench = Create<ui::ProgressBar>(TabControlBenchButtons, "ProgressBarBench");
   ProgressBarBench->SetBounds({left + 6, 9, kClientWidth - left - 16, 17});
 
@@ -186,6 +197,11 @@ std::vector<Target> TFormDnsBench::TargetsFromList() const {
     if (!dns1.empty()) targets.push_back({row.caption, dns1});
     if (!dns2.empty()) targets.push_back({row.caption, dns2});
     if (dns1.empty() && dns2.empty()) targets.push_back({row.caption, ""});
+  }
+  if (CheckBoxBenchTcp->Checked()) {
+    const size_t udp = targets.size();
+    for (size_t i = 0; i < udp; ++i)
+      if (!targets[i].address.empty()) targets.push_back({targets[i].server, targets[i].address, Protocol::kTcp});
   }
   return targets;
 }
@@ -282,6 +298,9 @@ void TFormDnsBench::SortBy(int column, bool toggle) {
     switch (column) {
       case kServer: return sort_descending_ ? b.server < a.server : a.server < b.server;
       case kAddress: return sort_descending_ ? b.address < a.address : a.address < b.address;
+      case kProtocol:
+        if (a.protocol == b.protocol) return RankBefore(a, b);
+        return sort_descending_ ? b.protocol < a.protocol : a.protocol < b.protocol;
       case kHijack:
       case kVerdict: {
         // Flagged rows first (the fastest mark, then failures), the rest by rank.
@@ -320,7 +339,7 @@ void TFormDnsBench::ShowResults() {
                            {r.address, FormatMs(r.cached_median), FormatMs(r.cached_spread),
                             FormatMs(r.uncached_median), FormatMs(r.uncached_spread), ShareText(r),
                             r.hijack ? Text("LangBenchYes") + " (" + r.hijack_address + ")" : std::string(),
-                            verdict}});
+                            verdict, ProtocolName(r.protocol)}});
   }
   PaintBoxBenchPlot->Invalidate();
 }

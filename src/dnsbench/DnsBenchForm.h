@@ -64,6 +64,7 @@ class TFormDnsBench : public ui::Form {
   ui::Button* ButtonBenchCopy;
   ui::Button* ButtonBenchApply;
   ui::Button* ButtonBenchRestore;
+  ui::CheckBox* CheckBoxBenchTcp;
   ui::ProgressBar* ProgressBarBench;
   ui::Label* LabelBenchStatus;
   ui::ListView* ListViewBench;

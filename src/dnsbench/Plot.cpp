@@ -19,6 +19,16 @@ PlotColours PlotColours::For(const ui::StylePalette* palette) {
   return c;
 }
 
+namespace {
+
+// A line of the chart is named by its address, and by its protocol when that is not
+// the usual UDP, so that one server's two lines can be told apart.
+std::string PlotLabel(const AddressResult& r) {
+  return r.protocol == Protocol::kUdp ? r.address : r.address + " " + ProtocolName(r.protocol);
+}
+
+}  // namespace
+
 int PlotX(double ms, double lo, double hi, int left, int right) {
   ms = std::clamp(ms, lo, hi);
   double span = std::log10(hi) - std::log10(lo);
@@ -44,7 +54,7 @@ void DrawPlot(ui::Canvas& canvas, ui::Point size, const std::vector<const Addres
 
   const int text_height = canvas.TextSize("0").y;
   int label_width = 0;
-  for (const AddressResult* r : shown) label_width = std::max(label_width, canvas.TextSize(r->address).x);
+  for (const AddressResult* r : shown) label_width = std::max(label_width, canvas.TextSize(PlotLabel(*r)).x);
   const int left = label_width + 12, right = size.x - 12;
   const int axis_y = size.y - text_height - 4;
   const int line_height = std::max(text_height + 2, 14);
@@ -76,7 +86,7 @@ void DrawPlot(ui::Canvas& canvas, ui::Point size, const std::vector<const Addres
   for (size_t i = 0; i < shown.size() && static_cast<int>(i) < lines; ++i) {
     const AddressResult& r = *shown[i];
     const int y = rows_top + static_cast<int>(i) * line_height + line_height / 2;
-    canvas.Text({4, y - text_height / 2}, r.address, r.fastest ? colours.fastest : colours.text);
+    canvas.Text({4, y - text_height / 2}, PlotLabel(r), r.fastest ? colours.fastest : colours.text);
     canvas.Line({left, y}, {right, y}, colours.grid);
     // Uncached first, so the (usually faster) cached dots sit on top.
     for (double ms : r.uncached_ms) canvas.Dot({PlotX(ms, lo, hi, left, right), y}, 3, colours.uncached);

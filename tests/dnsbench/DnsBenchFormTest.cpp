@@ -117,7 +117,7 @@ TEST_F(BenchForm, RanksFlagsAndMarksTheResults) {
   // Copy: a header line and one tab-separated line per row.
   form->ButtonBenchCopyClick();
   EXPECT_EQ(clipboard.text.substr(0, clipboard.text.find("\r\n")),
-            "Сервер\tАдрес\tКэш\tРазброс\tБез кэша\tРазброс\tОтветы\tПодмена\tИтог");
+            "Сервер\tАдрес\tКэш\tРазброс\tБез кэша\tРазброс\tОтветы\tПодмена\tИтог\tПротокол");
   EXPECT_NE(clipboard.text.find("Slow\t127.0.0.4\t40 ms\t"), std::string::npos) << clipboard.text;
 }
 
@@ -261,4 +261,41 @@ TEST(DnsBenchPlot, PutsFasterTimesLeftOnALogarithmicAxis) {
   EXPECT_EQ(PlotX(1, 0.1, 1000, 0, 400) - PlotX(0.1, 0.1, 1000, 0, 400), 100);
   EXPECT_EQ(PlotX(1000, 0.1, 1000, 0, 400), 400);
   EXPECT_NE(std::find(canvas.texts.begin(), canvas.texts.end(), "0.1 ms"), canvas.texts.end());
+}
+
+// With "also over TCP" ticked, every address is timed a second time over TCP, as a row
+// of its own that says so; a server that takes no connection fails only that row.
+TEST_F(BenchForm, AlsoOverTcpAddsARowPerAddressAndProtocol) {
+  net.tcp_responders["127.0.0.2"] = Honest(2000, 10000);
+  net.tcp_responders["127.0.0.4"] = Honest(45000, 95000);
+  form->CheckBoxBenchTcp->SetChecked(true);
+  const std::vector<Target> targets = form->TargetsFromList();
+  ASSERT_EQ(targets.size(), 14u);
+  EXPECT_EQ(targets[7].address, "127.0.0.2");
+  EXPECT_EQ(targets[7].protocol, Protocol::kTcp);
+  form->ButtonBenchStartClick();
+  WaitForWorkers();
+  ASSERT_EQ(form->ListViewBench->Rows().size(), 14u);
+  // The fastest is UDP to 127.0.0.2; its TCP row ranks right after it.
+  EXPECT_EQ(Column(0)[0], "127.0.0.2");
+  EXPECT_EQ(Column(8)[0], "UDP");
+  EXPECT_EQ(Column(0)[1], "127.0.0.2");
+  EXPECT_EQ(Column(8)[1], "TCP");
+  EXPECT_EQ(Column(1)[1], "2.0 ms");
+  size_t tcp_rows = 0, tcp_dead = 0;
+  for (const auto& row : form->ListViewBench->Rows()) {
+    if (row.sub_items[8] != "TCP") continue;
+    ++tcp_rows;
+    if (row.sub_items[0] != "127.0.0.2" && row.sub_items[0] != "127.0.0.4") {
+      ++tcp_dead;
+      EXPECT_NE(row.sub_items[7].find("connection refused"), std::string::npos) << row.sub_items[7];
+    }
+  }
+  EXPECT_EQ(tcp_rows, 7u);
+  EXPECT_EQ(tcp_dead, 5u);
+  // Sorted by protocol, the UDP rows come first, each group in its ranking.
+  form->ListViewBenchColumnClick(9);
+  EXPECT_EQ(Column(8)[6], "UDP");
+  EXPECT_EQ(Column(8)[7], "TCP");
+  EXPECT_EQ(Column(0)[7], "127.0.0.2");
 }

@@ -7,6 +7,8 @@
 
 #include "platform/win32/Win32DnsTransport.h"
 
+#include "platform/DnsStream.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -23,6 +25,12 @@ struct Win32DnsTransport::Socket {
   sockaddr_storage peer{};
   int peer_length = 0;
   bool failed = false;  // the last receive failed (port unreachable): nothing more will come
+  // A TCP connection: what waits to be sent (the framed query, until the connection
+  // stands and while the system takes it in pieces) and the answer as it comes in.
+  bool stream = false;
+  bool connected = false;
+  std::vector<uint8_t> unsent;
+  DnsStreamReader reader;
 };
 
 namespace {
@@ -178,11 +186,122 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
   return handle;
 }
 
+// A connection started without waiting for it: its event reports when it stands (or
+// failed), when the system takes more to send, when answer bytes arrive and when the
+// server closes it.
+int Win32DnsTransport::OpenStream(const std::string& address, uint16_t port, std::string& error) {
+  if (!Start()) {
+    error = "Winsock is not available";
+    return -1;
+  }
+  auto socket_ = std::make_unique<Socket>();
+  if (!Resolve(address, port, socket_->peer, socket_->peer_length)) {
+    error = "not a numeric address";
+    return -1;
+  }
+  Spare made{socket(socket_->peer.ss_family, SOCK_STREAM, IPPROTO_TCP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  if (made.s == INVALID_SOCKET || !made.event ||
+      WSAEventSelect(made.s, made.event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+    error = made.event || made.s == INVALID_SOCKET ? WsaText(WSAGetLastError()) : SystemErrorText(GetLastError());
+    Discard(made);
+    return -1;
+  }
+  BOOL no_delay = TRUE;
+  setsockopt(made.s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
+  if (connect(made.s, reinterpret_cast<const sockaddr*>(&socket_->peer), socket_->peer_length) != 0 &&
+      WSAGetLastError() != WSAEWOULDBLOCK) {
+    error = WsaText(WSAGetLastError());
+    Discard(made);
+    return -1;
+  }
+  socket_->s = made.s;
+  socket_->readable = made.event;
+  socket_->address = address;
+  socket_->port = port;
+  socket_->stream = true;
+  int handle = next_++;
+  sockets_[handle] = std::move(socket_);
+  return handle;
+}
+
+// Hands the system as much of what waits to be sent as it takes now.
+void Win32DnsTransport::Flush(Socket& socket) {
+  while (socket.connected && !socket.unsent.empty()) {
+    int sent = send(socket.s, reinterpret_cast<const char*>(socket.unsent.data()),
+                    static_cast<int>(socket.unsent.size()), 0);
+    if (sent <= 0) {
+      if (WSAGetLastError() != WSAEWOULDBLOCK) socket.failed = true;
+      return;  // the rest goes when the system reports room again
+    }
+    socket.unsent.erase(socket.unsent.begin(), socket.unsent.begin() + sent);
+  }
+}
+
+// What happened on a connection since it was last looked at; the answer once it is
+// whole. A connection that failed or that the server closed is not watched any more:
+// its query times out.
+std::optional<DnsDatagram> Win32DnsTransport::StreamEvents(int handle, Socket& socket) {
+  WSANETWORKEVENTS events{};
+  if (WSAEnumNetworkEvents(socket.s, socket.readable, &events) != 0) {
+    socket.failed = true;
+    return std::nullopt;
+  }
+  if (events.lNetworkEvents & FD_CONNECT) {
+    if (events.iErrorCode[FD_CONNECT_BIT] != 0) {
+      socket.failed = true;
+      return std::nullopt;
+    }
+    socket.connected = true;
+  }
+  if (events.lNetworkEvents & (FD_CONNECT | FD_WRITE)) Flush(socket);
+  if (events.lNetworkEvents & (FD_READ | FD_CLOSE)) {
+    uint8_t buffer[16384];
+    while (true) {
+      int got = recv(socket.s, reinterpret_cast<char*>(buffer), sizeof buffer, 0);
+      if (got > 0) {
+        socket.reader.Feed(buffer, static_cast<size_t>(got));
+        // An answer is at most 65,535 bytes; more than that before it is whole is no
+        // DNS server.
+        if (socket.reader.Held() > 0x10001) socket.failed = true;
+        if (socket.failed) break;
+        continue;
+      }
+      if (got == 0 || WSAGetLastError() != WSAEWOULDBLOCK) socket.failed = true;
+      break;
+    }
+  }
+  if (auto message = socket.reader.Next()) {
+    DnsDatagram datagram;
+    datagram.socket = handle;
+    datagram.data = std::move(*message);
+    datagram.from_address = socket.address;
+    datagram.from_port = socket.port;
+    return datagram;
+  }
+  if (socket.reader.Broken()) socket.failed = true;
+  return std::nullopt;
+}
+
 bool Win32DnsTransport::Send(int handle, const std::vector<uint8_t>& data, std::string& error) {
   auto it = sockets_.find(handle);
   if (it == sockets_.end()) {
     error = "socket not open";
     return false;
+  }
+  if (it->second->stream) {
+    Socket& connection = *it->second;
+    auto framed = FrameDnsMessage(data);
+    if (!framed) {
+      error = "message too long for TCP";
+      return false;
+    }
+    connection.unsent.insert(connection.unsent.end(), framed->begin(), framed->end());
+    Flush(connection);
+    if (connection.failed) {
+      error = WsaText(WSAGetLastError());
+      return false;
+    }
+    return true;
   }
   const Socket& target = *it->second;
   int sent = sendto(target.s, reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()), 0,
@@ -253,16 +372,32 @@ std::optional<DnsDatagram> Win32DnsTransport::Receive(uint64_t timeout_us) {
       // The wait has cleared the event; a datagram that is still queued after the read
       // sets it again.
       auto [handle, socket] = watched[ready - WAIT_OBJECT_0];
-      if (auto datagram = ReadFrom(handle, *socket)) return datagram;
+      if (auto datagram = socket->stream ? StreamEvents(handle, *socket) : ReadFrom(handle, *socket)) return datagram;
     } else {
       // More sockets than one wait can watch: select() over them all.
-      fd_set readable;
+      // A connection being made shows as writable (made) or in the exceptions (failed).
+      fd_set readable, writable, failing;
       FD_ZERO(&readable);
-      for (size_t i = 0; i < watched.size() && i < FD_SETSIZE; ++i) FD_SET(watched[i].second->s, &readable);
+      FD_ZERO(&writable);
+      FD_ZERO(&failing);
+      for (size_t i = 0; i < watched.size() && i < FD_SETSIZE; ++i) {
+        const Socket& socket = *watched[i].second;
+        FD_SET(socket.s, &readable);
+        if (socket.stream && (!socket.connected || !socket.unsent.empty())) {
+          FD_SET(socket.s, &writable);
+          FD_SET(socket.s, &failing);
+        }
+      }
       timeval tv{static_cast<long>(left_us / 1000000), static_cast<long>(left_us % 1000000)};
-      int ready = select(0, &readable, nullptr, nullptr, &tv);
+      int ready = select(0, &readable, &writable, &failing, &tv);
       if (ready <= 0) return std::nullopt;
       for (auto [handle, socket] : watched) {
+        if (socket->stream) {
+          if (!FD_ISSET(socket->s, &readable) && !FD_ISSET(socket->s, &writable) && !FD_ISSET(socket->s, &failing))
+            continue;
+          if (auto datagram = StreamEvents(handle, *socket)) return datagram;
+          continue;
+        }
         if (!FD_ISSET(socket->s, &readable)) continue;
         ResetEvent(socket->readable);
         if (auto datagram = ReadFrom(handle, *socket)) return datagram;

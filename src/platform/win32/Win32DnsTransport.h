@@ -1,4 +1,4 @@
-// UDP sockets for timing DNS servers (Winsock), and the clipboard.
+// UDP sockets and TCP connections for timing DNS servers (Winsock), and the clipboard.
 #pragma once
 
 #include <condition_variable>
@@ -21,6 +21,7 @@ class Win32DnsTransport : public platform::DnsTransport {
   ~Win32DnsTransport() override;
   bool CanReachIpv6(const std::string& address) override;
   int Open(const std::string& address, uint16_t port, std::string& error) override;
+  int OpenStream(const std::string& address, uint16_t port, std::string& error) override;
   bool Send(int socket, const std::vector<uint8_t>& data, std::string& error) override;
   std::optional<DnsDatagram> Receive(uint64_t timeout_us) override;
   void Close(int socket) override;
@@ -35,6 +36,8 @@ class Win32DnsTransport : public platform::DnsTransport {
   static constexpr size_t kSpares = 8;
   bool Start();
   std::optional<DnsDatagram> ReadFrom(int handle, Socket& socket);
+  std::optional<DnsDatagram> StreamEvents(int handle, Socket& socket);
+  static void Flush(Socket& socket);
   static std::optional<Spare> Make(int family, std::string& error);
   static void Discard(const Spare& spare);
   void Helper();
