@@ -80,16 +80,17 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
 
   ListViewBench = Create<ui::ListView>(this, "ListViewBench");
   ListViewBench->SetAlign(ui::Align::Client);
-  ListViewBench->SetColumns({{"Сервер", 150, 100},
+  // The columns fit the window beside a vertical scroll bar.
+  ListViewBench->SetColumns({{"Сервер", 124, 100},
                              {"Адрес", 95, 80},
                              {.caption = "Кэш", .width = 60, .min_width = 50, .centered = true},
-                             {.caption = "Разброс", .width = 60, .min_width = 50, .centered = true},
+                             {.caption = "Разброс", .width = 56, .min_width = 50, .centered = true},
                              {.caption = "Без кэша", .width = 64, .min_width = 50, .centered = true},
-                             {.caption = "Разброс", .width = 60, .min_width = 50, .centered = true},
+                             {.caption = "Разброс", .width = 56, .min_width = 50, .centered = true},
                              {.caption = "Ответы", .width = 56, .min_width = 50, .centered = true},
-                             {"Подмена", 110, 60},
-                             {.caption = "Итог", .width = 100, .min_width = 80, .auto_size = true},
-                             {.caption = "Протокол", .width = 64, .min_width = 50, .centered = true}});
+                             {"Подмена", 90, 60},
+                             {.caption = "Итог", .width = 90, .min_width = 80, .auto_size = true},
+                             {.caption = "Протокол", .width = 66, .min_width = 50, .centered = true}});
   ListViewBench->OnColumnClick = [this](int column) { ListViewBenchColumnClick(column); };
 
   struct ButtonSpec {

@@ -189,6 +189,38 @@ TEST_F(DnsBenchWin32, RanksTheRespondersFlagsTheHijackerAndAppliesTheChoice) {
   EXPECT_TRUE(real.registry.DeleteKey(platform::RegRoot::LocalMachine, card_key, platform::reg_access::kWow64_64Key));
 }
 
+// Ticked "also over TCP", the window times dnsmasq over both protocols and shows which
+// row is which; the responder that takes no connection fails only its TCP row.
+TEST_F(DnsBenchWin32, AlsoOverTcpTimesDnsmasqOverBothProtocols) {
+  auto& rows = *main->DnsTest().ListViewDNS;
+  rows.Clear();
+  rows.AddRow({"Debian dnsmasq", {"127.0.0.27", "127.0.0.21", "0", "0"}});
+  host->PeerOf(*form)->Show();
+  win32_test::Pump();
+  window = host->WindowOf(*form);
+  HWND tcp = win32_test::FindControl(window, L"CheckBoxBenchTcp");
+  HWND list = win32_test::FindControl(window, L"ListViewBench");
+  ASSERT_NE(tcp, nullptr);
+  SendMessageW(tcp, BM_CLICK, 0, 0);
+  ASSERT_TRUE(form->CheckBoxBenchTcp->Checked());
+  SendMessageW(win32_test::FindControl(window, L"ButtonBenchStart"), BM_CLICK, 0, 0);
+  RunUntilIdle();
+  ASSERT_EQ(form->Results().size(), 4u);
+  auto answered = [&](const std::string& address, dnsbench::Protocol protocol) {
+    for (const auto& r : form->Results())
+      if (r.address == address && r.protocol == protocol) return r.answered;
+    return -1;
+  };
+  EXPECT_EQ(answered("127.0.0.27", dnsbench::Protocol::kTcp), 9);
+  EXPECT_EQ(answered("127.0.0.27", dnsbench::Protocol::kUdp), 9);
+  EXPECT_EQ(answered("127.0.0.21", dnsbench::Protocol::kUdp), 9);
+  EXPECT_EQ(answered("127.0.0.21", dnsbench::Protocol::kTcp), 0);
+  int tcp_rows = 0;
+  for (int i = 0; i < 4; ++i) tcp_rows += win32_test::ListCellText(list, i, 9) == L"TCP";
+  EXPECT_EQ(tcp_rows, 2);
+  win32_test::SaveScreenshot(window, L"dns-benchmark-tcp");
+}
+
 // The Winsock transport on its own: more queries at once than one wait can watch, each
 // answer on the socket of its own query; a closed port (an ICMP reply) neither ends
 // the wait with a false answer nor holds up an answer on another socket.
@@ -238,6 +270,46 @@ TEST(DnsTransportWin32, MatchesManyAnswersToTheirSocketsAndSurvivesAClosedPort) 
   EXPECT_FALSE(transport.Receive(300000)) << "nothing more comes: the closed port only times out";
   transport.Close(closed);
   transport.Close(open);
+}
+
+
+// Queries over TCP through the Winsock transport to Debian's dnsmasq: each connection
+// gets the answer to its own query, read whole; a port that takes no connection only
+// times out, without holding up the others.
+TEST(DnsTransportWin32, AsksDnsmasqOverTcpConnections) {
+  bool have_script = false;
+  std::string status = RespondersStatus(have_script);
+  if (!have_script) GTEST_SKIP() << "needs the DNS responders of scripts/wine-ctest.sh";
+  ASSERT_EQ(status, "");
+  platform::win32::Win32DnsTransport transport;
+  auto query = [](uint16_t id) { return *dnsbench::EncodeQuery(id, "www.velmora.test", dnsbench::kTypeA); };
+  std::string error;
+  // The home-made responders listen on UDP only: nothing takes a connection there.
+  int refused = transport.OpenStream("127.0.0.21", 47053, error);
+  ASSERT_GE(refused, 0) << error;
+  ASSERT_TRUE(transport.Send(refused, query(0x0100), error)) << error;
+  std::map<int, uint16_t> sent;
+  for (uint16_t i = 0; i < 5; ++i) {
+    int socket = transport.OpenStream("127.0.0.27", 47053, error);
+    ASSERT_GE(socket, 0) << error;
+    ASSERT_TRUE(transport.Send(socket, query(static_cast<uint16_t>(0x2200 + i)), error)) << error;
+    sent[socket] = static_cast<uint16_t>(0x2200 + i);
+  }
+  std::set<int> answered;
+  while (answered.size() < sent.size()) {
+    auto message = transport.Receive(3000000);
+    ASSERT_TRUE(message) << answered.size() << " of " << sent.size() << " answered";
+    ASSERT_TRUE(sent.count(message->socket)) << "an answer on the refused connection";
+    auto checked = dnsbench::CheckResponse(sent[message->socket], "www.velmora.test", dnsbench::kTypeA, message->data);
+    EXPECT_EQ(checked.verdict, dnsbench::Verdict::kAnswer) << checked.detail;
+    EXPECT_EQ(message->from_address, "127.0.0.27");
+    EXPECT_TRUE(answered.insert(message->socket).second) << "one answer per query";
+    // As the benchmark does: a connection ends with its answer. (dnsmasq in the
+    // foreground serves one connection at a time, until the client closes it.)
+    transport.Close(message->socket);
+  }
+  EXPECT_FALSE(transport.Receive(300000)) << "the refused connection gives nothing";
+  transport.Close(refused);
 }
 
 }  // namespace
