@@ -201,3 +201,10 @@ answer = (dns_header(0x1234, 0x8180, 1, 2, 0, 1) + question
 put("dns_message_fuzz", "answer-cname", answer)
 put("dns_message_fuzz", "nxdomain", dns_header(7, 0x8183, 1, 0) + dns_name("nx.invalid") + struct.pack(">HH", 28, 1))
 put("dns_message_fuzz", "truncated", dns_header(7, 0x8380, 1, 0) + question)
+
+# DNS over TCP: a choice of piece sizes, then framed messages (two answers, a cut one).
+def framed(message):
+    return struct.pack(">H", len(message)) + message
+put("dns_stream_fuzz", "two-answers", bytes([2, 3, 17]) + framed(answer) + framed(question))
+put("dns_stream_fuzz", "unfinished", bytes([1, 1]) + framed(answer)[:20])
+put("dns_stream_fuzz", "empty-frame", bytes([0]) + framed(answer) + b"\0\0" + framed(question))
