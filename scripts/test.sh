@@ -32,6 +32,7 @@ cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release -DVELMORA_IP_ECHO_HOST=$ech
   -DVELMORA_UPDATE_PRIMARY_URL=$update_server/missing/download/ \
   -DVELMORA_UPDATE_FALLBACK_URL=$update_server/same/download/ \
   -DVELMORA_UPDATE_PUBLIC_KEY_FILE="$keys/release-public.pem" \
+  -DVELMORA_DNS_REBINDING_NAME=rebind.velmora.test \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
 cmake --build build/win64 -j"$jobs"
 echo "== test releases"

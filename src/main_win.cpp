@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "platform/win32/Win32Crypto.h"
 #include "platform/win32/Win32Desktop.h"
+#include "build_settings.h"
 #include "platform/win32/Win32DnsTransport.h"
 #include "platform/win32/Win32Echo.h"
 #include "platform/win32/Win32FileSystem.h"
@@ -38,7 +39,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   platform::win32::Win32DnsTransport dns_transport;
   platform::win32::Win32Clipboard clipboard;
-  dnsbench::BenchPlatform bench{dns_transport, clock, clipboard, {}};
+  dnsbench::Options bench_options;
+  bench_options.rebinding_name = VELMORA_DNS_REBINDING_NAME;
+  dnsbench::BenchPlatform bench{dns_transport, clock, clipboard, bench_options};
 
   app::StartupHooks hooks;
   hooks.updater = &updater;

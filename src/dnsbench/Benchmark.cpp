@@ -104,6 +104,33 @@ std::string Benchmark::RandomLabel(size_t length) {
   return out;
 }
 
+bool IsPrivateIpv4(const std::string& address) {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  char tail = 0;
+  if (std::sscanf(address.c_str(), "%3u.%3u.%3u.%3u%c", &a, &b, &c, &d, &tail) != 4 || a > 255 || b > 255 ||
+      c > 255 || d > 255)
+    return false;
+  return a == 10 || a == 127 || a == 0 || (a == 172 && b >= 16 && b <= 31) || (a == 192 && b == 168) ||
+         (a == 169 && b == 254) || (a == 100 && b >= 64 && b <= 127);
+}
+
+Rebinding RebindingVerdict(uint8_t rcode, const std::vector<std::string>& addresses, std::string* passed_address) {
+  if (rcode == kRcodeNxDomain || rcode == kRcodeRefused) return Rebinding::kBlocked;
+  if (rcode != kRcodeNoError) return Rebinding::kUnknown;
+  bool only_unspecified = true;
+  for (const std::string& address : addresses) {
+    if (address == "0.0.0.0") continue;
+    only_unspecified = false;
+    if (IsPrivateIpv4(address)) {
+      if (passed_address) *passed_address = address;
+      return Rebinding::kPassed;
+    }
+  }
+  // No address at all, or only the "blocked" address, is a refusal; public addresses
+  // only mean the answer was rewritten, which says nothing either way.
+  return only_unspecified ? Rebinding::kBlocked : Rebinding::kUnknown;
+}
+
 const char* ProtocolName(Protocol protocol) { return protocol == Protocol::kTcp ? "TCP" : "UDP"; }
 
 std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
@@ -148,6 +175,8 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
       std::string name;
       if (kind == QueryKind::kWarmup || kind == QueryKind::kCached) {
         name = options_.cached_name;
+      } else if (kind == QueryKind::kRebinding) {
+        name = options_.rebinding_name;
       } else if (kind == QueryKind::kUncached) {
         name = "vb" + RandomLabel(12) + "." + options_.uncached_domain;
       } else {
@@ -157,6 +186,7 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
     }
   };
   add_pass(QueryKind::kWarmup);
+  if (!options_.rebinding_name.empty()) add_pass(QueryKind::kRebinding);
   for (int r = 0; r < options_.rounds; ++r)
     for (QueryKind k : kinds) add_pass(k);
 
@@ -177,7 +207,8 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
     ++done;
     if (progress) progress(done, total);
   };
-  auto counted = [&](const Job& job) { return job.kind != QueryKind::kWarmup; };
+  // The warm-up and the rebinding check are not part of the timing.
+  auto counted = [&](const Job& job) { return job.kind != QueryKind::kWarmup && job.kind != QueryKind::kRebinding; };
 
   while (!queue.empty() || !flying.empty()) {
     if (cancel.load()) {
@@ -246,7 +277,10 @@ std::vector<AddressResult> Benchmark::Run(const std::vector<Target>& targets,
         } else {
           double ms = static_cast<double>(now - it->sent_us) / 1000.0;
           bool usable = checked.rcode == kRcodeNoError || checked.rcode == kRcodeNxDomain;
-          if (!usable) ++rcodes[job.target][checked.rcode];
+          if (job.kind == QueryKind::kRebinding)
+            res.rebinding = RebindingVerdict(checked.rcode, checked.addresses, &res.rebinding_address);
+          else if (!usable)
+            ++rcodes[job.target][checked.rcode];
           if (counted(job)) {
             if (usable) ++res.answered;
             else ++res.failed;

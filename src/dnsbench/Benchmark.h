@@ -23,6 +23,10 @@ struct Options {
   std::string uncached_domain = "wikipedia.org";
   // Names that cannot exist: a random label of their own directly under this zone.
   std::string missing_zone = "com";
+  // A public name that resolves to a private address: whether a server passes such an
+  // answer on says whether it guards the network behind it against DNS rebinding.
+  // Empty: no such check.
+  std::string rebinding_name;
   int rounds = 3;
   int max_in_flight = 16;
   uint32_t timeout_ms = 2000;
@@ -42,7 +46,18 @@ struct Target {
   Protocol protocol = Protocol::kUdp;
 };
 
-enum class QueryKind { kWarmup, kCached, kUncached, kMissing };
+enum class QueryKind { kWarmup, kCached, kUncached, kMissing, kRebinding };
+
+// What a server does with an answer that points into a private network.
+enum class Rebinding {
+  kUnknown,  // not checked, no usable answer, or the name came back rewritten to a public address
+  kPassed,   // the private address was passed on
+  kBlocked,  // the server withheld it (no such name, refused, no address, or 0.0.0.0)
+};
+// Loopback, private, link-local, shared (carrier) and unspecified IPv4 addresses.
+bool IsPrivateIpv4(const std::string& address);
+// The verdict on one answer to the rebinding name.
+Rebinding RebindingVerdict(uint8_t rcode, const std::vector<std::string>& addresses, std::string* passed_address);
 
 // Why an address never gave a usable answer.
 enum class Failure { kNone, kNoAddress, kNoIpv6, kCannotSend, kServerError, kRejected, kNoAnswer };
@@ -64,6 +79,8 @@ struct AddressResult {
   std::string failure;         // why it never answered; empty when it did
   Failure failure_kind = Failure::kNone;
   bool fastest = false;        // the fastest reliable address of the run
+  Rebinding rebinding = Rebinding::kUnknown;
+  std::string rebinding_address;  // the private address passed on
 
   double AnsweredShare() const { return sent ? static_cast<double>(answered) / sent : 0.0; }
   bool Reliable() const { return failure.empty() && !hijack && AnsweredShare() >= 0.8 && cached_median >= 0; }

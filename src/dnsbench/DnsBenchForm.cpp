@@ -11,7 +11,7 @@ namespace dnsbench {
 
 namespace {
 
-constexpr int kClientWidth = 780;
+constexpr int kClientWidth = 920;
 constexpr int kClientHeight = 540;
 constexpr int kButtonStripHeight = 35;
 constexpr int kStatusHeight = 34;
@@ -19,10 +19,11 @@ constexpr int kPlotHeight = 190;
 // The least time between two progress updates of a run.
 constexpr uint64_t kProgressIntervalUs = 40000;
 
-// The protocol column came last so that language files made before it keep naming the
+// The protocol and rebinding columns came last so that language files made before it keep naming the
 // other columns by the same numbers.
 enum Column {
-  kServer, kAddress, kCached, kCachedSpread, kUncached, kUncachedSpread, kAnswered, kHijack, kVerdict, kProtocol
+  kServer, kAddress, kCached, kCachedSpread, kUncached, kUncachedSpread, kAnswered, kHijack, kVerdict, kProtocol,
+  kRebinding
 };
 
 // Replaces each "%s" or "%d" in turn with the next argument.
@@ -90,7 +91,8 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
                              {.caption = "Ответы", .width = 56, .min_width = 50, .centered = true},
                              {"Подмена", 90, 60},
                              {.caption = "Итог", .width = 90, .min_width = 80, .auto_size = true},
-                             {.caption = "Протокол", .width = 66, .min_width = 50, .centered = true}});
+                             {.caption = "Протокол", .width = 66, .min_width = 50, .centered = true},
+                             {.caption = "Ребиндинг", .width = 140, .min_width = 60, .centered = true}});
   ListViewBench->OnColumnClick = [this](int column) { ListViewBenchColumnClick(column); };
 
   struct ButtonSpec {
@@ -138,6 +140,8 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
       {"LangBenchCancelled", "Проверка прервана."},
       {"LangBenchFastest", "самый быстрый"},
       {"LangBenchYes", "да"},
+      {"LangBenchRebindBlocked", "защищает"},
+      {"LangBenchRebindPassed", "пропускает"},
       {"LangBenchNoAnswer", "нет ответа"},
       {"LangBenchRejected", "ответы отвергнуты"},
       {"LangBenchServerError", "отвечает только ошибкой"},
@@ -180,6 +184,17 @@ std::string TFormDnsBench::FailureText(const AddressResult& r) const {
   size_t colon = r.failure.find(": ");
   if (colon != std::string::npos) text += " (" + r.failure.substr(colon + 2) + ")";
   return text;
+}
+
+// Whether the server passes a private address on for a public name: "passes (10.1.2.3)"
+// reads as a warning, "protects" as its absence; "-" when it could not be told.
+std::string TFormDnsBench::RebindingText(const AddressResult& r) const {
+  switch (r.rebinding) {
+    case Rebinding::kPassed: return Text("LangBenchRebindPassed") + " (" + r.rebinding_address + ")";
+    case Rebinding::kBlocked: return Text("LangBenchRebindBlocked");
+    case Rebinding::kUnknown: break;
+  }
+  return "-";
 }
 
 void TFormDnsBench::FormShow() {
@@ -302,6 +317,9 @@ void TFormDnsBench::SortBy(int column, bool toggle) {
       case kProtocol:
         if (a.protocol == b.protocol) return RankBefore(a, b);
         return sort_descending_ ? b.protocol < a.protocol : a.protocol < b.protocol;
+      case kRebinding:
+        if (a.rebinding == b.rebinding) return RankBefore(a, b);
+        return sort_descending_ ? b.rebinding < a.rebinding : a.rebinding < b.rebinding;
       case kHijack:
       case kVerdict: {
         // Flagged rows first (the fastest mark, then failures), the rest by rank.
@@ -340,7 +358,7 @@ void TFormDnsBench::ShowResults() {
                            {r.address, FormatMs(r.cached_median), FormatMs(r.cached_spread),
                             FormatMs(r.uncached_median), FormatMs(r.uncached_spread), ShareText(r),
                             r.hijack ? Text("LangBenchYes") + " (" + r.hijack_address + ")" : std::string(),
-                            verdict, ProtocolName(r.protocol)}});
+                            verdict, ProtocolName(r.protocol), RebindingText(r)}});
   }
   PaintBoxBenchPlot->Invalidate();
 }

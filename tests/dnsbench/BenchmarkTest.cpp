@@ -279,3 +279,66 @@ TEST(DnsBenchmark, EachProtocolIsMeasuredOnItsOwn) {
   EXPECT_STREQ(ProtocolName(Protocol::kTcp), "TCP");
   EXPECT_STREQ(ProtocolName(Protocol::kUdp), "UDP");
 }
+
+TEST(DnsBenchmark, TheRebindingVerdictOfOneAnswer) {
+  struct Case {
+    uint8_t rcode;
+    std::vector<std::string> addresses;
+    Rebinding verdict;
+    const char* passed;
+  };
+  const Case cases[] = {
+      {kRcodeNoError, {"10.11.12.13"}, Rebinding::kPassed, "10.11.12.13"},
+      {kRcodeNoError, {"192.0.2.1", "192.168.1.1"}, Rebinding::kPassed, "192.168.1.1"},
+      {kRcodeNoError, {"172.31.0.9"}, Rebinding::kPassed, "172.31.0.9"},
+      {kRcodeNoError, {"127.0.0.1"}, Rebinding::kPassed, "127.0.0.1"},
+      {kRcodeNoError, {"169.254.3.4"}, Rebinding::kPassed, "169.254.3.4"},
+      {kRcodeNoError, {"100.64.0.1"}, Rebinding::kPassed, "100.64.0.1"},
+      {kRcodeNoError, {"172.32.0.9"}, Rebinding::kUnknown, ""},  // public: the answer was rewritten
+      {kRcodeNoError, {"192.0.2.53"}, Rebinding::kUnknown, ""},
+      {kRcodeNoError, {}, Rebinding::kBlocked, ""},
+      {kRcodeNoError, {"0.0.0.0"}, Rebinding::kBlocked, ""},
+      {kRcodeNxDomain, {}, Rebinding::kBlocked, ""},
+      {kRcodeRefused, {}, Rebinding::kBlocked, ""},
+      {kRcodeServFail, {}, Rebinding::kUnknown, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.addresses) + " rcode " + std::to_string(c.rcode));
+    std::string passed;
+    EXPECT_EQ(RebindingVerdict(c.rcode, c.addresses, &passed), c.verdict);
+    EXPECT_EQ(passed, c.passed);
+  }
+  for (const char* text : {"10.0.0.256", "10.0.0", "10.0.0.1x", "", "::1"}) EXPECT_FALSE(IsPrivateIpv4(text)) << text;
+}
+
+// With a rebinding name set, each address gets one more query for it, outside the
+// timing; the verdict comes from its answer.
+TEST(DnsBenchmark, EachAddressIsAskedTheRebindingNameOnce) {
+  Bench b;
+  b.options.rebinding_name = "rebind.example.test";
+  auto private_answer = [](const Message& q, int) {
+    if (q.questions[0].name == "rebind.example.test") return std::vector<Reply>{{500, AnswerTo(q, 0, {10, 1, 2, 3})}};
+    return Honest(1000, 2000)(q, 0);
+  };
+  auto guarded = [](const Message& q, int) {
+    if (q.questions[0].name == "rebind.example.test") return std::vector<Reply>{{500, AnswerTo(q, kRcodeNxDomain)}};
+    return Honest(1000, 2000)(q, 0);
+  };
+  b.net.responders["10.0.0.1"] = private_answer;
+  b.net.responders["10.0.0.2"] = guarded;
+  b.net.responders["10.0.0.3"] = Honest(1000, 2000);  // a public address for every name
+  auto rs = b.Run({{"A", "10.0.0.1"}, {"B", "10.0.0.2"}, {"C", "10.0.0.3"}, {"D", "10.0.0.4"}});
+  EXPECT_EQ(Find(rs, "10.0.0.1").rebinding, Rebinding::kPassed);
+  EXPECT_EQ(Find(rs, "10.0.0.1").rebinding_address, "10.1.2.3");
+  EXPECT_EQ(Find(rs, "10.0.0.2").rebinding, Rebinding::kBlocked);
+  EXPECT_EQ(Find(rs, "10.0.0.3").rebinding, Rebinding::kUnknown);
+  EXPECT_EQ(Find(rs, "10.0.0.4").rebinding, Rebinding::kUnknown);  // never answered
+  for (const auto& r : rs) {
+    EXPECT_EQ(r.sent, 9) << r.address << ": the check is not counted";
+    if (r.address != "10.0.0.4") {
+      EXPECT_EQ(r.answered, 9);
+    }
+  }
+  const auto asked = std::count_if(b.sent.begin(), b.sent.end(), [](const SentQuery& q) { return q.kind == QueryKind::kRebinding; });
+  EXPECT_EQ(asked, 4);
+}

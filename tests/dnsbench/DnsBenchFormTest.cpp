@@ -117,7 +117,7 @@ TEST_F(BenchForm, RanksFlagsAndMarksTheResults) {
   // Copy: a header line and one tab-separated line per row.
   form->ButtonBenchCopyClick();
   EXPECT_EQ(clipboard.text.substr(0, clipboard.text.find("\r\n")),
-            "Сервер\tАдрес\tКэш\tРазброс\tБез кэша\tРазброс\tОтветы\tПодмена\tИтог\tПротокол");
+            "Сервер\tАдрес\tКэш\tРазброс\tБез кэша\tРазброс\tОтветы\tПодмена\tИтог\tПротокол\tРебиндинг");
   EXPECT_NE(clipboard.text.find("Slow\t127.0.0.4\t40 ms\t"), std::string::npos) << clipboard.text;
 }
 

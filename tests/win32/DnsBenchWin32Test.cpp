@@ -60,6 +60,7 @@ struct DnsBenchWin32 : ::testing::Test {
     options.cached_name = "www.velmora.test";
     options.uncached_domain = "velmora.test";
     options.missing_zone = "test";
+    options.rebinding_name = "rebind.velmora.test";
     options.timeout_ms = 400;
     bench = std::make_unique<dnsbench::BenchPlatform>(dnsbench::BenchPlatform{transport, real.clock, clipboard, options});
     host = std::make_unique<ui::win32::Win32Host>();
@@ -132,6 +133,14 @@ TEST_F(DnsBenchWin32, RanksTheRespondersFlagsTheHijackerAndAppliesTheChoice) {
   EXPECT_EQ(Result("127.0.0.21").answered, 9);
   EXPECT_EQ(Result("127.0.0.27").answered, 9) << "dnsmasq's answers must all be read";
   EXPECT_FALSE(Result("127.0.0.27").hijack);
+  // The rebinding check: the private address passed on, withheld, or no answer at all.
+  EXPECT_EQ(Result("127.0.0.21").rebinding, dnsbench::Rebinding::kPassed);
+  EXPECT_EQ(Result("127.0.0.21").rebinding_address, "10.11.12.13");
+  EXPECT_EQ(Result("127.0.0.27").rebinding, dnsbench::Rebinding::kPassed) << "dnsmasq passes its local private answer";
+  EXPECT_EQ(Result("127.0.0.22").rebinding, dnsbench::Rebinding::kBlocked);
+  EXPECT_EQ(Result("127.0.0.24").rebinding, dnsbench::Rebinding::kUnknown);
+  EXPECT_EQ(win32_test::ListCellText(list, RowOf(list, L"127.0.0.22"), 10), L"защищает");
+  EXPECT_EQ(win32_test::ListCellText(list, RowOf(list, L"127.0.0.21"), 10), L"пропускает (10.11.12.13)");
   EXPECT_GE(Result("127.0.0.22").cached_median, 55.0);
   EXPECT_LT(RowOf(list, L"127.0.0.21"), RowOf(list, L"127.0.0.22"));
   EXPECT_LT(RowOf(list, L"127.0.0.27"), RowOf(list, L"127.0.0.22"));

@@ -9,8 +9,10 @@ UDP port 47053 on each address, each with a set behaviour:
   127.0.0.25  hijacking: gives an address even for names that cannot exist
   127.0.0.26  wrong id: answers with another query's id
   127.0.0.27  real dnsmasq from Debian with a small local zone (velmora.test)
-Names: "-nx." in a name means it cannot exist (no such name); anything else gets
-192.0.2.53. Writes WORKDIR/dns-ready holding "ok", or "error: ..." when something
+Names: "-nx." in a name means it cannot exist (no such name); a name starting with
+"rebind." gets the private 10.11.12.13 (the slow responder guards against rebinding and
+says "no such name" instead); anything else gets 192.0.2.53. dnsmasq passes the private
+address on too. Writes WORKDIR/dns-ready holding "ok", or "error: ..." when something
 could not listen (dnsmasq included), so the test fails with the reason.
 
 With --latencies instead: COUNT responders on 127.0.1.1 onwards (default 60) that always
@@ -55,12 +57,14 @@ def parse(query):
 
 def answer(query, behaviour):
     qid, name, question, qtype = parse(query)
-    missing = "-nx." in name and behaviour != "hijack"
+    missing = ("-nx." in name and behaviour != "hijack") or (name.startswith("rebind.") and behaviour == "slow")
     if behaviour == "wrong-id":
         qid ^= 0x5A5A
     if missing or qtype != 1:
         return struct.pack(">HHHHHH", qid, 0x8183 if missing else 0x8180, 1, 0, 0, 0) + question
     address = bytes([198, 51, 100, 66]) if behaviour == "hijack" and "-nx." in name else bytes([192, 0, 2, 53])
+    if name.startswith("rebind."):
+        address = bytes([10, 11, 12, 13])
     record = b"\xc0\x0c" + struct.pack(">HHIH", 1, 1, 60, 4) + address
     return struct.pack(">HHHHHH", qid, 0x8180, 1, 1, 0, 0) + question + record
 
@@ -179,7 +183,8 @@ def main():
             dnsmasq = subprocess.Popen(
                 ["dnsmasq", "--no-daemon", "--conf-file=/dev/null", "--no-resolv", "--no-hosts", "--bind-interfaces",
                  "--listen-address=" + DNSMASQ, "--port=%d" % PORT, "--user=" + os.environ.get("USER", "root"),
-                 "--pid-file=", "--local=/test/", "--address=/velmora.test/192.0.2.53", "--log-facility=-"],
+                 "--pid-file=", "--local=/test/", "--address=/velmora.test/192.0.2.53",
+                 "--address=/rebind.velmora.test/10.11.12.13", "--log-facility=-"],
                 stdout=subprocess.DEVNULL, stderr=log)
         time.sleep(0.3)
         if dnsmasq.poll() is not None:
