@@ -230,15 +230,21 @@ TEST_F(DnsBenchWin32, AlsoOverTcpTimesDnsmasqOverBothProtocols) {
   win32_test::SaveScreenshot(window, L"dns-benchmark-tcp");
 }
 
+// The Winsock transport against the loopback responders of the test script.
+struct DnsTransportLoopback : ::testing::Test {
+  platform::win32::Win32DnsTransport transport;
+  void SetUp() override {
+    bool have_script = false;
+    std::string status = RespondersStatus(have_script);
+    if (!have_script) GTEST_SKIP() << "needs the DNS responders of scripts/wine-ctest.sh";
+    ASSERT_EQ(status, "");
+  }
+};
+
 // The Winsock transport on its own: more queries at once than one wait can watch, each
 // answer on the socket of its own query; a closed port (an ICMP reply) neither ends
 // the wait with a false answer nor holds up an answer on another socket.
-TEST(DnsTransportWin32, MatchesManyAnswersToTheirSocketsAndSurvivesAClosedPort) {
-  bool have_script = false;
-  std::string status = RespondersStatus(have_script);
-  if (!have_script) GTEST_SKIP() << "needs the DNS responders of scripts/wine-ctest.sh";
-  ASSERT_EQ(status, "");
-  platform::win32::Win32DnsTransport transport;
+TEST_F(DnsTransportLoopback, MatchesManyAnswersToTheirSocketsAndSurvivesAClosedPort) {
   auto query = [](uint16_t id) { return *dnsbench::EncodeQuery(id, "www.velmora.test", dnsbench::kTypeA); };
   auto id_of = [](const std::vector<uint8_t>& data) { return data.size() < 2 ? -1 : data[0] << 8 | data[1]; };
 
@@ -285,12 +291,7 @@ TEST(DnsTransportWin32, MatchesManyAnswersToTheirSocketsAndSurvivesAClosedPort) 
 // Queries over TCP through the Winsock transport to Debian's dnsmasq: each connection
 // gets the answer to its own query, read whole; a port that takes no connection only
 // times out, without holding up the others.
-TEST(DnsTransportWin32, AsksDnsmasqOverTcpConnections) {
-  bool have_script = false;
-  std::string status = RespondersStatus(have_script);
-  if (!have_script) GTEST_SKIP() << "needs the DNS responders of scripts/wine-ctest.sh";
-  ASSERT_EQ(status, "");
-  platform::win32::Win32DnsTransport transport;
+TEST_F(DnsTransportLoopback, AsksDnsmasqOverTcpConnections) {
   auto query = [](uint16_t id) { return *dnsbench::EncodeQuery(id, "www.velmora.test", dnsbench::kTypeA); };
   std::string error;
   // The home-made responders listen on UDP only: nothing takes a connection there.

@@ -155,16 +155,26 @@ bool Win32DnsTransport::CanReachIpv6(const std::string& address) {
   return ok;
 }
 
-int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::string& error) {
+// A socket record aimed at a numeric address, with Winsock started; null with the reason.
+std::unique_ptr<Win32DnsTransport::Socket> Win32DnsTransport::Aimed(const std::string& address, uint16_t port,
+                                                                    std::string& error) {
   if (!Start()) {
     error = "Winsock is not available";
-    return -1;
+    return nullptr;
   }
-  auto socket_ = std::make_unique<Socket>();
-  if (!Resolve(address, port, socket_->peer, socket_->peer_length)) {
+  auto aimed = std::make_unique<Socket>();
+  if (!Resolve(address, port, aimed->peer, aimed->peer_length)) {
     error = "not a numeric address";
-    return -1;
+    return nullptr;
   }
+  aimed->address = address;
+  aimed->port = port;
+  return aimed;
+}
+
+int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::string& error) {
+  auto socket_ = Aimed(address, port, error);
+  if (!socket_) return -1;
   std::optional<Spare> made;
   if (socket_->peer.ss_family == AF_INET) {
     std::lock_guard lock(mutex_);
@@ -190,15 +200,8 @@ int Win32DnsTransport::Open(const std::string& address, uint16_t port, std::stri
 // failed), when the system takes more to send, when answer bytes arrive and when the
 // server closes it.
 int Win32DnsTransport::OpenStream(const std::string& address, uint16_t port, std::string& error) {
-  if (!Start()) {
-    error = "Winsock is not available";
-    return -1;
-  }
-  auto socket_ = std::make_unique<Socket>();
-  if (!Resolve(address, port, socket_->peer, socket_->peer_length)) {
-    error = "not a numeric address";
-    return -1;
-  }
+  auto socket_ = Aimed(address, port, error);
+  if (!socket_) return -1;
   Spare made{socket(socket_->peer.ss_family, SOCK_STREAM, IPPROTO_TCP), CreateEventW(nullptr, FALSE, FALSE, nullptr)};
   if (made.s == INVALID_SOCKET || !made.event ||
       WSAEventSelect(made.s, made.event, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0) {

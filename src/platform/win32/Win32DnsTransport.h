@@ -35,6 +35,7 @@ class Win32DnsTransport : public platform::DnsTransport {
   };
   static constexpr size_t kSpares = 8;
   bool Start();
+  std::unique_ptr<Socket> Aimed(const std::string& address, uint16_t port, std::string& error);
   std::optional<DnsDatagram> ReadFrom(int handle, Socket& socket);
   std::optional<DnsDatagram> StreamEvents(int handle, Socket& socket);
   static void Flush(Socket& socket);
