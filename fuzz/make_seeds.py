@@ -84,6 +84,9 @@ for target, mode in (("ini_fuzz", 1), ("ini_fuzz", 0)):
             put(target, f"{name}-{enc}-{mode}", bytes([cp, mode]) + data)
 for enc, data in encodings(DNS).items():
     put("dns_list_fuzz", f"dns-{enc}", data)
+DNS_IPV6 = DNS + "[Ipv6_Default]\r\nGoogle=2001:4860:4860::8888, ::ffff:1.2.3.4 ,bad\r\n"
+for enc, data in encodings(DNS_IPV6).items():
+    put("dns_list_fuzz", f"dns-ipv6-{enc}", data)
 for enc, data in encodings(SETTINGS).items():
     put("settings_fuzz", f"settings-{enc}", data)
 

@@ -1,5 +1,7 @@
 #include "adapter/AddressText.h"
 
+#include <cctype>
+
 namespace app {
 
 using platform::Variant;
@@ -57,6 +59,45 @@ bool IsValidIPv4(const std::string& text) {
     }
   }
   return dots == 3 && group <= 255;
+}
+
+bool IsValidIPv6(std::string_view text) {
+  if (text.empty() || text.size() > 45) return false;
+  int groups = 0;
+  bool compressed = false;
+  size_t i = 0;
+  if (text.substr(0, 2) == "::") {
+    compressed = true;
+    i = 2;
+    if (i == text.size()) return true;
+  } else if (text[0] == ':') {
+    return false;
+  }
+  while (i < text.size()) {
+    size_t end = text.find(':', i);
+    std::string_view group = text.substr(i, end == std::string_view::npos ? std::string_view::npos : end - i);
+    if (end == std::string_view::npos && group.find('.') != std::string_view::npos) {
+      // A dotted IPv4 ending stands for the last two groups.
+      if (!IsValidIPv4(std::string(group)) || group.front() == ' ' || group.back() == ' ') return false;
+      groups += 2;
+      break;
+    }
+    if (group.empty() || group.size() > 4) return false;
+    for (char c : group)
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    ++groups;
+    if (end == std::string_view::npos) break;
+    i = end + 1;
+    if (i < text.size() && text[i] == ':') {
+      if (compressed) return false;
+      compressed = true;
+      ++i;
+      if (i == text.size()) break;
+    } else if (i == text.size()) {
+      return false;  // a single ":" at the end
+    }
+  }
+  return compressed ? groups <= 7 : groups == 8;
 }
 
 size_t FirstIPv4Index(const Variant& array) {

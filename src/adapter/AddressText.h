@@ -20,6 +20,11 @@ std::string VariantFirstToText(const platform::Variant& value);
 // most 255, leading zeros allowed.
 bool IsValidIPv4(const std::string& text);
 
+// A numeric IPv6 address as the system writes them: up to eight groups of one to four
+// hex digits, at most one "::", optionally ending in a dotted IPv4 address; no zone,
+// no blanks.
+bool IsValidIPv6(std::string_view text);
+
 // Index of the first element of an array that is an IPv4 address (some platforms list
 // IPv6 addresses first); 0 when there is none.
 size_t FirstIPv4Index(const platform::Variant& array);

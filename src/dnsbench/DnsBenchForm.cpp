@@ -212,7 +212,10 @@ std::vector<Target> TFormDnsBench::TargetsFromList() const {
     const std::string dns2 = row.sub_items.size() > 1 ? row.sub_items[1] : std::string();
     if (!dns1.empty()) targets.push_back({row.caption, dns1});
     if (!dns2.empty()) targets.push_back({row.caption, dns2});
-    if (dns1.empty() && dns2.empty()) targets.push_back({row.caption, ""});
+    // The server's IPv6 addresses from the list's IPv6 section, measured alike.
+    const std::vector<std::string> ipv6 = dns_test_.Ipv6Of(row.caption);
+    for (const std::string& address : ipv6) targets.push_back({row.caption, address});
+    if (dns1.empty() && dns2.empty() && ipv6.empty()) targets.push_back({row.caption, ""});
   }
   if (CheckBoxBenchTcp->Checked()) {
     const size_t udp = targets.size();

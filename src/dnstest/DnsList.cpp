@@ -1,10 +1,11 @@
 // The DNS server list: the file Config\dns.ini with one section of "name=DNS 1,DNS 2"
-// lines, shown as the drop-down of the adapter page's DNS check group and as the table
+// lines (and an optional one of the servers' IPv6 addresses), shown as the drop-down of the adapter page's DNS check group and as the table
 // of the DNS test page with its popup menu.
 #include <stdexcept>
 #include <unordered_map>
 
 #include "adapter/AdapterPage.h"
+#include "adapter/AddressText.h"
 #include "dnstest/DnsCheckGroup.h"
 #include "dnstest/DnsList.h"
 #include "dnstest/DnsTestPage.h"
@@ -15,6 +16,7 @@ namespace dnstest {
 namespace {
 
 constexpr char kSection[] = "Ipv4_Default";
+constexpr char kIpv6Section[] = "Ipv6_Default";
 
 const char* const kDefaultList[] = {
     "[Ipv4_Default]",
@@ -52,6 +54,38 @@ const char* const kDefaultList[] = {
     "BG - MegaLan=95.111.55.251,95.111.55.250",
 };
 
+// The IPv6 addresses the default servers publish, by the same names.
+const char* const kDefaultIpv6List[] = {
+    "[Ipv6_Default]",
+    "RU - Yandex=2a02:6b8::feed:0ff,2a02:6b8:0:1::feed:0ff",
+    "RU - Yandex Safe=2a02:6b8::feed:bad,2a02:6b8:0:1::feed:bad",
+    "RU - Yandex Family=2a02:6b8::feed:a11,2a02:6b8:0:1::feed:a11",
+    "RU - AdGuard=2a10:50c0::ad1:ff,2a10:50c0::ad2:ff",
+    "RU - AdGuard Family=2a10:50c0::bad1:ff,2a10:50c0::bad2:ff",
+    "US - Google Public DNS=2001:4860:4860::8888,2001:4860:4860::8844",
+    "US - OpenDNS=2620:119:35::35,2620:119:53::53",
+    "US - OpenDNS Family=2620:119:35::123,2620:119:53::123",
+    "AU - Cloudflare=2606:4700:4700::1111,2606:4700:4700::1001",
+    "AU - Cloudflare Malware + Adult Blocking=2606:4700:4700::1113,2606:4700:4700::1003",
+    "AU - Cloudflare Malware Blocking=2606:4700:4700::1112,2606:4700:4700::1002",
+    "US - Quad9 Security=2620:fe::fe,2620:fe::9",
+    "US - Quad9 No Security=2620:fe::10,2620:fe::fe:10",
+};
+
+// The IPv6 addresses of one value: the texts between commas, blanks around them
+// dropped, that are IPv6 addresses; the first two of them.
+std::vector<std::string> SplitIpv6(std::string_view value) {
+  std::vector<std::string> out;
+  while (out.size() < 2) {
+    const size_t comma = value.find(',');
+    const std::string_view part = common::TrimIniBlanks(value.substr(0, comma));
+    if (app::IsValidIPv6(part)) out.emplace_back(part);
+    if (comma == std::string_view::npos) break;
+    value.remove_prefix(comma + 1);
+  }
+  return out;
+}
+
 // DNS 1 is the text before the first ",", empty without one; DNS 2 the text after it.
 // Blanks around each address are not part of it.
 void SplitServers(const std::string& value, std::string& dns1, std::string& dns2) {
@@ -61,11 +95,12 @@ void SplitServers(const std::string& value, std::string& dns1, std::string& dns2
   dns2 = comma == std::string::npos ? std::string() : std::string(common::TrimIniBlanks(text.substr(comma + 1)));
 }
 
-// Where the index-th entry line of the server section lies in `text` (its line break
-// included), counted as the list's readers count entries (common::ClassifyIniLine):
-// only the first section of that name, neither comments nor blank lines nor other
-// sections. Nullopt when the section has fewer entries.
-std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, int index) {
+// Where the first entry line that `wanted` accepts lies in `text` (its line break
+// included), within the first section named `section`, counted as the list's readers
+// count entries (common::ClassifyIniLine): neither comments nor blank lines nor other
+// sections. `wanted` gets the entry's name and its number in the section.
+template <typename Wanted>
+std::optional<std::pair<size_t, size_t>> FindLine(const std::string& text, const char* section, Wanted wanted) {
   bool in_section = false, section_seen = false;
   int counter = 0;
   size_t pos = 0;
@@ -76,11 +111,11 @@ std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, 
     const common::IniLine line =
         common::ClassifyIniLine(std::string_view(text).substr(pos, (end == std::string::npos ? text.size() : end) - pos));
     if (line.kind == common::IniLine::Kind::Header) {
-      bool ours = common::EqualsTextNoCase(line.name, kSection);
+      bool ours = common::EqualsTextNoCase(line.name, section);
       in_section = ours && !section_seen;
       section_seen = section_seen || ours;
     } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
-      if (counter == index) return std::pair{pos, next};
+      if (wanted(line.name, counter)) return std::pair{pos, next};
       ++counter;
     }
     pos = next;
@@ -88,10 +123,26 @@ std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, 
   return std::nullopt;
 }
 
+// The index-th entry line of the server section; nullopt when it has fewer entries.
+std::optional<std::pair<size_t, size_t>> FindEntryLine(const std::string& text, int index) {
+  return FindLine(text, kSection, [index](std::string_view, int number) { return number == index; });
+}
+
+// The first line of `section` for the server `name` (compared without case).
+std::optional<std::pair<size_t, size_t>> FindNamedLine(const std::string& text, const char* section,
+                                                       const std::string& name) {
+  return FindLine(text, section, [&name](std::string_view entry, int) { return common::EqualsTextNoCase(entry, name); });
+}
+
 // How often a long load lets messages run, in milliseconds.
 constexpr uint32_t kRepaintInterval = 25;
 
 }  // namespace
+
+const std::vector<std::string>& DefaultIpv6Lines() {
+  static const std::vector<std::string> lines(std::begin(kDefaultIpv6List), std::end(kDefaultIpv6List));
+  return lines;
+}
 
 DnsTestPage::DnsTestPage(shell::Shell& shell, ui::TabSheet& page, adapter::AdapterPage& adapter,
                          DnsCheckGroup& check)
@@ -185,9 +236,10 @@ std::vector<DnsEntry> ReadDnsListFile(shell::Services& services, const std::stri
     std::string_view name;
     std::string_view value;
   };
-  std::vector<Found> found;
+  std::vector<Found> found, found_ipv6;
   const std::string_view all(text->utf8);
   bool in_section = false, section_seen = false;
+  bool in_ipv6 = false, ipv6_seen = false;
   for (size_t pos = 0; pos < all.size();) {
     size_t end = all.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = all.size();
@@ -197,10 +249,17 @@ std::vector<DnsEntry> ReadDnsListFile(shell::Services& services, const std::stri
       const bool ours = common::EqualsTextNoCase(line.name, kSection);
       in_section = ours && !section_seen;
       section_seen = section_seen || ours;
-    } else if (line.kind == common::IniLine::Kind::Entry && in_section) {
-      found.push_back({line.name, common::UnquoteIniValue(line.value.value_or(std::string_view()))});
+      const bool ipv6 = common::EqualsTextNoCase(line.name, kIpv6Section);
+      in_ipv6 = ipv6 && !ipv6_seen;
+      ipv6_seen = ipv6_seen || ipv6;
+    } else if (line.kind == common::IniLine::Kind::Entry && (in_section || in_ipv6)) {
+      (in_section ? found : found_ipv6)
+          .push_back({line.name, common::UnquoteIniValue(line.value.value_or(std::string_view()))});
     }
   }
+  std::unordered_map<std::string, std::string_view> ipv6_of;
+  ipv6_of.reserve(found_ipv6.size());
+  for (const Found& f : found_ipv6) ipv6_of.emplace(common::ToLowerText(f.name), f.value);
   // Names are looked up without case and the first entry of a name gives the value,
   // as the system's profile functions read: one pass builds that lookup.
   std::unordered_map<std::string, size_t> first_of;
@@ -208,8 +267,10 @@ std::vector<DnsEntry> ReadDnsListFile(shell::Services& services, const std::stri
   std::vector<DnsEntry> list;
   list.reserve(found.size());
   for (size_t i = 0; i < found.size(); ++i) {
-    const size_t first = first_of.emplace(common::ToLowerText(found[i].name), i).first->second;
-    DnsEntry server{std::string(found[i].name), {}, {}};
+    std::string lower = common::ToLowerText(found[i].name);
+    DnsEntry server{std::string(found[i].name), {}, {}, {}};
+    if (auto v6 = ipv6_of.find(lower); v6 != ipv6_of.end()) server.ipv6 = SplitIpv6(v6->second);
+    const size_t first = first_of.emplace(std::move(lower), i).first->second;
     SplitServers(std::string(found[first].value), server.dns1, server.dns2);
     list.push_back(std::move(server));
   }
@@ -230,6 +291,7 @@ void DnsTestPage::LoadDNSTest(const std::string& path) {
   for (DnsEntry& entry : ReadDnsList(services_, path)) {
     // A close request ends the load at once.
     if (App().Terminated()) return;
+    if (!entry.ipv6.empty()) ipv6_by_name_.emplace(common::ToLowerText(entry.name), entry.ipv6);
     ListViewDNS->AddRow({std::move(entry.name), {std::move(entry.dns1), std::move(entry.dns2), "0", "0"}, false});
     LetTableRepaint(first);
     first = false;
@@ -263,6 +325,7 @@ void DnsTestPage::LoadFiltersReload() {
   {
     Loading loading(loading_);
     ListViewDNS->Clear();
+    ipv6_by_name_.clear();
     std::string path = shell_.PortablePathDNS();
     if (services_.files.FileExists(path)) {
       LoadDNSTest(path);
@@ -290,8 +353,11 @@ void DnsTestPage::MenuCopyDNS1DNS2Click() {
 void DnsTestPage::MenuListDefaultClick() {
   if (WaitForLoad([this] { MenuListDefaultClick(); })) return;
   std::string path = shell_.PortablePathDNS();
-  if (!common::SaveTextFile(services_.files, path, common::JoinLines(MemoDNS->Lines()),
-                            common::Encoding::Utf16LeBom, services_.system.AnsiCodePage()))
+  // The server section as the memo holds it, then the servers' IPv6 addresses.
+  std::vector<std::string> lines = MemoDNS->Lines();
+  lines.insert(lines.end(), DefaultIpv6Lines().begin(), DefaultIpv6Lines().end());
+  if (!common::SaveTextFile(services_.files, path, common::JoinLines(lines), common::Encoding::Utf16LeBom,
+                            services_.system.AnsiCodePage()))
     throw std::runtime_error("Cannot create file \"" + path + "\"");
   LoadFiltersReload();
   check_.LoadDNS(path);
@@ -308,13 +374,36 @@ void DnsTestPage::MenuDeleteDNSClick() {
         MenuDeleteDNSClick();
       }))
     return;
+  const std::string name = ListViewDNS->Rows()[static_cast<size_t>(index)].caption;
   ListViewDNS->DeleteRow(index);
   DeleteFromIniFile(index);
+  // The server's IPv6 line goes with its last line in the server section.
+  bool name_left = false;
+  for (const ui::ListRow& row : ListViewDNS->Rows()) name_left = name_left || common::EqualsTextNoCase(row.caption, name);
+  if (!name_left) DeleteIpv6Line(name);
   int rows = static_cast<int>(ListViewDNS->Rows().size());
   if (rows == 0) return;
   ListViewDNS->SetSelected(index < rows ? index : rows - 1);
   check_.LoadDNS(shell_.PortablePathDNS());
   App().ProcessMessages();
+}
+
+std::vector<std::string> DnsTestPage::Ipv6Of(const std::string& name) const {
+  auto it = ipv6_by_name_.find(common::ToLowerText(name));
+  return it == ipv6_by_name_.end() ? std::vector<std::string>{} : it->second;
+}
+
+void DnsTestPage::DeleteIpv6Line(const std::string& name) {
+  std::string path = shell_.PortablePathDNS();
+  auto text = common::LoadTextFile(services_.files, path, services_.system.AnsiCodePage());
+  if (!text) throw std::runtime_error("Cannot open file \"" + path + "\"");
+  auto line = FindNamedLine(text->utf8, kIpv6Section, name);
+  if (!line) return;
+  std::string rest = text->utf8;
+  rest.erase(line->first, line->second - line->first);
+  if (!common::SaveTextFile(services_.files, path, rest, text->encoding, services_.system.AnsiCodePage()))
+    throw std::runtime_error("Cannot create file \"" + path + "\"");
+  ipv6_by_name_.erase(common::ToLowerText(name));
 }
 
 void DnsTestPage::DeleteFromIniFile(int index) {

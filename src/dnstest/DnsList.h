@@ -1,5 +1,6 @@
 // The DNS server list file Config\dns.ini: one section of "name=DNS 1,DNS 2" lines,
-// read the same way by the adapter page's drop-down and the DNS test page's table.
+// read the same way by the adapter page's drop-down and the DNS test page's table, and
+// an optional second section of the servers' IPv6 addresses.
 #pragma once
 
 #include <optional>
@@ -14,7 +15,14 @@ struct DnsEntry {
   std::string name;
   std::string dns1;
   std::string dns2;
+  // The server's IPv6 addresses from the optional section "Ipv6_Default", keyed by the
+  // same name ("name=address 1,address 2"); texts that are no IPv6 address are left out.
+  std::vector<std::string> ipv6;
 };
+
+// The IPv6 section as "Вернуть список" writes it after the server section: the
+// default servers that have IPv6 addresses.
+const std::vector<std::string>& DefaultIpv6Lines();
 
 // The list file's entries as both views read them, in file order. Throws when the
 // file cannot be read.

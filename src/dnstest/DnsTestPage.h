@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "shell/Page.h"
@@ -33,6 +34,8 @@ class DnsTestPage : public shell::Page {
   void LoadFiltersReload();
   // Removes the index-th entry of the server section, as the views count them.
   void DeleteFromIniFile(int index);
+  // The IPv6 addresses of a server of the table, from the list's IPv6 section.
+  std::vector<std::string> Ipv6Of(const std::string& name) const;
   void MenuRefreshDNSClick() { LoadFiltersReload(); }
   void MenuCopyDNS1Click();
   void MenuCopyDNS2Click();
@@ -80,6 +83,8 @@ class DnsTestPage : public shell::Page {
   // Lets pending messages run during a load: after the first row, then whenever a
   // short interval has passed.
   void LetTableRepaint(bool first);
+  // Removes a server's line from the list's IPv6 section.
+  void DeleteIpv6Line(const std::string& name);
 
   adapter::AdapterPage& adapter_;
   DnsCheckGroup& check_;
@@ -90,6 +95,8 @@ class DnsTestPage : public shell::Page {
     bool is_reload;
   };
   std::vector<Waiting> waiting_;
+  // The IPv6 addresses of the servers loaded, by name in lower case.
+  std::unordered_map<std::string, std::vector<std::string>> ipv6_by_name_;
   // A test run waits for the table: more clicks meanwhile ask for nothing more.
   bool test_waiting_ = false;
 };

@@ -388,6 +388,24 @@ TEST(AddressText, IsValidIPv4) {
   for (const Case& c : cases) EXPECT_EQ(app::IsValidIPv4(c.text), c.valid) << '"' << c.text << '"';
 }
 
+TEST(AddressText, IsValidIPv6) {
+  struct Case {
+    const char* text;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"2001:4860:4860::8888", true}, {"::1", true},           {"::", true},
+      {"2a02:6b8:0:1::feed:0ff", true}, {"fe80::1:2:3:4", true}, {"1:2:3:4:5:6:7:8", true},
+      {"::ffff:192.0.2.1", true},     {"1::", true},           {"1:2:3:4:5:6:1.2.3.4", true},
+      {"1:2:3:4:5:6:7", false},       {"1:2:3:4:5:6:7:8:9", false}, {"1::2::3", false},
+      {":1:2:3:4:5:6:7", false},      {"1:2:3:4:5:6:7:", false}, {"12345::1", false},
+      {"g::1", false},                {"", false},             {" ::1", false},
+      {"::1 ", false},                {"1.2.3.4", false},      {"fe80::1%4", false},
+      {"1:2:3:4:5:6:7::8", false},    {"::1.2.3", false},      {"1:2:3:4:5:6:7:1.2.3.4", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(app::IsValidIPv6(c.text), c.valid) << '"' << c.text << '"';
+}
+
 TEST(AddressText, VariantToTextByKind) {
   Variant byte = Variant::Int(65, Variant::Type::UnsignedByte);
   Variant real{Variant::Type::Double};

@@ -299,3 +299,31 @@ TEST_F(BenchForm, AlsoOverTcpAddsARowPerAddressAndProtocol) {
   EXPECT_EQ(Column(8)[7], "TCP");
   EXPECT_EQ(Column(0)[7], "127.0.0.2");
 }
+
+// A server's IPv6 addresses from the list's IPv6 section are measured beside its IPv4
+// ones, as rows of their own.
+TEST_F(BenchForm, TheListsIpv6AddressesAreMeasuredToo) {
+  files.SetFile(main->PortablePathDNS(),
+                common::EncodeFile("[Ipv4_Default]\r\nFast=127.0.0.2,\r\nNone=\r\n"
+                                   "[Ipv6_Default]\r\nfast=::1,not-an-address\r\nNone=2001:db8::53\r\n",
+                                   common::Encoding::Utf16LeBom, 1251));
+  main->DnsTest().LoadFiltersReload();
+  const std::vector<Target> targets = form->TargetsFromList();
+  ASSERT_EQ(targets.size(), 3u);
+  EXPECT_EQ(targets[0].address, "127.0.0.2");
+  EXPECT_EQ(targets[1].address, "::1");
+  EXPECT_EQ(targets[1].server, "Fast");
+  EXPECT_EQ(targets[2].address, "2001:db8::53");
+  EXPECT_EQ(targets[2].server, "None");
+  net.responders["::1"] = Honest(800, 3000);
+  form->ButtonBenchStartClick();
+  WaitForWorkers();
+  ASSERT_EQ(form->Results().size(), 3u);
+  int measured_ipv6 = 0;
+  for (const auto& r : form->Results()) {
+    if (r.address != "::1") continue;
+    ++measured_ipv6;
+    EXPECT_EQ(r.answered, 9);
+  }
+  EXPECT_EQ(measured_ipv6, 1);
+}

@@ -1,4 +1,5 @@
 #include "dnstest/DnsFixture.h"
+#include "dnstest/DnsList.h"
 
 #include "common/IniFile.h"
 
@@ -130,7 +131,7 @@ TEST_F(DnsList, TheComponentsAndThePopupMenu) {
   EXPECT_EQ(form->DnsTest().MemoDNS->Lines().size(), 33u);
 }
 
-TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
+TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesThenTheIpv6SectionAsUtf16) {
   form->DnsCheck().EditPreferredDNS1->SetText("left alone 1");
   form->DnsCheck().EditAlternativeDNS1->SetText("left alone 2");
   form->DnsTest().MenuListDefault->Click();
@@ -142,12 +143,17 @@ TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
   EXPECT_EQ((*bytes)[1], 0xFE);
   std::string text = common::DecodeFile(*bytes, 1251).utf8;
   Strings lines = common::SplitLines(text);
-  ASSERT_EQ(lines.size(), 33u);
+  ASSERT_EQ(lines.size(), 33u + dnstest::DefaultIpv6Lines().size());
   EXPECT_EQ(lines.front(), "[Ipv4_Default]");
   EXPECT_EQ(lines[1], "RU - Yandex=77.88.8.1,77.88.8.8");
   EXPECT_EQ(lines[7], "US - Google Public DNS=8.8.8.8,8.8.4.4");
-  EXPECT_EQ(lines.back(), "BG - MegaLan=95.111.55.251,95.111.55.250");
-  EXPECT_EQ(*bytes, common::EncodeFile(common::JoinLines(form->DnsTest().MemoDNS->Lines()), common::Encoding::Utf16LeBom, 1251));
+  EXPECT_EQ(lines[32], "BG - MegaLan=95.111.55.251,95.111.55.250");
+  // The memo's lines unchanged, then the IPv6 section.
+  EXPECT_EQ(Strings(lines.begin(), lines.begin() + 33), form->DnsTest().MemoDNS->Lines());
+  EXPECT_EQ(lines[33], "[Ipv6_Default]");
+  EXPECT_EQ(Strings(lines.begin() + 33, lines.end()), dnstest::DefaultIpv6Lines());
+  EXPECT_EQ(form->DnsTest().Ipv6Of("US - Google Public DNS"), (Strings{"2001:4860:4860::8888", "2001:4860:4860::8844"}));
+  EXPECT_EQ(form->DnsTest().Ipv6Of("BG - MegaLan"), Strings{});
   // Every line, the last included, ends in CR LF.
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
@@ -159,6 +165,59 @@ TEST_F(DnsList, RestoringTheDefaultListWritesThe33LinesAsUtf16) {
   EXPECT_EQ(form->DnsCheck().EditPreferredDNS1->Text(), "left alone 1");
   EXPECT_EQ(form->DnsCheck().EditAlternativeDNS1->Text(), "left alone 2");
   EXPECT_EQ(form->DnsTest().ListViewDNS->Rows()[31].sub_items, (Strings{"95.111.55.251", "95.111.55.250", "0", "0"}));
+}
+
+// The optional IPv6 section: found by the server's name whatever its case, the first
+// line of a name and the first section of that name; texts that are no IPv6 address
+// are passed over (two addresses at most), and a server without a line has none.
+TEST_F(DnsList, TheIpv6SectionGivesEachServerItsIpv6Addresses) {
+  WriteList(
+      "[Ipv4_Default]\r\n"
+      "First=192.0.2.1,192.0.2.2\r\n"
+      "Partial=192.0.2.3,192.0.2.4\r\n"
+      "Bad=192.0.2.5,\r\n"
+      "NoSix=192.0.2.6,192.0.2.7\r\n"
+      "OnlySix=\r\n"
+      "[Ipv6_Default]\r\n"
+      "first=2001:db8::1,2001:db8::2\r\n"
+      "First=2001:db8::3\r\n"
+      "Partial= 2001:db8::4 \r\n"
+      "Bad=192.0.2.9, not an address ,2001:db8::6\r\n"
+      "OnlySix=::1,2001:db8::7,2001:db8::8\r\n"
+      "[IPV6_DEFAULT]\r\n"
+      "NoSix=2001:db8::99\r\n");
+  Reload();
+  EXPECT_EQ(Names(), (Strings{"First", "Partial", "Bad", "NoSix", "OnlySix"}));
+  auto& page = form->DnsTest();
+  EXPECT_EQ(page.Ipv6Of("First"), (Strings{"2001:db8::1", "2001:db8::2"})) << "the first section's line wins";
+  EXPECT_EQ(page.Ipv6Of("FIRST"), (Strings{"2001:db8::1", "2001:db8::2"}));
+  EXPECT_EQ(page.Ipv6Of("Partial"), Strings{"2001:db8::4"});
+  EXPECT_EQ(page.Ipv6Of("Bad"), Strings{"2001:db8::6"}) << "texts that are no IPv6 address are passed over";
+  EXPECT_EQ(page.Ipv6Of("NoSix"), Strings{}) << "a repeated section is not read";
+  EXPECT_EQ(page.Ipv6Of("OnlySix"), (Strings{"::1", "2001:db8::7"}));
+  // The IPv4 views are as without the section.
+  EXPECT_EQ(page.ListViewDNS->Rows()[0].sub_items, (Strings{"192.0.2.1", "192.0.2.2", "0", "0"}));
+}
+
+// Deleting a server takes its IPv6 line with it once no other line of that name is
+// left, and touches nothing else.
+TEST_F(DnsList, DeletingAServerDeletesItsIpv6Line) {
+  WriteList(
+      "[Ipv4_Default]\r\nA=192.0.2.1,192.0.2.2\r\nB=192.0.2.3,192.0.2.4\r\nB=192.0.2.5,\r\n"
+      "[Ipv6_Default]\r\n; kept\r\nb=2001:db8::b\r\nA=2001:db8::a\r\n");
+  Reload();
+  auto& page = form->DnsTest();
+  page.ListViewDNS->SetSelected(0);
+  page.MenuDeleteDNSClick();
+  EXPECT_EQ(FileText(),
+            "[Ipv4_Default]\r\nB=192.0.2.3,192.0.2.4\r\nB=192.0.2.5,\r\n"
+            "[Ipv6_Default]\r\n; kept\r\nb=2001:db8::b\r\n");
+  page.ListViewDNS->SetSelected(0);
+  page.MenuDeleteDNSClick();
+  EXPECT_NE(FileText().find("b=2001:db8::b"), std::string::npos) << "another B is still listed";
+  page.ListViewDNS->SetSelected(0);
+  page.MenuDeleteDNSClick();
+  EXPECT_EQ(FileText(), "[Ipv4_Default]\r\n[Ipv6_Default]\r\n; kept\r\n");
 }
 
 TEST_F(DnsList, AFailedRestoreIsReportedAndLeavesTheViews) {
