@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <thread>
 
 #include "app/MainForm.h"
 #include "changes/ChangesForm.h"
+#include "common/IniFile.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/HeadlessHost.h"
 #include "shell/Journal.h"
@@ -291,6 +294,28 @@ TEST_F(Wired, GeneralMenuOpensTheHistory) {
   form->ChangesMenu->Click();
   EXPECT_EQ(host.modals, std::vector<std::string>{"FormChanges"});
   EXPECT_EQ(rows_shown, 1u);
+}
+
+// Every text of the window and of the menu item has an English entry: with English
+// chosen, translating leaves the missing-keys log empty.
+TEST_F(Wired, EveryTextHasAnEnglishEntry) {
+  std::ifstream in(VELMORA_ENGLISH_FILE, std::ios::binary);
+  const std::vector<uint8_t> english{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(english.empty());
+  auto* window = application->CreateForm<changes::TFormChanges>(journal);
+  const std::string log = "C:\\Program Files\\Velmora.log";
+  files.SetFile(form->PortablePath(), "[Language]\r\nLanguage=English\r\n");
+  files.SetFile("C:\\Program Files\\Velmora\\Language\\English.ini", english);
+  files.SetFile(log, "");
+  form->CleanTranslationsLikeGlobload();
+  form->LoadLanguage();
+  form->globload();
+  const auto missing = common::LoadTextFile(files, log, 1251);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->utf8, "") << "texts without an English entry:\n" << missing->utf8;
+  EXPECT_EQ(window->Caption(), "Change history");
+  EXPECT_EQ(form->ChangesMenu->Caption(), "Change history");
+  EXPECT_EQ(window->ListViewChanges->Columns()[3].caption, "Cannot be undone");
 }
 
 // A damaged journal: the window says so once and shows an empty list.
