@@ -9,10 +9,12 @@
 #include <iterator>
 
 #include "changes/ChangesForm.h"
+#include "common/FileInfoUtils.h"
 #include "fakes/FakeFileSystem.h"
 #include "fakes/FakeSystem.h"
 #include "i18n/Translation.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/Win32VersionResources.h"
 #include "shell/Journal.h"
 #include "theme/WindowsDarkMode.h"
 #include "ui/win32/FormPeer.h"
@@ -28,6 +30,9 @@ using platform::win32::Widen;
 namespace access = platform::reg_access;
 
 constexpr char kTestKey[] = "Software\\Velmora Journal Test";
+
+struct Answer;
+Answer RunExe(const std::wstring& arguments);
 
 struct ChangesWin32 : ::testing::Test {
   win32_test::RealPlatform real;
@@ -211,6 +216,54 @@ TEST(ChangesCommandLineWin32, AnswersOnAPipeWithItsExitCodeWhileAWindowRuns) {
   EXPECT_EQ(bad.exit_code, 2u);
   EXPECT_FALSE(bad.window);
   CloseHandle(lock);
+}
+
+// The same journal the program keeps, undone by the program: an entry recorded here in
+// the settings folder Velmora.exe uses, then `Velmora.exe /undo last`.
+TEST_F(ChangesWin32, UndoLastThroughTheProgram) {
+  const std::wstring exe = win32_test::ExeFolder() + L"Velmora.exe";
+  std::string config;
+  if (GetFileAttributesW((win32_test::ExeFolder() + L"portable.ini").c_str()) != INVALID_FILE_ATTRIBUTES) {
+    config = Narrow(win32_test::ExeFolder()) + "Config";
+  } else {
+    platform::win32::Win32VersionResources versions;
+    std::string app_data = real.system.AppDataFolder();
+    if (app_data.empty() || app_data.back() != '\\') app_data += '\\';
+    std::string maker = common::GetCompanyName(versions, Narrow(exe));
+    config = app_data + maker + (maker.empty() || maker.back() != '\\' ? "\\" : "") + "Velmora\\Config";
+  }
+  ASSERT_TRUE(real.files.CreateDirectories(config));
+  const std::string path = config + "\\Changes.txt";
+  const std::optional<std::vector<uint8_t>> kept = real.files.ReadFile(path);  // put back afterwards
+  real.files.RemoveFile(path);
+  journal->SetPath(path);
+  {
+    auto base = real.registry.Open(RegRoot::CurrentUser, kTestKey, access::kAllAccess, true);
+    ASSERT_TRUE(base);
+    base->WriteString("ProxyServer", "10.0.0.1:3128");
+  }
+  journal->Begin("Применение прокси");
+  Key(kTestKey)->WriteString("ProxyServer", "192.0.2.1:8080");
+  Key(kTestKey)->WriteDWord("Added", 5);
+  const uint64_t id = journal->End();
+  ASSERT_NE(id, 0u);
+
+  Answer undo = RunExe(L"/undo last");
+  EXPECT_EQ(undo.exit_code, 0u) << undo.out;
+  EXPECT_FALSE(undo.window);
+  auto base = real.registry.Open(RegRoot::CurrentUser, kTestKey, access::kRead, false);
+  ASSERT_TRUE(base);
+  EXPECT_EQ(base->ReadString("ProxyServer"), "10.0.0.1:3128");
+  EXPECT_FALSE(base->ValueExists("Added"));
+  std::vector<shell::Entry> entries = journal->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[1].action, "Отмена: Применение прокси (№" + std::to_string(id) + ")");
+  // Nothing left to undo the second time: the values already read as they were.
+  Answer again = RunExe(L"/undo " + std::to_wstring(id) + L" /json");
+  EXPECT_EQ(again.exit_code, 0u) << again.out;
+
+  if (kept) real.files.WriteFile(path, *kept);
+  else real.files.RemoveFile(path);
 }
 
 }  // namespace

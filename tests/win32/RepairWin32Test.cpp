@@ -623,8 +623,11 @@ TEST_F(RepairJournalWin32, ARunWithEveryActionTickedIsUndoneValueForValue) {
   for (const char* command : {"ipconfig.exe /flushdns", "netsh.exe int ip reset", "winmgmt.exe /resetrepository",
                               "netsh.exe advfirewall reset", "arp.exe -d", "ipconfig.exe /release"})
     EXPECT_NE(std::find(cannot.begin(), cannot.end(), command), cannot.end()) << command;
-  for (const shell::CommandRun& run : entry.commands)
-    if (Lower(run.line) == "ipconfig.exe /all") EXPECT_FALSE(run.irreversible);
+  for (const shell::CommandRun& run : entry.commands) {
+    if (Lower(run.line) == "ipconfig.exe /all") {
+      EXPECT_FALSE(run.irreversible);
+    }
+  }
 
   shell::UndoReport report = journal->Undo(entry.id, nullptr);
   EXPECT_TRUE(report.Clean()) << ::testing::PrintToString(report.differences) << ::testing::PrintToString(report.kept);
@@ -636,10 +639,12 @@ TEST_F(RepairJournalWin32, ARunWithEveryActionTickedIsUndoneValueForValue) {
   }
   for (const auto& [where, value] : after_undo) EXPECT_TRUE(before.count(where)) << "left behind: " << where;
   // Each value the entry recorded reads back as it was, through the journal's own reads.
-  for (const shell::Change& change : entry.changes)
-    if (change.kind == shell::ChangeKind::Value)
+  for (const shell::Change& change : entry.changes) {
+    if (change.kind == shell::ChangeKind::Value) {
       EXPECT_EQ(journal->ReadState(change.root, change.view, change.path, change.name), change.before)
           << shell::ChangeWhere(change);
+    }
+  }
 }
 
 }  // namespace
