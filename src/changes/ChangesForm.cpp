@@ -89,6 +89,12 @@ TFormChanges::TFormChanges(ui::Application& app, shell::Journal& journal)
       {"LangChangesDiffer", "Запись %s отменена с расхождениями: %s"},
       {"LangChangesGone", "Записи больше нет в журнале."},
       {"LangChangesFailed", "Отмена не выполнена: %s"},
+      {"LangChangesBusy", "Идёт другое действие программы; отмените запись после его окончания."},
+      {"LangChangesAbsent", "(нет)"},
+      {"LangChangesEmptyValue", "(пусто)"},
+      {"LangChangesDefault", "(по умолчанию)"},
+      {"LangChangesKeyDeleted", "раздел удалён"},
+      {"LangChangesKeyCreated", "раздел создан"},
   };
   for (const auto& [name, caption] : texts) Create<ui::MenuItem>(PopupMenuChangesTexts, name)->SetCaption(caption);
 
@@ -99,6 +105,11 @@ std::string TFormChanges::Text(const char* item) const {
   const ui::Component* c = Find(item);
   if (!c) throw std::logic_error(std::string("no text ") + item);
   return c->Caption();
+}
+
+shell::ChangeWords TFormChanges::Words() const {
+  return {Text("LangChangesAbsent"), Text("LangChangesEmptyValue"), Text("LangChangesDefault"),
+          Text("LangChangesKeyDeleted"), Text("LangChangesKeyCreated")};
 }
 
 uint64_t TFormChanges::RowEntry(int row) const {
@@ -120,7 +131,7 @@ void TFormChanges::Reload() {
   for (const shell::Entry& e : shown_) {
     std::string changed;
     if (!e.changes.empty()) {
-      changed = shell::DescribeChange(e.changes.front());
+      changed = shell::DescribeChange(e.changes.front(), Words());
       if (e.changes.size() > 1) changed += " " + Format(Text("LangChangesMore"), {std::to_string(e.changes.size() - 1)});
     } else {
       changed = Text("LangChangesNothing");
@@ -144,7 +155,7 @@ void TFormChanges::ListViewChangesSelectItem() {
   if (row >= 0 && static_cast<size_t>(row) < shown_.size()) {
     const shell::Entry& e = shown_[static_cast<size_t>(row)];
     lines.push_back(std::to_string(e.id) + "  " + e.time + "  " + e.action);
-    for (const shell::Change& c : e.changes) lines.push_back(shell::DescribeChange(c));
+    for (const shell::Change& c : e.changes) lines.push_back(shell::DescribeChange(c, Words()));
     for (const shell::CommandRun& run : e.commands)
       lines.push_back(run.irreversible ? Format(Text("LangChangesCannotUndo"), {run.line}) : run.line);
     for (const std::string& note : e.notes) lines.push_back(Format(Text("LangChangesNote"), {note}));
@@ -159,15 +170,15 @@ bool TFormChanges::AskOverwrite(const shell::Conflict& conflict) {
   const shell::Change& c = conflict.change;
   std::string before, after, now;
   if (c.kind == shell::ChangeKind::Value) {
-    before = shell::DescribeState(c.before);
-    after = shell::DescribeState(c.after);
-    now = shell::DescribeState(conflict.now);
+    before = shell::DescribeState(c.before, Words());
+    after = shell::DescribeState(c.after, Words());
+    now = shell::DescribeState(conflict.now, Words());
   } else {
     before = Text(c.kind == shell::ChangeKind::KeyDeleted ? "LangChangesKeyNow" : "LangChangesKeyGone");
     after = Text(c.key_exists_after ? "LangChangesKeyNow" : "LangChangesKeyGone");
     now = Text(conflict.key_exists_now ? "LangChangesKeyNow" : "LangChangesKeyGone");
   }
-  const std::string question = Format(Text("LangChangesConflict"), {shell::ChangeWhere(c)}) + "\r\n\r\n" +
+  const std::string question = Format(Text("LangChangesConflict"), {shell::ChangeWhere(c, Words())}) + "\r\n\r\n" +
                                Format(Text("LangChangesBefore"), {before}) + "\r\n" +
                                Format(Text("LangChangesAfter"), {after}) + "\r\n" +
                                Format(Text("LangChangesNow"), {now}) + "\r\n\r\n" + Text("LangChangesOverwrite");
@@ -183,6 +194,8 @@ void TFormChanges::ButtonChangesUndoClick() {
     shell::UndoReport report = journal_.Undo(id, [this](const shell::Conflict& c) { return AskOverwrite(c); });
     if (!report.found) {
       status = Text("LangChangesGone");
+    } else if (report.busy) {
+      status = Text("LangChangesBusy");
     } else if (report.Clean()) {
       status = Format(Text("LangChangesUndone"), {std::to_string(id)});
     } else {

@@ -38,6 +38,8 @@ class TFormChanges : public ui::Form {
 
  private:
   std::string Text(const char* item) const;
+  // The words of the change descriptions, in the window's language.
+  shell::ChangeWords Words() const;
   bool AskOverwrite(const shell::Conflict& conflict);
 
   shell::Journal& journal_;

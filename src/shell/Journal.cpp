@@ -299,14 +299,14 @@ std::optional<std::vector<Entry>> ReadJournalText(const std::string& text) {
   return entries;
 }
 
-std::string ChangeWhere(const Change& change) {
+std::string ChangeWhere(const Change& change, const ChangeWords& words) {
   std::string where = RootText(change.root) + "\\" + change.path;
-  if (change.kind == ChangeKind::Value) where += "\\" + (change.name.empty() ? std::string("(по умолчанию)") : change.name);
+  if (change.kind == ChangeKind::Value) where += "\\" + (change.name.empty() ? words.default_value : change.name);
   return where;
 }
 
-std::string DescribeState(const ValueState& state) {
-  if (!state.present) return "(нет)";
+std::string DescribeState(const ValueState& state, const ChangeWords& words) {
+  if (!state.present) return words.absent;
   const auto& b = state.bytes;
   switch (static_cast<platform::RegType>(state.type)) {
     case platform::RegType::DWord:
@@ -343,19 +343,20 @@ std::string DescribeState(const ValueState& state) {
   }
   std::string hex = Hex(b);
   if (hex.size() > 64) hex = hex.substr(0, 64) + "...";
-  return hex.empty() ? std::string("(пусто)") : hex;
+  return hex.empty() ? words.empty : hex;
 }
 
-std::string DescribeChange(const Change& change) {
+std::string DescribeChange(const Change& change, const ChangeWords& words) {
   switch (change.kind) {
     case ChangeKind::Value:
-      return ChangeWhere(change) + ": " + DescribeState(change.before) + " -> " + DescribeState(change.after);
+      return ChangeWhere(change, words) + ": " + DescribeState(change.before, words) + " -> " +
+             DescribeState(change.after, words);
     case ChangeKind::KeyDeleted:
-      return ChangeWhere(change) + ": раздел удалён";
+      return ChangeWhere(change, words) + ": " + words.key_deleted;
     case ChangeKind::KeyCreated:
-      return ChangeWhere(change) + ": раздел создан";
+      return ChangeWhere(change, words) + ": " + words.key_created;
   }
-  return ChangeWhere(change);
+  return ChangeWhere(change, words);
 }
 
 bool CommandIsIrreversible(const std::string& line) {
@@ -696,6 +697,11 @@ UndoReport Journal::Undo(uint64_t id, const std::function<bool(const Conflict&)>
     std::lock_guard lock(mutex_);
     for (Entry& e : LoadLocked())
       if (e.id == id) target = std::move(e);
+    // Its writes would join that action's entry, and the two would mix.
+    if (target && open_) {
+      report.found = report.busy = true;
+      return report;
+    }
   }
   if (!target) return report;
   report.found = true;

@@ -81,11 +81,20 @@ struct Entry {
 std::string WriteJournalText(const std::vector<Entry>& entries);
 std::optional<std::vector<Entry>> ReadJournalText(const std::string& text);
 
+// The words the descriptions below use; a window passes them in its own language.
+struct ChangeWords {
+  std::string absent = "(нет)";
+  std::string empty = "(пусто)";
+  std::string default_value = "(по умолчанию)";
+  std::string key_deleted = "раздел удалён";
+  std::string key_created = "раздел создан";
+};
+
 // For people: "HKLM\path\name", a state ("(нет)", a number, text, hex bytes).
-std::string ChangeWhere(const Change& change);
-std::string DescribeState(const ValueState& state);
+std::string ChangeWhere(const Change& change, const ChangeWords& words = {});
+std::string DescribeState(const ValueState& state, const ChangeWords& words = {});
 // One line per change: where, before -> after.
-std::string DescribeChange(const Change& change);
+std::string DescribeChange(const Change& change, const ChangeWords& words = {});
 // Whether the program can reverse what this command did: only commands that change
 // nothing are not listed as "cannot be undone".
 bool CommandIsIrreversible(const std::string& line);
@@ -99,12 +108,14 @@ struct Conflict {
 
 struct UndoReport {
   bool found = false;
+  // Another action of this program is under way: nothing was done.
+  bool busy = false;
   uint64_t undo_entry = 0;  // the id of the undo's own entry (0 if nothing changed)
   // Values that do not read back as they were, and conflicts left alone.
   std::vector<std::string> differences;
   std::vector<std::string> kept;  // conflicts the caller chose not to overwrite
   std::vector<std::string> not_undone;  // commands that cannot be undone
-  bool Clean() const { return found && differences.empty() && kept.empty(); }
+  bool Clean() const { return found && !busy && differences.empty() && kept.empty(); }
 };
 
 class Journal {

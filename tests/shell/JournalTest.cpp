@@ -226,6 +226,16 @@ TEST_F(JournalFixture, UndoIsAnEntryAndReportsValuesThatDoNotReadBack) {
   registry.fail_writes = false;
   ASSERT_EQ(failed.differences.size(), 1u);
   EXPECT_NE(failed.differences[0].find("\\A: 3"), std::string::npos) << failed.differences[0];
+
+  // While another action's entry is open, an undo does nothing: its writes would mix
+  // with that action's.
+  id = Action("Ремонт", [&] { Key(kKey)->WriteDWord("A", 4); });
+  journal.Begin("Ремонт");
+  shell::UndoReport busy = journal.Undo(id, nullptr);
+  journal.End();
+  EXPECT_TRUE(busy.busy);
+  EXPECT_FALSE(busy.Clean());
+  EXPECT_EQ(registry.Find(RegRoot::LocalMachine, kKey, "A")->number, 4u);
 }
 
 // Commands go into the entry; those whose effect cannot be reversed are marked.

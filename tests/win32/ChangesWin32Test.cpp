@@ -55,6 +55,7 @@ struct ChangesWin32 : ::testing::Test {
     host = std::make_unique<ui::win32::Win32Host>();
     application = std::make_unique<ui::Application>(*host);
     application->SetTitle("Velmora");
+    theme::RegisterStyles(application->Styles());
   }
   void TearDown() override {
     application.reset();
@@ -120,6 +121,9 @@ TEST_F(ChangesWin32, HistoryWindowUndoesOnTheRealRegistryAndIsPictured) {
   form->Reload();
   win32_test::Pump();
   EXPECT_EQ(win32_test::ControlText(win32_test::FindControl(window, L"ButtonChangesUndo")), L"Undo selected");
+  const std::wstring details = win32_test::ControlText(win32_test::FindControl(window, L"MemoChangesDetails"));
+  EXPECT_NE(details.find(L"Sub: key created"), std::wstring::npos) << Narrow(details);
+  EXPECT_NE(details.find(L"Made: (none) -> \"by the action\""), std::wstring::npos) << Narrow(details);
   win32_test::SaveScreenshot(window, L"changes-english");
 
   // The undo through the window's button: the values read back as they were, the key
