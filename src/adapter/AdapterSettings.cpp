@@ -5,6 +5,7 @@
 
 #include "adapter/AddressText.h"
 #include "adapter/AdapterPage.h"
+#include "shell/Journal.h"
 #include "shell/RegistryWrite.h"
 
 namespace adapter {
@@ -19,6 +20,9 @@ namespace {
 
 constexpr char kInterfaces[] = "SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces\\";
 constexpr uint32_t kFullAccess64 = platform::reg_access::kAllAccess | platform::reg_access::kWow64_64Key;
+// A card's IPv4 settings as the system stores them in its key.
+constexpr const char* kStoredCardValues[] = {"EnableDHCP",     "IPAddress",           "SubnetMask",
+                                             "DefaultGateway", "DefaultGatewayMetric", "NameServer"};
 constexpr char kAdapterClass[] = "Win32_NetworkAdapterConfiguration";
 
 // EnableStatic answers 0 for success and 1 for success that needs a restart.
@@ -196,6 +200,16 @@ void AdapterPage::ButtonChangeIPClick() {
 
 void AdapterPage::SetAdapterAddresses(const std::string& description, const std::string& address,
                                  const std::string& mask, const std::string& gateway) {
+  shell::JournalScope journal_entry(services_.journal, services_.journal
+                                                           ? Msg("LangJournalAdapter") + ": " + description
+                                                           : std::string());
+  if (services_.journal && !EditInterfaces->Text().empty()) {
+    // The system stores the card's settings as it applies them: kept as they are now.
+    for (const char* name : kStoredCardValues)
+      services_.journal->RecordValue(platform::RegRoot::LocalMachine, platform::reg_access::kWow64_64Key,
+                                     kInterfaces + EditInterfaces->Text(), name);
+    services_.journal->AddNote(Msg("LangJournalAdapterNote"));
+  }
   auto locator = services_.wmi.CreateLocator();
   auto wmi = locator->ConnectServer("localhost", "root\\CIMV2", "", "");
   auto found = wmi->ExecQuery(std::string("SELECT * FROM ") + kAdapterClass + " Where Description=" +
@@ -217,9 +231,15 @@ void AdapterPage::SetAdapterAddresses(const std::string& description, const std:
 void AdapterPage::CheckBoxEnableDHCPClick() {
   const bool dhcp_on = !CheckBoxEnableDHCP->Checked();
   if (!EditInterfaces->Text().empty()) {
-    // The value is only ever changed, never created.
-    if (auto key = OpenCardKey(); key && key->ValueExists("EnableDHCP"))
+    // The value is only ever changed, never created. A write of the value it already
+    // has leaves no journal entry.
+    if (auto key = OpenCardKey(); key && key->ValueExists("EnableDHCP")) {
+      shell::JournalScope journal_entry(services_.journal, services_.journal
+                                                               ? Msg("LangJournalAdapter") + ": " +
+                                                                     ComboBoxEditInterfaces->Text()
+                                                               : std::string());
       RequireWritten(key->WriteDWord("EnableDHCP", dhcp_on ? 1 : 0), "EnableDHCP");
+    }
   }
   for (ui::Component* c : {static_cast<ui::Component*>(ButtonChangeIP), static_cast<ui::Component*>(EditIPAddress),
                            static_cast<ui::Component*>(EditSubnetMask), static_cast<ui::Component*>(EditMainGateway)})
@@ -239,6 +259,10 @@ void AdapterPage::ButtonChangeDNSClick() {
 void AdapterPage::SetTCPIPDNSAddresses() {
   // Without a selected card there is nothing to write to.
   if (EditInterfaces->Text().empty()) return;
+  shell::JournalScope journal_entry(services_.journal, services_.journal
+                                                           ? Msg("LangJournalAdapter") + ": " +
+                                                                 ComboBoxEditInterfaces->Text()
+                                                           : std::string());
   auto key = OpenCardKey();
   const bool clear = !CheckBoxEnableDNS->Checked() ||
                      (EditPreferredDNS->Text().empty() && EditAlternativeDNS->Text().empty());

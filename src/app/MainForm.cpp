@@ -133,6 +133,12 @@ void TForm1::CreateComponents() {
   DnsBenchMenu = Create<ui::MenuItem>(PopupMenu_General, "DnsBenchMenu");
   DnsBenchMenu->SetCaption("Тест DNS-серверов запросами");
   DnsBenchMenu->OnClick = [this] { DnsBenchMenuClick(); };
+  // The change history, where there is a journal to show.
+  if (services_.journal) {
+    ChangesMenu = Create<ui::MenuItem>(PopupMenu_General, "ChangesMenu");
+    ChangesMenu->SetCaption("Журнал изменений");
+    ChangesMenu->OnClick = [this] { ChangesMenuClick(); };
+  }
   MenuItem3 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem3");
   MenuItem3->SetCaption("-");
   AboutMenu = Create<ui::MenuItem>(PopupMenu_General, "AboutMenu");
@@ -276,6 +282,11 @@ void TForm1::CheckUpdateMenuClick() {
 void TForm1::DnsBenchMenuClick() {
   general_menu_open_ = false;
   if (ui::Form* form = App().FindForm("FormDnsBench")) App().ShowModal(*form);
+}
+
+void TForm1::ChangesMenuClick() {
+  general_menu_open_ = false;
+  if (ui::Form* form = App().FindForm("FormChanges")) App().ShowModal(*form);
 }
 
 void TForm1::AboutMenuClick() {

@@ -66,6 +66,7 @@ class TForm1 : public ui::Form, public shell::Shell {
   void AboutMenuClick();
   // Opens the DNS benchmark window (dnsbench/), when the program made one.
   void DnsBenchMenuClick();
+  void ChangesMenuClick();
 
   bool IsWindows10Or11();
 
@@ -123,6 +124,7 @@ class TForm1 : public ui::Form, public shell::Shell {
   ui::MenuItem* MenuItem2;
   ui::MenuItem* CheckUpdateMenu;
   ui::MenuItem* DnsBenchMenu;
+  ui::MenuItem* ChangesMenu = nullptr;  // only with a change journal
   ui::MenuItem* MenuItem3;
   ui::MenuItem* AboutMenu;
   ui::PopupMenu* PopupMenuLanguage;

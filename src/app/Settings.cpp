@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "common/FileInfoUtils.h"
 #include "common/IniFile.h"
+#include "shell/SettingsFolder.h"
 
 namespace app {
 
@@ -12,25 +13,10 @@ namespace {
 
 constexpr char kSection[] = "Option";
 
-std::string WithSeparator(std::string folder) {
-  if (folder.empty() || folder.back() != '\\') folder += '\\';
-  return folder;
-}
-
 }  // namespace
 
 std::string TForm1::SettingsFolderPath(const char* file_name) {
-  std::string folder;
-  if (portable_) {
-    folder = ProgramFolder() + "Config";
-  } else {
-    // An empty maker name still adds its separator: the path then holds "\\".
-    folder = WithSeparator(services_.system.AppDataFolder()) +
-             WithSeparator(common::GetCompanyName(services_.versions, services_.system.ProgramPath())) +
-             App().Title() + "\\Config";
-  }
-  services_.files.CreateDirectories(folder);
-  return folder + "\\" + file_name;
+  return shell::SettingsFolder(services_, portable_, App().Title()) + "\\" + file_name;
 }
 
 std::string TForm1::PortablePath() { return SettingsFolderPath("Option.ini"); }

@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "shell/Services.h"
 #include "dnsbench/DnsBenchForm.h"
@@ -28,9 +30,13 @@ struct StartupHooks {
   update::UpdaterPlatform* updater = nullptr;
   // Sockets and clipboard of the DNS benchmark window; without them it is not made.
   dnsbench::BenchPlatform* dnsbench = nullptr;
+  // The command line's arguments after the program's name; with any, the program
+  // answers on `write_output` and shows no window (app/CommandLine.h).
+  std::vector<std::string> arguments;
+  std::function<void(const std::string&)> write_output;
 };
 
-// Runs the program; returns the process exit code (always 0).
+// Runs the program; returns the process exit code (0 for a run with a window).
 int RunVelmora(shell::Services& services, const StartupHooks& hooks);
 
 }  // namespace app

@@ -5,6 +5,7 @@
 
 #include "adapter/AdapterPage.h"
 #include "dnsbench/Plot.h"
+#include "shell/Journal.h"
 #include "dnstest/DnsTestPage.h"
 
 namespace dnsbench {
@@ -157,6 +158,7 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
       {"LangBenchProbeFail", "Проверочный запрос через %s: %s."},
       {"LangBenchRestored", "Прежние DNS возвращены: %s."},
       {"LangBenchAutomatic", "автоматически"},
+      {"LangBenchJournal", "Применение DNS из окна проверки DNS"},
   };
   for (const auto& [name, caption] : texts) Create<ui::MenuItem>(PopupMenuBenchTexts, name)->SetCaption(caption);
 
@@ -391,6 +393,9 @@ TFormDnsBench::DnsState TFormDnsBench::ReadAdapterDns() {
 // read back from the registry as the page shows it.
 TFormDnsBench::DnsState TFormDnsBench::WriteAdapterDns(const DnsState& state) {
   auto& adapter = adapter_;
+  // One entry of the change journal, named after this window.
+  shell::JournalScope journal_entry(adapter.ChangeJournal(),
+                                    adapter.ChangeJournal() ? Text("LangBenchJournal") : std::string());
   adapter.CheckBoxEnableDNS->SetChecked(state.enabled);
   adapter.CheckBoxEnableDNSClick();
   adapter.SetDnsBoxes(state.preferred, state.alternative);

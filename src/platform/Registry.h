@@ -50,6 +50,9 @@ class RegistryKey {
   virtual std::optional<uint32_t> ReadDWord(const std::string& name) = 0;
   virtual bool WriteString(const std::string& name, const std::string& value) = 0;
   virtual bool WriteDWord(const std::string& name, uint32_t value) = 0;
+  // Stores `bytes` as they are, as a value of `type` (what ReadBytes gave back puts
+  // the value back exactly).
+  virtual bool WriteBytes(const std::string& name, RegType type, const std::vector<uint8_t>& bytes) = 0;
   virtual bool DeleteValue(const std::string& name) = 0;
   // Names of the direct subkeys, in the registry's own order.
   virtual std::vector<std::string> SubKeys() = 0;

@@ -6,6 +6,7 @@
 
 #include "shell/Catalogue.h"
 #include "profiles/ProfilesPage.h"
+#include "shell/Journal.h"
 
 namespace profiles {
 
@@ -255,6 +256,9 @@ void ProfilesPage::RenameProfile() {
   if (answer.empty() || answer == current) {
     App().ShowMessageBox(Msg("LanfErrorName"), App().Title(), ui::kMbOk, &form_);
   } else {
+    shell::JournalScope journal_entry(
+        services_.journal,
+        services_.journal ? Msg("LangJournalRename") + ": " + current + " -> " + answer : std::string());
     auto key = services_.registry.Open(RootNamed(row.sub_items[kRootName]), BelowRoot(row.sub_items[kKeyPath]),
                                        kWriteAccess64, true);
     if (!key || !key->WriteString("ProfileName", answer))
@@ -271,7 +275,11 @@ void ProfilesPage::DeleteSelectedProfile() {
   std::string name = row.sub_items.empty() ? std::string() : row.sub_items[kName];
   int answer = App().ShowMessageBox(Msg("LangDelete") + " [ " + name + " ] ?", Msg("LangAttention"),
                                     ui::kMbYesNo | ui::kMbIconQuestion, &form_);
-  if (answer == ui::kIdYes) DeleteKey();
+  if (answer == ui::kIdYes) {
+    shell::JournalScope journal_entry(services_.journal,
+                                      services_.journal ? Msg("LangJournalDelete") + ": " + name : std::string());
+    DeleteKey();
+  }
   LoadNet();
 }
 
@@ -284,6 +292,8 @@ void ProfilesPage::DeleteNetAllClick() {
   if (profiles_busy_ || ListViewNetworkProfiles->Selected() < 0) return;
   if (AskDeleteAllProfiles()) {
     Raised busy(profiles_busy_);
+    shell::JournalScope journal_entry(services_.journal,
+                                      services_.journal ? Msg("LangJournalDeleteAll") : std::string());
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // The rows go one by one from the top, so the user sees them disappear.
@@ -303,6 +313,8 @@ void ProfilesPage::DelSelectedProfilesMenuClick() {
   if (profiles_busy_ || ListViewNetworkProfiles->Selected() < 0) return;
   if (AskDeleteAllProfiles()) {
     Raised busy(profiles_busy_);
+    shell::JournalScope journal_entry(services_.journal,
+                                      services_.journal ? Msg("LangJournalDelete") : std::string());
     ui::ListView& list = *ListViewNetworkProfiles;
     try {
       // From the end, so removing a row never moves one still to be visited.

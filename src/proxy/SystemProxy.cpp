@@ -9,6 +9,7 @@
 #include "adapter/AdapterPage.h"
 #include "proxy/ProxyBand.h"
 #include "proxy/ProxyText.h"
+#include "shell/Journal.h"
 #include "shell/RegistryWrite.h"
 
 namespace proxy {
@@ -194,6 +195,8 @@ void ProxyBand::CheckBoxScriptClick() {
 }
 
 void ProxyBand::SetProxy() {
+  shell::JournalScope journal_entry(services_.journal,
+                                    services_.journal ? Msg("LangJournalProxy") : std::string());
   auto key = OpenInternetSettings(services_.registry, platform::reg_access::kWrite);
   auto write_string = [&](const char* name, const std::string& value) {
     RequireWritten(key && key->WriteString(name, value), name);

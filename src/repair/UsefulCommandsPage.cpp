@@ -6,6 +6,7 @@
 #include "adapter/MacReport.h"
 #include "platform/ToolPaths.h"
 #include "repair/RepairActions.h"
+#include "shell/Journal.h"
 
 namespace repair {
 
@@ -41,6 +42,13 @@ std::string ErrorText(std::exception_ptr error) {
 }
 
 }  // namespace
+
+// Where the system keeps what the SMB commands set.
+const std::pair<const char*, const char*> kSmbStoredValues[] = {
+    {"SYSTEM\\CurrentControlSet\\Services\\LanmanWorkstation\\Parameters", "AllowInsecureGuestAuth"},
+    {"SYSTEM\\CurrentControlSet\\Services\\LanmanWorkstation\\Parameters", "RequireSecuritySignature"},
+    {"SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters", "RequireSecuritySignature"},
+};
 
 const std::vector<std::string>& SmbCommandTable(bool switch_on) {
   static const std::vector<std::string> on = {
@@ -230,6 +238,9 @@ void UsefulCommandsPage::WorkerSide::RepairThread() {
           if (entry.box->Checked()) ticked.push_back(entry);
       });
       LogItem("LangRepairStart");
+      // The whole run is one entry of the change journal.
+      shell::JournalScope journal_entry(services_.journal,
+                                        services_.journal ? Msg("LangJournalRepair") : std::string());
       int failed_steps = 0, unchecked_steps = 0;
       for (const RunOrderEntry& entry : ticked) {
         std::string caption;
@@ -300,6 +311,16 @@ void UsefulCommandsPage::WorkerSide::SmbThread(bool switch_on) {
       page->shell_.SetNavigationEnabled(false);
     });
     try {
+      shell::JournalScope journal_entry(services_.journal, services_.journal
+                                                                ? Msg(switch_on ? "LangSMBON" : "LangSMBOFF")
+                                                                : std::string());
+      if (services_.journal) {
+        // The settings the SMB commands change, as the system keeps them.
+        for (const auto& [key, value] : kSmbStoredValues)
+          services_.journal->RecordValue(platform::RegRoot::LocalMachine, platform::reg_access::kWow64_64Key, key,
+                                         value);
+        services_.journal->AddNote(Msg("LangJournalSmbNote"));
+      }
       ApplySmbSettings(switch_on);
     } catch (const WindowGone&) {
       throw;

@@ -8,7 +8,7 @@
 
 namespace shell {
 
-const CatalogueEntry kCatalogue[29] = {
+const CatalogueEntry kCatalogue[37] = {
     {"LangError", "Ошибка!"},
     {"LangSuccessfully", "Успешно!"},
     {"LangName", "Введите имя Сети"},
@@ -38,6 +38,14 @@ const CatalogueEntry kCatalogue[29] = {
     {"LangStartedOnly", "Запущено, но результат проверен не полностью"},
     {"LangFailedSteps", "шагов с ошибкой"},
     {"LangUncheckedSteps", "запущено без проверки"},
+    {"LangJournalRepair", "Ремонт сети"},
+    {"LangJournalSmbNote", "Настройки SMB вступают в силу после перезапуска служб SMB или компьютера."},
+    {"LangJournalRename", "Переименование профиля сети"},
+    {"LangJournalDelete", "Удаление профиля сети"},
+    {"LangJournalDeleteAll", "Удаление всех профилей сети"},
+    {"LangJournalProxy", "Применение прокси"},
+    {"LangJournalAdapter", "Применение настроек адаптера"},
+    {"LangJournalAdapterNote", "Отмена возвращает сохранённые настройки адаптера; чтобы они вступили в силу, примените их заново или перезапустите адаптер."},
 };
 
 void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu) {

@@ -14,6 +14,8 @@
 
 namespace shell {
 
+class Journal;
+
 struct Services {
   platform::Registry& registry;
   platform::System& system;
@@ -24,6 +26,9 @@ struct Services {
   platform::Wmi& wmi;
   platform::Echo& echo;
   platform::Http& http;
+  // The change journal that `registry` and `processes` record into; none in tests
+  // that do not look at it.
+  Journal* journal = nullptr;
 };
 
 }  // namespace shell

@@ -54,6 +54,7 @@ class FakeKey : public platform::RegistryKey {
     switch (v->type) {
       case platform::RegType::String:
       case platform::RegType::ExpandString: {
+        if (!v->bytes.empty()) return v->bytes;
         std::vector<uint8_t> bytes;
         for (char16_t unit : common::Utf8ToUtf16(v->text) + u'\0') {
           bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
@@ -88,6 +89,24 @@ class FakeKey : public platform::RegistryKey {
     v.type = platform::RegType::DWord;
     v.number = value;
     v.bytes.clear();
+    return true;
+  }
+  bool WriteBytes(const std::string& name, platform::RegType type, const std::vector<uint8_t>& bytes) override {
+    if (!CanWrite()) return false;
+    FakeRegistry::Value& v = Slot(name);
+    v = {v.name, type, {}, 0, bytes};
+    if (type == platform::RegType::DWord && bytes.size() == 4)
+      v.number = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+    if ((type == platform::RegType::String || type == platform::RegType::ExpandString) && bytes.size() % 2 == 0) {
+      // The text up to the first zero, as the system's string reads give it.
+      std::u16string units;
+      for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char16_t unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        if (unit == 0) break;
+        units += unit;
+      }
+      v.text = common::Utf16ToUtf8(units);
+    }
     return true;
   }
   bool DeleteValue(const std::string& name) override {

@@ -184,6 +184,8 @@ class FakeProcesses : public platform::Processes {
 class FakeClock : public platform::Clock {
  public:
   platform::LocalTime now{12, 0, 0};
+  platform::LocalDate today{2026, 12, 11};
+  platform::LocalDate Today() override { return today; }
   uint32_t ticks = 1000;
   std::vector<uint32_t> sleeps;
   platform::LocalTime Now() override { return now; }

@@ -19,7 +19,7 @@ FLOORS = {
     "ui/win32": 3,
     "shell": 4,
     **{page: 5 for page in ("adapter", "proxy", "dnstest", "dnsbench", "profiles", "repair",
-                           "update", "i18n", "theme", "about")},
+                           "update", "i18n", "theme", "about", "changes")},
     "app": 6,
     "": 7,  # main_win.cpp
 }

@@ -106,6 +106,10 @@ class TracingKey : public platform::RegistryKey {
     trace_.Add("  " + name + " = dword " + std::to_string(value));
     return inner_->WriteDWord(name, value);
   }
+  bool WriteBytes(const std::string& name, platform::RegType type, const std::vector<uint8_t>& bytes) override {
+    trace_.Add("  " + name + " = bytes of type " + std::to_string(static_cast<uint32_t>(type)));
+    return inner_->WriteBytes(name, type, bytes);
+  }
   bool DeleteValue(const std::string& name) override { return inner_->DeleteValue(name); }
   std::vector<std::string> SubKeys() override { return inner_->SubKeys(); }
   std::vector<std::string> ValueNames() override { return inner_->ValueNames(); }

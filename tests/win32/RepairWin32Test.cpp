@@ -12,6 +12,8 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -20,6 +22,7 @@
 #include "app/MainForm.h"
 #include "platform/win32/Wide.h"
 #include "repair/RepairActions.h"
+#include "shell/Journal.h"
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/Win32Host.h"
 #include "win32/RealPlatform.h"
@@ -184,6 +187,11 @@ class RepairWin32 : public ::testing::Test {
   std::vector<SavedValue> saved;
   SystemFolderStandins standins;
   std::vector<std::wstring> decoys;  // stand-in copies where no tool may be taken from
+  // With the change journal in place of the real registry and process services, as
+  // the program's entry puts it (set by a derived fixture before SetUp).
+  bool with_journal = false;
+  std::unique_ptr<shell::Journal> journal;
+  std::unique_ptr<shell::Services> journaled;
 
   void SetUp() override {
     ASSERT_TRUE(win32_test::HaveDisplay()) << "the GUI tests run under Xvfb";
@@ -203,7 +211,14 @@ class RepairWin32 : public ::testing::Test {
     host = std::make_unique<ui::win32::Win32Host>();
     application = std::make_unique<ui::Application>(*host);
     application->SetTitle("Velmora");
-    form = application->CreateForm<app::TForm1>(real.services);
+    if (with_journal) {
+      journal = std::make_unique<shell::Journal>(real.registry, real.processes, real.files, real.clock);
+      journal->SetPath(Narrow(tools_dir) + "\\Changes.txt");
+      journaled = std::make_unique<shell::Services>(shell::Services{journal->Registry(), real.system, real.versions,
+                                                                    real.files, journal->Processes(), real.clock,
+                                                                    real.wmi, real.echo, real.http, journal.get()});
+    }
+    form = application->CreateForm<app::TForm1>(with_journal ? *journaled : real.services);
     window = host->WindowOf(*form);
     ASSERT_NE(window, nullptr);
     host->PeerOf(*form)->Show();
@@ -230,6 +245,7 @@ class RepairWin32 : public ::testing::Test {
     for (const std::wstring& decoy : decoys) EXPECT_TRUE(DeleteSoon(decoy)) << Narrow(decoy);
     DeleteSoon(tools_dir + L"\\calls.txt");
     DeleteSoon(tools_dir + L"\\rules.txt");
+    DeleteSoon(tools_dir + L"\\Changes.txt");
     RemoveDirectoryW(tools_dir.c_str());
   }
 
@@ -538,6 +554,97 @@ TEST(RepairBroadcastWin32, AWindowThatDoesNotAnswerHoldsTheNoticeOnlyForTheBound
   CloseHandle(created);
   CloseHandle(release);
   EXPECT_LT(elapsed, repair::kBroadcastTimeoutMs + 1000);
+}
+
+
+// The same page with the change journal in place, as the program runs.
+class RepairJournalWin32 : public RepairWin32 {
+ protected:
+  RepairJournalWin32() { with_journal = true; }
+
+  // Every key the repair actions write, with its values (type and bytes) and subkeys.
+  std::map<std::string, std::string> Export() {
+    struct Place {
+      RegRoot root;
+      const char* path;
+    };
+    const Place places[] = {
+        {RegRoot::CurrentUser, kInternet},
+        {RegRoot::LocalMachine, kInternet},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\LanmanServer\\Parameters"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\LanmanWorkstation\\Parameters"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\NetBT\\Parameters\\Interfaces"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\FDResPub"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\SSDPSRV"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\upnphost"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Browser\\Parameters"},
+        {RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy"},
+    };
+    std::map<std::string, std::string> all;
+    std::function<void(RegRoot, const std::string&)> walk = [&](RegRoot root, const std::string& path) {
+      const uint32_t view = root == RegRoot::LocalMachine ? platform::reg_access::kWow64_64Key : 0;
+      auto key = real.registry.Open(root, path, platform::reg_access::kRead | view, false);
+      if (!key) return;
+      const std::string at = (root == RegRoot::LocalMachine ? "HKLM\\" : "HKCU\\") + path;
+      all[at] = "key";
+      for (const std::string& name : key->ValueNames()) {
+        std::string bytes;
+        for (uint8_t b : key->ReadBytes(name).value_or(std::vector<uint8_t>{})) bytes += std::to_string(b) + ",";
+        all[at + "|" + name] = std::to_string(static_cast<uint32_t>(*key->ValueType(name))) + ":" + bytes;
+      }
+      for (const std::string& sub : key->SubKeys()) walk(root, path + "\\" + sub);
+    };
+    for (const Place& place : places) walk(place.root, place.path);
+    return all;
+  }
+};
+
+TEST_F(RepairJournalWin32, ARunWithEveryActionTickedIsUndoneValueForValue) {
+  const auto before = Export();
+  Tick({L"CheckBoxFlushDNS", L"CheckBoxResetTCPIP", L"CheckBoxResetProxy", L"CheckBoxRebuildWMI",
+        L"CheckBoxResetFirewall", L"CheckBoxRepairWorkgroup", L"CheckBoxClearARPcache", L"CheckBoxNetworkVisibility",
+        L"CheckBoxRestoreNetworkAdapters", L"CheckBoxRenewIP"});
+  Press(L"ButtonApplay");
+  // The run's own pauses add up to 16 s; every tool is a stand-in that ends at once.
+  ASSERT_TRUE(PumpUntil([&] { return application->GetWorkers().Running() == 0; }, 180000));
+  win32_test::Pump();
+  const auto after_run = Export();
+  ASSERT_NE(after_run, before) << "the run changed nothing the test can see";
+
+  std::vector<shell::Entry> entries = journal->Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  const shell::Entry& entry = entries[0];
+  EXPECT_EQ(entry.action, "Ремонт сети");
+  EXPECT_TRUE(entry.Undoable());
+  std::vector<std::string> cannot;
+  for (const shell::CommandRun& run : entry.commands)
+    if (run.irreversible) cannot.push_back(Lower(run.line));
+  for (const char* command : {"ipconfig.exe /flushdns", "netsh.exe int ip reset", "winmgmt.exe /resetrepository",
+                              "netsh.exe advfirewall reset", "arp.exe -d", "ipconfig.exe /release"})
+    EXPECT_NE(std::find(cannot.begin(), cannot.end(), command), cannot.end()) << command;
+  for (const shell::CommandRun& run : entry.commands) {
+    if (Lower(run.line) == "ipconfig.exe /all") {
+      EXPECT_FALSE(run.irreversible);
+    }
+  }
+
+  shell::UndoReport report = journal->Undo(entry.id, nullptr);
+  EXPECT_TRUE(report.Clean()) << ::testing::PrintToString(report.differences) << ::testing::PrintToString(report.kept);
+  EXPECT_EQ(report.not_undone.size(), cannot.size());
+  const auto after_undo = Export();
+  for (const auto& [where, value] : before) {
+    auto it = after_undo.find(where);
+    EXPECT_TRUE(it != after_undo.end() && it->second == value) << where;
+  }
+  for (const auto& [where, value] : after_undo) EXPECT_TRUE(before.count(where)) << "left behind: " << where;
+  // Each value the entry recorded reads back as it was, through the journal's own reads.
+  for (const shell::Change& change : entry.changes) {
+    if (change.kind == shell::ChangeKind::Value) {
+      EXPECT_EQ(journal->ReadState(change.root, change.view, change.path, change.name), change.before)
+          << shell::ChangeWhere(change);
+    }
+  }
 }
 
 }  // namespace

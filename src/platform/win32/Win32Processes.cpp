@@ -129,6 +129,12 @@ LocalTime Win32Clock::Now() {
   return {t.wHour, t.wMinute, t.wSecond};
 }
 
+LocalDate Win32Clock::Today() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay};
+}
+
 uint32_t Win32Clock::TickCount() { return GetTickCount(); }
 
 void Win32Clock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -24,6 +24,7 @@ class Win32Processes : public platform::Processes {
 class Win32Clock : public platform::Clock {
  public:
   LocalTime Now() override;
+  LocalDate Today() override;
   uint32_t TickCount() override;
   void Sleep(uint32_t milliseconds) override;
   uint64_t Microseconds() override;

@@ -92,6 +92,11 @@ class Win32Key : public RegistryKey {
     return RegSetValueExW(key_, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v),
                           sizeof(v)) == ERROR_SUCCESS;
   }
+  bool WriteBytes(const std::string& name, RegType type, const std::vector<uint8_t>& bytes) override {
+    static const BYTE kNothing = 0;
+    return RegSetValueExW(key_, Widen(name).c_str(), 0, static_cast<DWORD>(type),
+                          bytes.empty() ? &kNothing : bytes.data(), static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
+  }
   bool DeleteValue(const std::string& name) override {
     return RegDeleteValueW(key_, Widen(name).c_str()) == ERROR_SUCCESS;
   }
