@@ -48,6 +48,14 @@ void TForm1::CreateComponents() {
   SpeedButton_GeneralMenu->SetFont(ui::Font{"Tahoma", -21});
   SpeedButton_GeneralMenu->SetCursor(ui::Cursor::HandPoint);
   SpeedButton_GeneralMenu->OnClick = [this] { SpeedButton_GeneralMenuClick(); };
+  // What screen readers and the tooltip call the button: its caption is only a sign.
+  SpeedButton_GeneralMenu->SetHint("Общее меню");
+  // The menu key opens the menu also when a menu closed with Esc left the button's
+  // mark set (the mouse clears it by moving over the window; the keyboard cannot).
+  OnMenuKey = [this] {
+    general_menu_open_ = false;
+    SpeedButton_GeneralMenuClick();
+  };
 
   TabControlPanelNetwork = Create<ui::Panel>(this, "TabControlPanelNetwork");
   TabControlPanelNetwork->SetAlign(ui::Align::Left);
@@ -139,6 +147,7 @@ void TForm1::CreateComponents() {
   AboutMenu->SetCaption("О программе");
   AboutMenu->SetShortCut("F1");
   AboutMenu->OnClick = [this] { AboutMenuClick(); };
+  AddWindowShortCut(AboutMenu);
 
   PopupMenuLanguage = CreateNonVisual<ui::PopupMenu>("PopupMenuLanguage");
   PopupMenuLanguage->SetAutoPopup(false);

@@ -21,6 +21,7 @@
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/StyleDrawing.h"
 #include "ui/win32/Win32Host.h"
+#include "win32/MainWindowFixture.h"
 #include "win32/ProxyValues.h"
 #include "win32/RealPlatform.h"
 #include "win32/Win32TestSupport.h"
@@ -69,46 +70,9 @@ Pixels Capture(HWND hwnd) {
 
 double Luminance(uint32_t rgb) { return theme::RelativeLuminance(rgb); }
 
-// Lets the windows paint and Wine hand the pictures to the X server.
-void Settle() {
-  for (int i = 0; i < 3; ++i) {
-    win32_test::Pump();
-    Sleep(60);
-  }
-  win32_test::Pump();
-}
+using win32_test::Settle;
 
-struct StyledPagesWin32 : ::testing::Test {
-  win32_test::RealPlatform real;
-  std::unique_ptr<ui::win32::Win32Host> host;
-  std::unique_ptr<ui::Application> application;
-  app::TForm1* form = nullptr;
-  app::TForm10* update = nullptr;
-  HWND window = nullptr;
-  std::string dns_path;
-  std::optional<std::vector<uint8_t>> saved_list;
-
-  void SetUp() override {
-    ASSERT_TRUE(win32_test::HaveDisplay()) << "the GUI tests run under Xvfb";
-    host = std::make_unique<ui::win32::Win32Host>();
-    application = std::make_unique<ui::Application>(*host);
-    application->SetTitle("Velmora");
-    form = application->CreateForm<app::TForm1>(real.services);
-    update = application->CreateForm<app::TForm10>(real.services);
-    window = host->WindowOf(*form);
-    ASSERT_NE(window, nullptr);
-    dns_path = form->PortablePathDNS();
-    saved_list = real.files.ReadFile(dns_path);
-  }
-  void TearDown() override {
-    if (saved_list)
-      real.files.WriteFile(dns_path, *saved_list);
-    else
-      real.files.RemoveFile(dns_path);
-    ui::win32::styling::SetActive(nullptr);
-    application.reset();
-    host.reset();
-  }
+struct StyledPagesWin32 : win32_test::MainWindowFixture {
   void Style(bool dark) {
     if (dark)
       form->ThemeDarkClick();

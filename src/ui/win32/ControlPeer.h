@@ -93,6 +93,10 @@ class ControlPeer {
   };
   bool Echoing() const { return echo_; }
 
+  // Screen readers get the control's name (and state) from the model where the
+  // window's own text is not its name.
+  void AnswerScreenReaders();
+
   // Runs a handler of the model; an escaping error goes to the error report.
   void Guard(const std::function<void()>& handler) const;
   // Whether a user could have clicked the control: it and everything around it enabled

@@ -50,12 +50,19 @@ class Win32Host : public UiHost {
  private:
   static LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   void Dispatch(MSG& msg);
+  // The keys of the program's windows that the dialog manager does not know or gets
+  // wrong for them; true when the message was used.
+  bool HandleKey(const MSG& msg);
+  FormPeer* PeerOfWindow(HWND root) const;
+  bool OpenWindowMenu(Form& form);
 
   Application* app_ = nullptr;
   DWORD ui_thread_;
   HWND sync_window_ = nullptr;
   std::map<const Form*, std::unique_ptr<FormPeer>> peers_;
   bool com_initialised_ = false;
+  // Alt went down and nothing else happened since: its release opens the menu.
+  bool alt_alone_ = false;
 };
 
 // Window property that names each control for tools outside the process: a global
