@@ -131,6 +131,10 @@ void TForm1::CreateComponents() {
   ThemeLight = theme_item("ThemeLight", "Светлая", &TForm1::ThemeLightClick);
   ThemeDark = theme_item("ThemeDark", "Темная", &TForm1::ThemeDarkClick);
   ThemeAuto->SetChecked(true);
+  ThemeHighContrastNote = Create<ui::MenuItem>(ThemeMenu, "ThemeHighContrastNote");
+  ThemeHighContrastNote->SetCaption("Включена высокая контрастность: действуют цвета системы");
+  ThemeHighContrastNote->SetEnabled(false);
+  ThemeHighContrastNote->SetVisible(false);
   LanguageMenu = Create<ui::MenuItem>(PopupMenu_General, "LanguageMenu");
   LanguageMenu->SetCaption("Язык");
   MenuItem2 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem2");
@@ -159,6 +163,7 @@ void TForm1::CreateComponents() {
       [this](ui::Component* sender) { LanguageItemClick(sender); }});
 
   ApplyLayout();
+  ShowHighContrast();
 }
 
 std::string TForm1::ProgramFolder() {

@@ -8,7 +8,7 @@
 
 namespace shell {
 
-const CatalogueEntry kCatalogue[29] = {
+const CatalogueEntry kCatalogue[31] = {
     {"LangError", "Ошибка!"},
     {"LangSuccessfully", "Успешно!"},
     {"LangName", "Введите имя Сети"},
@@ -38,6 +38,8 @@ const CatalogueEntry kCatalogue[29] = {
     {"LangStartedOnly", "Запущено, но результат проверен не полностью"},
     {"LangFailedSteps", "шагов с ошибкой"},
     {"LangUncheckedSteps", "запущено без проверки"},
+    {"LangOK", "ОК"},
+    {"LangCancelButton", "Отмена"},
 };
 
 void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu) {

@@ -30,6 +30,44 @@ inline void Settle() {
   Pump();
 }
 
+// The pixels of a window's client area as the screen shows them (0xRRGGBB).
+struct Pixels {
+  int width = 0, height = 0;
+  std::vector<uint32_t> rgb;
+  uint32_t At(int x, int y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+};
+
+inline Pixels Capture(HWND hwnd) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  MapWindowPoints(hwnd, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+  Pixels out;
+  out.width = r.right - r.left;
+  out.height = r.bottom - r.top;
+  if (out.width <= 0 || out.height <= 0) return out;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = out.width;
+  info.bmiHeader.biHeight = -out.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, out.width, out.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const auto* raw = static_cast<const uint32_t*>(bits);
+  out.rgb.assign(raw, raw + static_cast<size_t>(out.width) * out.height);
+  for (uint32_t& c : out.rgb) c &= 0xFFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return out;
+}
+
 struct MainWindowFixture : ::testing::Test {
   RealPlatform real;
   std::unique_ptr<ui::win32::Win32Host> host;

@@ -469,7 +469,14 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
       peer->host_.Guard([peer] { peer->form_.MouseMove(); });
       return 0;
     case WM_SETTINGCHANGE:
+      styling::HighContrastChanged();
       peer->host_.Guard([peer] { peer->form_.SettingChange(); });
+      break;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      // High contrast switched on or off arrives this way too.
+      if (styling::HighContrastChanged())
+        for (Form* form : peer->form_.App().Forms()) peer->host_.Guard([form] { form->SettingChange(); });
       break;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);

@@ -420,6 +420,13 @@ LRESULT CALLBACK InputBoxProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 }  // namespace
 
 bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
+  return InputQueryCaptioned(title, prompt, value, {});
+}
+
+bool Win32Host::HighContrast() const { return styling::SystemHighContrast(); }
+
+bool Win32Host::InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                                    const std::vector<std::string>& button_captions) {
   static bool registered = false;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!registered) {
@@ -451,10 +458,13 @@ bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, 
   state.edit = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, Widen(value).c_str(),
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 10, 30, 320, 22, box,
                                nullptr, instance, nullptr);
-  HWND ok = CreateWindowExW(0, WC_BUTTONW, L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+  // The buttons read what the caller's language gives; without it, the system's words.
+  const std::wstring ok_text = button_captions.size() > 0 ? Widen(button_captions[0]) : L"OK";
+  const std::wstring cancel_text = button_captions.size() > 1 ? Widen(button_captions[1]) : L"Cancel";
+  HWND ok = CreateWindowExW(0, WC_BUTTONW, ok_text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                             170, 72, 75, 25, box, reinterpret_cast<HMENU>(IDOK), instance, nullptr);
-  HWND cancel = CreateWindowExW(0, WC_BUTTONW, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 255, 72, 75,
-                                25, box, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
+  HWND cancel = CreateWindowExW(0, WC_BUTTONW, cancel_text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 255, 72,
+                                75, 25, box, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
   for (HWND h : {label, state.edit, ok, cancel}) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   if (owner) EnableWindow(owner, FALSE);
   ShowWindow(box, SW_SHOW);

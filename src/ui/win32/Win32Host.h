@@ -31,6 +31,9 @@ class Win32Host : public UiHost {
                        const std::vector<std::string>& button_captions) override;
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;
+  bool InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                           const std::vector<std::string>& button_captions) override;
+  bool HighContrast() const override;
   void ShowModal(Form& form) override;
   void CloseForm(Form& form) override;
   void Popup(PopupMenu& menu, Point screen) override;
