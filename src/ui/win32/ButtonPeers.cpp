@@ -42,6 +42,19 @@ class ButtonPeer : public ClickablePeer {
     if (static_cast<Button&>(component_).Images()) SetPicture();
   }
 
+ public:
+  void DpiChanged() override {
+    ClickablePeer::DpiChanged();
+    if (!static_cast<Button&>(component_).Images()) return;
+    // The picture again at the new size; the old list goes once the button lets go.
+    HIMAGELIST old = picture_;
+    picture_ = nullptr;
+    SetPicture();
+    if (old) ImageList_Destroy(old);
+  }
+
+ protected:
+
  private:
   // The button's picture from its image list's strip, scaled, above the caption.
   void SetPicture() {

@@ -146,6 +146,12 @@ void ControlPeer::Sync(Change change) {
   }
 }
 
+void ControlPeer::DpiChanged() {
+  SyncBounds();
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(component_.GetFont())), FALSE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void ControlPeer::SyncText() {
   Echo echo(*this);
   SetWindowTextW(hwnd_, Widen(component_.Caption()).c_str());

@@ -49,6 +49,10 @@ class ControlPeer {
   virtual bool OnContextMenu(POINT /*screen*/) { return false; }
   virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
+  // The window's DPI changed: place, font and whatever else was scaled at creation
+  // are made again at the new DPI (FormPeer::Scale already answers with it).
+  virtual void DpiChanged();
+
   // Changes held back until pending messages run (see FormPeer::HoldUntilIdle).
   virtual void EndHeldChanges() {}
 

@@ -21,7 +21,10 @@ constexpr wchar_t kFormClass[] = L"VelmoraForm";
 // Posted to a form when the changes its peers hold back may be shown.
 constexpr UINT kEndHeldChanges = WM_APP + 2;
 
+int g_start_dpi = 0;
+
 int ScreenDpi() {
+  if (g_start_dpi > 0) return g_start_dpi;
   HDC dc = GetDC(nullptr);
   int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(nullptr, dc);
@@ -29,6 +32,8 @@ int ScreenDpi() {
 }
 
 }  // namespace
+
+void FormPeer::SetStartDpi(int dpi) { g_start_dpi = dpi; }
 
 void FormPeer::RegisterClasses() {
   static bool registered = false;
@@ -95,6 +100,7 @@ void FormPeer::MakeWindows() {
   // The focus and the access keys always show, not only once the keyboard is used.
   SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   Name(hwnd_, form);
+  SetPropW(hwnd_, styling::kDpiProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
   styling::Attach(hwnd_, form);
   CreateChildren(form, hwnd_);
   pages_open_ = true;
@@ -269,6 +275,27 @@ std::wstring FormPeer::AccessibleName(const Component& c) const {
       return NameFromCaption(Widen(p->Caption()));
   // The one table of a window (the benchmark's): the window's title.
   return c.GetKind() == Kind::ListView ? NameFromCaption(Widen(form_.Caption())) : std::wstring();
+}
+
+void FormPeer::DpiChanged(int dpi, const RECT& suggested) {
+  if (!hwnd_ || dpi <= 0) return;
+  dpi_ = dpi;
+  SetPropW(hwnd_, styling::kDpiProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
+  // The fonts of the old DPI go once every window has its new one.
+  std::map<std::string, HFONT> old_fonts = std::move(fonts_);
+  fonts_.clear();
+  // The window takes the suggested rectangle as it is: the minimum size, scaled
+  // from a frame of another DPI, would otherwise make it taller than a start there.
+  taking_suggested_ = true;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  taking_suggested_ = false;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form_.GetFont())), FALSE);
+  // Parents before their children: the components in creation order.
+  for (Component* c : form_.Components())
+    if (ControlPeer* peer = PeerOf(*c); peer && peer->Window()) peer->DpiChanged();
+  for (auto& [key, font] : old_fonts) DeleteObject(font);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void FormPeer::SyncHint(Component& c, HWND hwnd) {
@@ -478,13 +505,18 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
       if (styling::HighContrastChanged())
         for (Form* form : peer->form_.App().Forms()) peer->host_.Guard([form] { form->SettingChange(); });
       break;
+    case WM_DPICHANGED:
+      peer->DpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_GETMINMAXINFO: {
+      if (peer->taking_suggested_) break;
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
       if (peer->form_.MinWidth()) info->ptMinTrackSize.x = peer->Scale(peer->form_.MinWidth());
       if (peer->form_.MinHeight()) info->ptMinTrackSize.y = peer->Scale(peer->form_.MinHeight());
       return 0;
     }
     case WM_NCDESTROY:
+      RemovePropW(hwnd, styling::kDpiProperty);
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       break;
     default:

@@ -58,6 +58,15 @@ class FormPeer : public ComponentObserver {
   void SetModal(bool modal) { modal_ = modal; }
   void Destroy();
 
+  // The window moved to a monitor with another DPI, or the scale changed: the window
+  // takes the system's suggested rectangle and every control, font, picture and
+  // column is made again at the new DPI, as a start at that DPI makes them.
+  void DpiChanged(int dpi, const RECT& suggested);
+  int Dpi() const { return dpi_; }
+  // The DPI windows start at; 0 (the default) reads the screen's. Lets a test start
+  // windows as a monitor with another scale would.
+  static void SetStartDpi(int dpi);
+
   // Messages of the form and of every container inside it.
   LRESULT HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool* handled);
 
@@ -130,6 +139,7 @@ class FormPeer : public ComponentObserver {
   bool painted_once_ = false;
   std::vector<std::function<void()>> after_first_paint_;
   int dpi_ = 96;
+  bool taking_suggested_ = false;
 };
 
 }  // namespace ui::win32

@@ -14,6 +14,9 @@
 
 namespace ui::win32::styling {
 
+// Window property of a form's window: the DPI its contents are laid out at.
+inline constexpr wchar_t kDpiProperty[] = L"VelmoraDpi";
+
 // Switches every attached window to the style (null: the system's look) and repaints
 // them all at once. While the system shows high contrast the chosen style is kept
 // but not drawn: the windows show the system's colours.
