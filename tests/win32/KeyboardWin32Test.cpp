@@ -191,7 +191,7 @@ TEST_F(KeyboardWin32, TabVisitsEveryControlOfEachPageOnceInReadingOrder) {
 }
 
 TEST_F(KeyboardWin32, TabVisitsEveryControlOfTheOtherWindowsOnceInReadingOrder) {
-  for (ui::Form* other : std::vector<ui::Form*>{update, bench}) {
+  for (ui::Form* other : std::vector<ui::Form*>{update, about, bench}) {
     SCOPED_TRACE(other->Name());
     ui::win32::FormPeer* peer = host->PeerOf(*other);
     peer->Show();

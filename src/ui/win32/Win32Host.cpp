@@ -419,14 +419,21 @@ LRESULT CALLBACK InputBoxProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 
 }  // namespace
 
-bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
-  return InputQueryCaptioned(title, prompt, value, {});
+// The captions go through a member, so that a host that stands in for the box by
+// overriding InputQuery is still the one asked.
+bool Win32Host::InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                                    const std::vector<std::string>& button_captions) {
+  input_captions_ = button_captions;
+  const bool accepted = InputQuery(title, prompt, value);
+  input_captions_.clear();
+  return accepted;
 }
 
 bool Win32Host::HighContrast() const { return styling::SystemHighContrast(); }
 
-bool Win32Host::InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
-                                    const std::vector<std::string>& button_captions) {
+bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
+  const std::vector<std::string> button_captions = std::move(input_captions_);
+  input_captions_.clear();
   static bool registered = false;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!registered) {

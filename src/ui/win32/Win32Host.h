@@ -64,6 +64,8 @@ class Win32Host : public UiHost {
   HWND sync_window_ = nullptr;
   std::map<const Form*, std::unique_ptr<FormPeer>> peers_;
   bool com_initialised_ = false;
+  // The button captions of the input box about to be shown (InputQueryCaptioned).
+  std::vector<std::string> input_captions_;
   // Alt went down and nothing else happened since: its release opens the menu.
   bool alt_alone_ = false;
 };
