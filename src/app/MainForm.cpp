@@ -48,6 +48,14 @@ void TForm1::CreateComponents() {
   SpeedButton_GeneralMenu->SetFont(ui::Font{"Tahoma", -21});
   SpeedButton_GeneralMenu->SetCursor(ui::Cursor::HandPoint);
   SpeedButton_GeneralMenu->OnClick = [this] { SpeedButton_GeneralMenuClick(); };
+  // What screen readers and the tooltip call the button: its caption is only a sign.
+  SpeedButton_GeneralMenu->SetHint("Общее меню");
+  // The menu key opens the menu also when a menu closed with Esc left the button's
+  // mark set (the mouse clears it by moving over the window; the keyboard cannot).
+  OnMenuKey = [this] {
+    general_menu_open_ = false;
+    SpeedButton_GeneralMenuClick();
+  };
 
   TabControlPanelNetwork = Create<ui::Panel>(this, "TabControlPanelNetwork");
   TabControlPanelNetwork->SetAlign(ui::Align::Left);
@@ -123,6 +131,10 @@ void TForm1::CreateComponents() {
   ThemeLight = theme_item("ThemeLight", "Светлая", &TForm1::ThemeLightClick);
   ThemeDark = theme_item("ThemeDark", "Темная", &TForm1::ThemeDarkClick);
   ThemeAuto->SetChecked(true);
+  ThemeHighContrastNote = Create<ui::MenuItem>(ThemeMenu, "ThemeHighContrastNote");
+  ThemeHighContrastNote->SetCaption("Включена высокая контрастность: действуют цвета системы");
+  ThemeHighContrastNote->SetEnabled(false);
+  ThemeHighContrastNote->SetVisible(false);
   LanguageMenu = Create<ui::MenuItem>(PopupMenu_General, "LanguageMenu");
   LanguageMenu->SetCaption("Язык");
   MenuItem2 = Create<ui::MenuItem>(PopupMenu_General, "MenuItem2");
@@ -145,6 +157,7 @@ void TForm1::CreateComponents() {
   AboutMenu->SetCaption("О программе");
   AboutMenu->SetShortCut("F1");
   AboutMenu->OnClick = [this] { AboutMenuClick(); };
+  AddWindowShortCut(AboutMenu);
 
   PopupMenuLanguage = CreateNonVisual<ui::PopupMenu>("PopupMenuLanguage");
   PopupMenuLanguage->SetAutoPopup(false);
@@ -156,6 +169,7 @@ void TForm1::CreateComponents() {
       [this](ui::Component* sender) { LanguageItemClick(sender); }});
 
   ApplyLayout();
+  ShowHighContrast();
 }
 
 std::string TForm1::ProgramFolder() {

@@ -61,7 +61,12 @@ class TForm1 : public ui::Form, public shell::Shell {
   void UnCheckTheme();
   // The system's settings-change broadcast.
   void WMWinIniChange();
-  void SettingChange() override { WMWinIniChange(); }
+  void SettingChange() override {
+    WMWinIniChange();
+    ShowHighContrast();
+  }
+  // The theme items give way while the system shows high contrast, and say so.
+  void ShowHighContrast();
   void CheckUpdateMenuClick();
   void AboutMenuClick();
   // Opens the DNS benchmark window (dnsbench/), when the program made one.
@@ -120,6 +125,7 @@ class TForm1 : public ui::Form, public shell::Shell {
   ui::MenuItem* ThemeAuto;
   ui::MenuItem* ThemeLight;
   ui::MenuItem* ThemeDark;
+  ui::MenuItem* ThemeHighContrastNote;
   ui::MenuItem* LanguageMenu;
   ui::MenuItem* MenuItem2;
   ui::MenuItem* CheckUpdateMenu;

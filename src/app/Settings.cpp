@@ -30,6 +30,7 @@ void TForm1::LoadNastr() {
     if (!document) return;
     const common::IniFile& ini = document->ini;
     for (ui::MenuItem* item : ThemeMenu->Items()) {
+      if (!item->RadioItem()) continue;  // the high-contrast note is no choice
       item->SetChecked(ini.ReadBool(kSection, item->Name(), false));
       if (item->Checked()) item->Click();
     }
@@ -47,7 +48,8 @@ void TForm1::SaveNastr() {
   const unsigned code_page = services_.system.AnsiCodePage();
   auto document = common::IniDocument::Load(services_.files, path, code_page, common::IniOptions::Settings());
   if (!document) throw std::runtime_error("Cannot read the settings file " + path);
-  for (ui::MenuItem* item : ThemeMenu->Items()) document->ini.WriteBool(kSection, item->Name(), item->Checked());
+  for (ui::MenuItem* item : ThemeMenu->Items())
+    if (item->RadioItem()) document->ini.WriteBool(kSection, item->Name(), item->Checked());
   document->ini.WriteBool(kSection, "CheckBoxEnableDNS", adapter_->CheckBoxEnableDNS->Checked());
   for (ui::CheckBox* box : commands_->RepairBoxesInSaveOrder())
     document->ini.WriteBool(kSection, box->Name(), box->Checked());

@@ -15,7 +15,8 @@ void TForm1::FollowSystemTheme() {
 }
 
 void TForm1::UnCheckTheme() {
-  for (ui::MenuItem* item : ThemeMenu->Items()) item->SetChecked(false);
+  for (ui::MenuItem* item : ThemeMenu->Items())
+    if (item->RadioItem()) item->SetChecked(false);
 }
 
 void TForm1::ChooseTheme(ui::MenuItem* item, const char* style) {
@@ -28,6 +29,12 @@ void TForm1::ChooseTheme(ui::MenuItem* item, const char* style) {
   else
     FollowSystemTheme();
   App().ProcessMessages();
+}
+
+void TForm1::ShowHighContrast() {
+  const bool on = App().HighContrast();
+  for (ui::MenuItem* item : {ThemeAuto, ThemeLight, ThemeDark}) item->SetEnabled(!on);
+  ThemeHighContrastNote->SetVisible(on);
 }
 
 void TForm1::ThemeAutoClick() { ChooseTheme(ThemeAuto, nullptr); }

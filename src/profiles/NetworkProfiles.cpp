@@ -252,7 +252,7 @@ void ProfilesPage::RenameProfile() {
   const std::string current = row.sub_items[kName];
   std::string answer = current;
   // Cancel leaves the current name in place, which counts as unchanged.
-  App().InputQuery(Msg("LangRename"), Msg("LangNetworkName"), answer);
+  App().InputQuery(Msg("LangRename"), Msg("LangNetworkName"), answer, {Msg("LangOK"), Msg("LangCancelButton")});
   if (answer.empty() || answer == current) {
     App().ShowMessageBox(Msg("LanfErrorName"), App().Title(), ui::kMbOk, &form_);
   } else {

@@ -8,7 +8,7 @@
 
 namespace shell {
 
-const CatalogueEntry kCatalogue[37] = {
+const CatalogueEntry kCatalogue[39] = {
     {"LangError", "Ошибка!"},
     {"LangSuccessfully", "Успешно!"},
     {"LangName", "Введите имя Сети"},
@@ -46,6 +46,8 @@ const CatalogueEntry kCatalogue[37] = {
     {"LangJournalProxy", "Применение прокси"},
     {"LangJournalAdapter", "Применение настроек адаптера"},
     {"LangJournalAdapterNote", "Отмена возвращает сохранённые настройки адаптера; чтобы они вступили в силу, примените их заново или перезапустите адаптер."},
+    {"LangOK", "ОК"},
+    {"LangCancelButton", "Отмена"},
 };
 
 void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu) {

@@ -18,7 +18,7 @@ struct CatalogueEntry {
 };
 
 // The entries in menu order with their Russian default texts.
-extern const CatalogueEntry kCatalogue[37];
+extern const CatalogueEntry kCatalogue[39];
 
 // Builds the items under `menu`.
 void CreateCatalogue(ui::Form& form, ui::PopupMenu& menu);

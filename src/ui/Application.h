@@ -55,6 +55,14 @@ class UiHost {
   // Returns false when cancelled; `value` holds the default and receives the answer.
   virtual bool InputQuery(const std::string& title, const std::string& prompt,
                           std::string& value) = 0;
+  // The same box with its two buttons (OK, Cancel) reading `button_captions`.
+  virtual bool InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                                   const std::vector<std::string>& /*button_captions*/) {
+    return InputQuery(title, prompt, value);
+  }
+  // The system shows high contrast: the windows keep the system's colours and no
+  // style is drawn.
+  virtual bool HighContrast() const { return false; }
   virtual void ShowModal(Form& form) = 0;
   // Closes a window: its close handler runs and it goes out of sight.
   virtual void CloseForm(Form& form) {
@@ -122,9 +130,12 @@ class Application {
                        const std::vector<std::string>& button_captions, Form* owner = nullptr) {
     return host_.ShowCaptionedBox(owner, text, title, flags, button_captions);
   }
-  bool InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
-    return host_.InputQuery(title, prompt, value);
+  bool InputQuery(const std::string& title, const std::string& prompt, std::string& value,
+                  const std::vector<std::string>& button_captions = {}) {
+    return button_captions.empty() ? host_.InputQuery(title, prompt, value)
+                                   : host_.InputQueryCaptioned(title, prompt, value, button_captions);
   }
+  bool HighContrast() const { return host_.HighContrast(); }
   // Shows the form modally; the host runs its show handler first.
   void ShowModal(Form& form) { host_.ShowModal(form); }
   // The visual styles and the one chosen.

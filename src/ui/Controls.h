@@ -33,10 +33,15 @@ class Label : public Component {
   // Centred text; set before the window is shown.
   bool Centered() const { return centered_; }
   void SetCentered(bool centered) { centered_ = centered; }
+  // The control this label names: the label's "&" key moves the focus there, and
+  // screen readers read the label as the control's name.
+  Component* FocusControl() const { return focus_control_; }
+  void SetFocusControl(Component* control) { focus_control_ = control; }
 
  private:
   bool right_justified_ = false;
   bool centered_ = false;
+  Component* focus_control_ = nullptr;
 };
 
 class ImageList : public Component {

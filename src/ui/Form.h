@@ -2,6 +2,7 @@
 // name, as the settings and language files address them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 namespace ui {
 
 class Application;
+class MenuItem;
 
 enum class Position { Designed, DesktopCenter };
 
@@ -100,6 +102,16 @@ class Form : public Component {
   // The mouse moved over the window's own client surface (not over a child).
   virtual void MouseMove() {}
 
+  // The keyboard beyond moving the focus. OnMenuKey runs when Alt is pressed and
+  // released alone, or F10 is pressed; Enter clicks the default button wherever the
+  // focus is, unless the focused control takes Enter itself; the shortcut of a window
+  // shortcut item works anywhere in the window, not only while its menu is open.
+  std::function<void()> OnMenuKey;
+  Component* DefaultButton() const { return default_button_; }
+  void SetDefaultButton(Component* button) { default_button_ = button; }
+  const std::vector<MenuItem*>& WindowShortCuts() const { return window_shortcuts_; }
+  void AddWindowShortCut(MenuItem* item) { window_shortcuts_.push_back(item); }
+
   // Component whose peer was created for this form; set by the UI host.
   void* PeerData() const { return peer_data_; }
   void SetPeerData(void* data) { peer_data_ = data; }
@@ -121,6 +133,8 @@ class Form : public Component {
   TaskbarProgress taskbar_progress_;
   bool rounded_corners_ = false;
   void* peer_data_ = nullptr;
+  Component* default_button_ = nullptr;
+  std::vector<MenuItem*> window_shortcuts_;
 };
 
 }  // namespace ui

@@ -153,6 +153,7 @@ void TForm10::CreateComponents() {
   ButtonDownload->SetCaption("Скачать");
   ButtonDownload->SetBounds({246, 8, 90, 25});
   ButtonDownload->OnClick = [this] { ButtonDownloadClick(); };
+  SetDefaultButton(ButtonDownload);
   ButtonClose = Create<ui::Button>(TabControlButtons, "ButtonClose");
   ButtonClose->SetCaption("Закрыть");
   ButtonClose->SetBounds({338, 8, 90, 25});

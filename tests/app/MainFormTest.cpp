@@ -144,8 +144,9 @@ TEST_F(MainFormFixture, GeneralMenuItemsCaptionsAndShortcut) {
                                                 "О программе"}));
   std::vector<std::string> themes;
   for (ui::MenuItem* item : form->ThemeMenu->Items()) themes.push_back(item->Name() + "=" + item->Caption());
-  EXPECT_EQ(themes, (std::vector<std::string>{"ThemeAuto=Системная", "ThemeLight=Светлая",
-                                              "ThemeDark=Темная"}));
+  EXPECT_EQ(themes, (std::vector<std::string>{"ThemeAuto=Системная", "ThemeLight=Светлая", "ThemeDark=Темная",
+                                              "ThemeHighContrastNote=Включена высокая контрастность: действуют цвета системы"}));
+  EXPECT_FALSE(form->ThemeHighContrastNote->Visible()) << "shown only while the system shows high contrast";
   EXPECT_EQ(form->AboutMenu->ShortCut(), "F1");
 }
 

@@ -73,6 +73,9 @@ class HeadlessHost : public ui::UiHost {
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;
   void ShowModal(ui::Form& form) override;
+  bool HighContrast() const override { return high_contrast; }
+  // What HighContrast() answers: the system's high contrast as a test sets it.
+  bool high_contrast = false;
   void Popup(ui::PopupMenu& menu, ui::Point screen) override;
   void EndMenu() override { ++end_menu_calls; }
   ui::Point ClientToScreen(const ui::Component& component, ui::Point client) override;

@@ -77,6 +77,37 @@ TEST_F(ThemeFixture, StartUpRestoresTheSavedChoiceClickingEachStoredItemInMenuOr
   }
 }
 
+// While the system shows high contrast the style items give way to a note, and the
+// saved choice stays: it is what comes back, and what the settings file keeps.
+TEST_F(ThemeFixture, HighContrastDisablesTheStyleItemsWithANoteAndKeepsTheChoice) {
+  Store("ThemeDark=1\r\n");
+  host.high_contrast = true;
+  app::TForm1* form = Open();
+  auto items_enabled = [form] {
+    std::string enabled;
+    for (ui::MenuItem* item : {form->ThemeAuto, form->ThemeLight, form->ThemeDark})
+      enabled += item->Enabled() ? "1" : "0";
+    return enabled;
+  };
+  EXPECT_EQ(items_enabled(), "000");
+  EXPECT_TRUE(form->ThemeHighContrastNote->Visible());
+  EXPECT_FALSE(form->ThemeHighContrastNote->Enabled());
+  EXPECT_EQ(Checked(form), "ThemeDark");
+
+  host.high_contrast = false;
+  form->SettingChange();
+  EXPECT_EQ(items_enabled(), "111");
+  EXPECT_FALSE(form->ThemeHighContrastNote->Visible());
+  EXPECT_EQ(Checked(form), "ThemeDark");
+  EXPECT_EQ(Style(), theme::kDarkStyle);
+
+  form->SessionEnding();  // saves the settings as a close does
+  const std::vector<uint8_t> bytes = files.ReadFile(kIni).value_or(std::vector<uint8_t>{});
+  const std::string saved(bytes.begin(), bytes.end());
+  EXPECT_NE(saved.find("ThemeDark=1"), std::string::npos);
+  EXPECT_EQ(saved.find("ThemeHighContrastNote"), std::string::npos) << "the note is no choice to keep";
+}
+
 TEST_F(ThemeFixture, EachItemChecksItselfAloneAppliesItsStyleAndReleasesTheMenuButton) {
   SetSystemDark(true);
   app::TForm1* form = Open();

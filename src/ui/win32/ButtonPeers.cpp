@@ -42,6 +42,19 @@ class ButtonPeer : public ClickablePeer {
     if (static_cast<Button&>(component_).Images()) SetPicture();
   }
 
+ public:
+  void DpiChanged() override {
+    ClickablePeer::DpiChanged();
+    if (!static_cast<Button&>(component_).Images()) return;
+    // The picture again at the new size; the old list goes once the button lets go.
+    HIMAGELIST old = picture_;
+    picture_ = nullptr;
+    SetPicture();
+    if (old) ImageList_Destroy(old);
+  }
+
+ protected:
+
  private:
   // The button's picture from its image list's strip, scaled, above the caption.
   void SetPicture() {
@@ -141,16 +154,32 @@ class SpeedButtonPeer : public ClickablePeer {
       }
     } else {
       DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &r,
-                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
     SelectObject(item.hDC, old);
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+      RECT focus = item.rcItem;
+      InflateRect(&focus, -2, -2);
+      DrawFocusRect(item.hDC, &focus);
+    }
   }
 
  protected:
   void Describe(CreateParams& params) override {
     params.window_class = WC_BUTTONW;
-    params.style |= BS_OWNERDRAW;
-    params.text = Widen(component_.Caption());
+    params.style |= BS_OWNERDRAW | WS_TABSTOP;
+    params.text = WindowText();
+  }
+  // The button draws its caption itself; its window text is what screen readers
+  // call it: the hint when the caption is only a sign ("≡").
+  void SyncText() override {
+    Echo echo(*this);
+    SetWindowTextW(hwnd_, WindowText().c_str());
+  }
+
+ private:
+  std::wstring WindowText() const {
+    return Widen(component_.Hint().empty() ? component_.Caption() : component_.Hint());
   }
 };
 

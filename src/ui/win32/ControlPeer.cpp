@@ -1,6 +1,7 @@
 #include "ui/win32/ControlPeer.h"
 
 #include "platform/win32/Wide.h"
+#include "ui/win32/Accessible.h"
 #include "ui/win32/FormPeer.h"
 #include "ui/win32/StyleDrawing.h"
 #include "ui/win32/Win32Host.h"
@@ -58,11 +59,44 @@ bool ControlPeer::Create(HWND parent) {
                           b.width, b.height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return false;
   form_.AddWindow(hwnd_, *this);
+  // The focus and the access keys always show (see FormPeer::MakeWindows).
+  SendMessageW(hwnd_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   form_.SyncHint(component_, hwnd_);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(component_.GetFont())), FALSE);
   Fill();
   styling::Attach(hwnd_, component_);
+  AnswerScreenReaders();
   return true;
+}
+
+void ControlPeer::AnswerScreenReaders() {
+  switch (component_.GetKind()) {
+    case Kind::Edit:
+    case Kind::Memo:
+    case Kind::ComboBox:
+    case Kind::ListView:
+    case Kind::PaintBox:
+      accessible::Answer(hwnd_, {[this] { return form_.AccessibleName(component_); }, nullptr, nullptr});
+      break;
+    case Kind::ProgressBar:
+      accessible::Answer(hwnd_, {[this] { return form_.AccessibleName(component_); },
+                                 [this] {
+                                   auto& bar = static_cast<ProgressBar&>(component_);
+                                   const int max = bar.Max() > 0 ? bar.Max() : 1;
+                                   return std::to_wstring(bar.Position() * 100 / max) + L"%";
+                                 },
+                                 nullptr});
+      break;
+    case Kind::ActivityIndicator:
+      accessible::Answer(hwnd_, {[this] { return form_.AccessibleName(component_); }, nullptr, [this] {
+                                   return static_cast<ActivityIndicator&>(component_).Animate()
+                                              ? static_cast<long>(STATE_SYSTEM_BUSY)
+                                              : 0L;
+                                 }});
+      break;
+    default:
+      break;
+  }
 }
 
 Rect ControlPeer::WindowBounds() const {
@@ -110,6 +144,12 @@ void ControlPeer::Sync(Change change) {
     default:
       break;
   }
+}
+
+void ControlPeer::DpiChanged() {
+  SyncBounds();
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(component_.GetFont())), FALSE);
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void ControlPeer::SyncText() {

@@ -49,6 +49,10 @@ class ControlPeer {
   virtual bool OnContextMenu(POINT /*screen*/) { return false; }
   virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
+  // The window's DPI changed: place, font and whatever else was scaled at creation
+  // are made again at the new DPI (FormPeer::Scale already answers with it).
+  virtual void DpiChanged();
+
   // Changes held back until pending messages run (see FormPeer::HoldUntilIdle).
   virtual void EndHeldChanges() {}
 
@@ -92,6 +96,10 @@ class ControlPeer {
     bool was_;
   };
   bool Echoing() const { return echo_; }
+
+  // Screen readers get the control's name (and state) from the model where the
+  // window's own text is not its name.
+  void AnswerScreenReaders();
 
   // Runs a handler of the model; an escaping error goes to the error report.
   void Guard(const std::function<void()>& handler) const;

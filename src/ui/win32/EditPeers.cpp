@@ -100,7 +100,7 @@ class MemoPeer : public ControlPeer {
  protected:
   void Describe(CreateParams& params) override {
     params.window_class = WC_EDITW;
-    params.style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL |
+    params.style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP |
                     (static_cast<Memo&>(component_).ReadOnly() ? ES_READONLY : 0);
     params.ex_style |= WS_EX_CLIENTEDGE;
   }

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
+#include "ui/win32/Accessible.h"
 #include "ui/win32/Palette.h"
 #include "ui/win32/StyleDrawing.h"
 #include "ui/win32/Win32Host.h"
@@ -20,7 +21,10 @@ constexpr wchar_t kFormClass[] = L"VelmoraForm";
 // Posted to a form when the changes its peers hold back may be shown.
 constexpr UINT kEndHeldChanges = WM_APP + 2;
 
+int g_start_dpi = 0;
+
 int ScreenDpi() {
+  if (g_start_dpi > 0) return g_start_dpi;
   HDC dc = GetDC(nullptr);
   int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(nullptr, dc);
@@ -28,6 +32,8 @@ int ScreenDpi() {
 }
 
 }  // namespace
+
+void FormPeer::SetStartDpi(int dpi) { g_start_dpi = dpi; }
 
 void FormPeer::RegisterClasses() {
   static bool registered = false;
@@ -91,7 +97,10 @@ void FormPeer::MakeWindows() {
                           GetModuleHandleW(nullptr), this);
   if (!hwnd_) return;
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form.GetFont())), FALSE);
+  // The focus and the access keys always show, not only once the keyboard is used.
+  SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   Name(hwnd_, form);
+  SetPropW(hwnd_, styling::kDpiProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
   styling::Attach(hwnd_, form);
   CreateChildren(form, hwnd_);
   pages_open_ = true;
@@ -193,6 +202,100 @@ void FormPeer::CreateChildren(Component& parent, HWND parent_hwnd) {
     if (!peer.CreatesChildrenWhenShown()) CreateChildren(*child, peer.Window());
     peer.ChildrenCreated();
   }
+}
+
+void FormPeer::CollectTabStops(const Component& parent, std::vector<HWND>& out) const {
+  struct Placed {
+    HWND hwnd;
+    const Component* component;
+    RECT r;
+  };
+  std::vector<Placed> shown;
+  for (const Component* child : parent.Children()) {
+    HWND h = WindowOf(*child);
+    if (!h || !IsWindowVisible(h)) continue;
+    RECT r;
+    GetWindowRect(h, &r);
+    shown.push_back({h, child, r});
+  }
+  // Rows: windows whose tops lie within a few pixels of the row's first one share it.
+  std::stable_sort(shown.begin(), shown.end(), [](const Placed& a, const Placed& b) { return a.r.top < b.r.top; });
+  const int tolerance = Scale(6);
+  for (size_t row = 0; row < shown.size();) {
+    size_t end = row + 1;
+    while (end < shown.size() && shown[end].r.top - shown[row].r.top <= tolerance) ++end;
+    std::stable_sort(shown.begin() + static_cast<ptrdiff_t>(row), shown.begin() + static_cast<ptrdiff_t>(end),
+                     [](const Placed& a, const Placed& b) { return a.r.left < b.r.left; });
+    row = end;
+  }
+  for (const Placed& p : shown) {
+    if ((GetWindowLongW(p.hwnd, GWL_STYLE) & WS_TABSTOP) && IsWindowEnabled(p.hwnd)) out.push_back(p.hwnd);
+    CollectTabStops(*p.component, out);
+  }
+}
+
+std::vector<HWND> FormPeer::TabOrder() const {
+  std::vector<HWND> order;
+  if (hwnd_) CollectTabStops(form_, order);
+  return order;
+}
+
+int FormPeer::TabIndexOf(const std::vector<HWND>& tab_order, HWND focus) {
+  for (size_t i = 0; i < tab_order.size(); ++i)
+    if (focus && (tab_order[i] == focus || IsChild(tab_order[i], focus))) return static_cast<int>(i);
+  return -1;
+}
+
+std::wstring FormPeer::AccessibleName(const Component& c) const {
+  using accessible::NameFromCaption;
+  for (Component* other : form_.Components())
+    if (other->GetKind() == Kind::Label && static_cast<Label*>(other)->FocusControl() == &c &&
+        !other->Caption().empty())
+      return NameFromCaption(Widen(other->Caption()));
+  const Rect& b = c.Bounds();
+  const Component* best = nullptr;
+  int best_gap = 0;
+  if (c.Parent())
+    for (const Component* other : c.Parent()->Children()) {
+      if (other->GetKind() != Kind::Label || !other->Visible() || other->Caption().empty()) continue;
+      const Rect& l = other->Bounds();
+      const int centre = l.top + l.height / 2;
+      int gap = -1;
+      if (l.left + l.width <= b.left + 2 && centre >= b.top && centre <= b.top + b.height)
+        gap = b.left - (l.left + l.width);  // beside it, on the left
+      else if (l.top + l.height <= b.top + 2 && b.top - (l.top + l.height) <= 24 && l.left < b.left + b.width &&
+               b.left < l.left + l.width)
+        gap = 1000 + b.top - (l.top + l.height);  // above it: only when none is beside it
+      if (gap >= 0 && (!best || gap < best_gap)) best = other, best_gap = gap;
+    }
+  if (best) return NameFromCaption(Widen(best->Caption()));
+  if (!c.Hint().empty()) return Widen(c.Hint());
+  for (const Component* p = c.Parent(); p; p = p->Parent())
+    if ((p->GetKind() == Kind::GroupBox || p->GetKind() == Kind::TabSheet) && !p->Caption().empty())
+      return NameFromCaption(Widen(p->Caption()));
+  // The one table of a window (the benchmark's): the window's title.
+  return c.GetKind() == Kind::ListView ? NameFromCaption(Widen(form_.Caption())) : std::wstring();
+}
+
+void FormPeer::DpiChanged(int dpi, const RECT& suggested) {
+  if (!hwnd_ || dpi <= 0) return;
+  dpi_ = dpi;
+  SetPropW(hwnd_, styling::kDpiProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
+  // The fonts of the old DPI go once every window has its new one.
+  std::map<std::string, HFONT> old_fonts = std::move(fonts_);
+  fonts_.clear();
+  // The window takes the suggested rectangle as it is: the minimum size, scaled
+  // from a frame of another DPI, would otherwise make it taller than a start there.
+  taking_suggested_ = true;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  taking_suggested_ = false;
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(form_.GetFont())), FALSE);
+  // Parents before their children: the components in creation order.
+  for (Component* c : form_.Components())
+    if (ControlPeer* peer = PeerOf(*c); peer && peer->Window()) peer->DpiChanged();
+  for (auto& [key, font] : old_fonts) DeleteObject(font);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void FormPeer::SyncHint(Component& c, HWND hwnd) {
@@ -393,15 +496,27 @@ LRESULT CALLBACK FormPeer::FormProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
       peer->host_.Guard([peer] { peer->form_.MouseMove(); });
       return 0;
     case WM_SETTINGCHANGE:
+      styling::HighContrastChanged();
       peer->host_.Guard([peer] { peer->form_.SettingChange(); });
       break;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      // High contrast switched on or off arrives this way too.
+      if (styling::HighContrastChanged())
+        for (Form* form : peer->form_.App().Forms()) peer->host_.Guard([form] { form->SettingChange(); });
+      break;
+    case WM_DPICHANGED:
+      peer->DpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_GETMINMAXINFO: {
+      if (peer->taking_suggested_) break;
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
       if (peer->form_.MinWidth()) info->ptMinTrackSize.x = peer->Scale(peer->form_.MinWidth());
       if (peer->form_.MinHeight()) info->ptMinTrackSize.y = peer->Scale(peer->form_.MinHeight());
       return 0;
     }
     case WM_NCDESTROY:
+      RemovePropW(hwnd, styling::kDpiProperty);
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       break;
     default:

@@ -58,6 +58,15 @@ class FormPeer : public ComponentObserver {
   void SetModal(bool modal) { modal_ = modal; }
   void Destroy();
 
+  // The window moved to a monitor with another DPI, or the scale changed: the window
+  // takes the system's suggested rectangle and every control, font, picture and
+  // column is made again at the new DPI, as a start at that DPI makes them.
+  void DpiChanged(int dpi, const RECT& suggested);
+  int Dpi() const { return dpi_; }
+  // The DPI windows start at; 0 (the default) reads the screen's. Lets a test start
+  // windows as a monitor with another scale would.
+  static void SetStartDpi(int dpi);
+
   // Messages of the form and of every container inside it.
   LRESULT HandleContainerMessage(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool* handled);
 
@@ -81,6 +90,19 @@ class FormPeer : public ComponentObserver {
   void SyncEnabled(Component& component);
   // Runs peer.EndHeldChanges() when pending messages next run.
   void HoldUntilIdle(ControlPeer& peer);
+  // The windows that Tab visits, in reading order: every shown, enabled window with
+  // WS_TABSTOP, the children of a container after the container's place, rows top to
+  // bottom and each row left to right.
+  std::vector<HWND> TabOrder() const;
+  // The window of `tab_order` that holds `focus` (itself or a parent of it); -1: none.
+  static int TabIndexOf(const std::vector<HWND>& tab_order, HWND focus);
+
+  // What screen readers call a control whose window text is not its name: the label
+  // that names it (its focus control), else the label just left of it or just above
+  // it, else its hint, else the caption of the group box or page around it; a table
+  // without any of these is named by its window's title.
+  std::wstring AccessibleName(const Component& component) const;
+
   // False while the form's first windows are made: no page counts as shown before
   // the form itself is shown or a page is chosen.
   bool PagesOpen() const { return pages_open_; }
@@ -93,6 +115,7 @@ class FormPeer : public ComponentObserver {
   void Name(HWND hwnd, const Component& component);
   void SyncForm(Change change);
   void EndHeldChanges();
+  void CollectTabStops(const Component& parent, std::vector<HWND>& out) const;
 
   Win32Host& host_;
   Form& form_;
@@ -105,7 +128,9 @@ class FormPeer : public ComponentObserver {
   // Peers with changes held until pending messages run, in the order they asked.
   std::vector<ControlPeer*> held_;
   bool held_posted_ = false;
-  int next_id_ = 1;
+  // Control ids start above the dialog manager's IDOK, IDCANCEL and the others, so
+  // that its Enter and Esc never click a control of ours by accident.
+  int next_id_ = 100;
   bool windows_made_ = false;
   bool pages_open_ = false;
   bool closed_ = false;
@@ -114,6 +139,7 @@ class FormPeer : public ComponentObserver {
   bool painted_once_ = false;
   std::vector<std::function<void()>> after_first_paint_;
   int dpi_ = 96;
+  bool taking_suggested_ = false;
 };
 
 }  // namespace ui::win32

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/win32/Wide.h"
+#include "ui/win32/Accessible.h"
 #include "ui/win32/ControlPeer.h"
 
 namespace ui::win32 {
@@ -22,10 +23,50 @@ class LabelPeer : public ControlPeer {
   void Describe(CreateParams& params) override {
     auto& label = static_cast<Label&>(component_);
     params.window_class = WC_STATICW;
-    // SS_NOTIFY: a click reaches the label's OnClick.
-    params.style |= (label.Centered() ? SS_CENTER : label.RightJustified() ? SS_RIGHT : SS_LEFT) | SS_NOPREFIX |
-                    SS_NOTIFY;
+    // SS_NOTIFY: a click reaches the label's OnClick. A label that acts on a click (a
+    // link) is reached with Tab too; only a label that names a control shows its "&"
+    // as an access key, the others show their text as it is.
+    params.style |= (label.Centered() ? SS_CENTER : label.RightJustified() ? SS_RIGHT : SS_LEFT) | SS_NOTIFY |
+                    (label.FocusControl() ? 0 : SS_NOPREFIX) | (Clickable() ? WS_TABSTOP : 0);
     params.text = Widen(label.Caption());
+  }
+  void Fill() override {
+    if (Clickable()) SetWindowSubclass(hwnd_, ShowFocus, 1, 0);
+  }
+  // A label's new text (a status line's) is announced to screen readers.
+  void SyncText() override {
+    ControlPeer::SyncText();
+    accessible::NameChanged(hwnd_);
+  }
+
+ private:
+  bool Clickable() const { return static_cast<bool>(component_.OnClick); }
+
+  // A static window draws no focus: a focused link gets a focus rectangle round its text.
+  static LRESULT CALLBACK ShowFocus(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+    switch (msg) {
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+      case WM_PAINT: {
+        LRESULT result = DefSubclassProc(hwnd, msg, wparam, lparam);
+        if (GetFocus() == hwnd) {
+          HDC dc = GetDC(hwnd);
+          RECT r;
+          GetClientRect(hwnd, &r);
+          DrawFocusRect(dc, &r);
+          ReleaseDC(hwnd, dc);
+        }
+        return result;
+      }
+      case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, ShowFocus, 1);
+        break;
+      default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wparam, lparam);
   }
 };
 

@@ -216,14 +216,7 @@ class ListViewPeer : public ControlPeer {
       Echo echo(*this);
       while (SendMessageW(hwnd_, LVM_DELETECOLUMN, 0, 0)) {
       }
-      // A column that takes the remaining width gets what the client area leaves
-      // beside the others (less a vertical scroll bar), but never less than its minimum.
-      RECT client{};
-      GetClientRect(hwnd_, &client);
-      int others = 0;
-      for (const ListColumn& column : List().Columns())
-        if (!column.auto_size) others += Scale(column.width);
-      int remaining = client.right - others - GetSystemMetrics(SM_CXVSCROLL);
+      const std::vector<int> widths = ColumnWidths();
       int index = 0;
       for (const ListColumn& column : List().Columns()) {
         std::wstring caption = Widen(column.caption);
@@ -231,13 +224,38 @@ class ListViewPeer : public ControlPeer {
         lvc.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         lvc.fmt = column.centered ? LVCFMT_CENTER : LVCFMT_LEFT;
         lvc.pszText = caption.data();
-        lvc.cx = Scale(column.width);
-        if (column.auto_size) lvc.cx = std::max(remaining, Scale(column.min_width));
+        lvc.cx = widths[static_cast<size_t>(index)];
         SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index++, reinterpret_cast<LPARAM>(&lvc));
       }
     }
     SyncRows();
   }
+
+  // A column that takes the remaining width gets what the client area leaves beside
+  // the others (less a vertical scroll bar), but never less than its minimum.
+  std::vector<int> ColumnWidths() const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    int others = 0;
+    for (const ListColumn& column : List().Columns())
+      if (!column.auto_size) others += Scale(column.width);
+    const int remaining = client.right - others - GetSystemMetrics(SM_CXVSCROLL);
+    std::vector<int> widths;
+    for (const ListColumn& column : List().Columns())
+      widths.push_back(column.auto_size ? std::max(remaining, Scale(column.min_width)) : Scale(column.width));
+    return widths;
+  }
+
+ public:
+  // The columns take their widths at the new DPI, as they are made.
+  void DpiChanged() override {
+    ControlPeer::DpiChanged();
+    Echo echo(*this);
+    const std::vector<int> widths = ColumnWidths();
+    for (size_t i = 0; i < widths.size(); ++i) SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, i, widths[i]);
+  }
+
+ private:
 
   void SyncRows() {
     const int count = ModelCount();

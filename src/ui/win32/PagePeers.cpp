@@ -82,6 +82,11 @@ class PageControlPeer : public ContainerWindowPeer {
       SyncPages();
   }
   void FormShowing() override { OpenActivePage(); }
+  void DpiChanged() override {
+    ContainerWindowPeer::DpiChanged();
+    if (tab_row_) SendMessageW(tab_row_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(Pages().GetFont())), FALSE);
+    SyncPages();
+  }
 
   // The page that shows now gets its controls (if it has none yet), then shows.
   void ShowActivePage() {

@@ -2,7 +2,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "platform/win32/Wide.h"
+#include "ui/win32/Accessible.h"
 #include "ui/win32/ControlPeer.h"
 #include "ui/win32/FormPeer.h"
 
@@ -26,6 +29,13 @@ class StatusBarPeer : public ControlPeer {
   void Fill() override {
     SendMessageW(hwnd_, SB_SIMPLE, TRUE, 0);
     ShowText();
+    // Screen readers hear the line's text, or its hint while it shows none (what a
+    // finished run leaves there), and each new one as it comes.
+    accessible::Answer(hwnd_, {[this] {
+                                 const std::string& text = static_cast<StatusBar&>(component_).SimpleText();
+                                 return Widen(text.empty() ? component_.Hint() : text);
+                               },
+                               nullptr, nullptr});
   }
   // A status bar repaints at once on every new text; a count that changes per row
   // of a long list reaches it when pending messages next run instead.
@@ -35,7 +45,14 @@ class StatusBarPeer : public ControlPeer {
   void ShowText() {
     std::wstring text = Widen(static_cast<StatusBar&>(component_).SimpleText());
     SendMessageW(hwnd_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+    std::wstring name = text.empty() ? Widen(component_.Hint()) : text;
+    if (name != announced_) {
+      announced_ = std::move(name);
+      accessible::NameChanged(hwnd_);
+    }
   }
+
+  std::wstring announced_;
 };
 
 }  // namespace

@@ -427,7 +427,12 @@ void Attach(HWND hwnd, const Component& component) {
   ApplyColours(hwnd, entry);
 }
 
-void SetActive(const StylePalette* style) {
+namespace {
+
+const StylePalette* g_chosen = nullptr;
+bool g_high_contrast = false;
+
+void Apply(const StylePalette* style) {
   if (style == g_active) return;
   g_active = style;
   std::vector<HWND> forms;
@@ -448,6 +453,39 @@ void SetActive(const StylePalette* style) {
     SetWindowPos(form, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   }
+}
+
+}  // namespace
+
+namespace {
+bool (*g_high_contrast_query)() = nullptr;
+}  // namespace
+
+void SetHighContrastQuery(bool (*query)()) { g_high_contrast_query = query; }
+
+bool SystemHighContrast() {
+  if (g_high_contrast_query) return g_high_contrast_query();
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void SetActive(const StylePalette* style) {
+  g_chosen = style;
+  g_high_contrast = SystemHighContrast();
+  Apply(g_high_contrast ? nullptr : g_chosen);
+}
+
+bool HighContrastChanged() {
+  const bool on = SystemHighContrast();
+  if (on == g_high_contrast) return false;
+  g_high_contrast = on;
+  Apply(on ? nullptr : g_chosen);
+  // Every window repaints in the system's colours, the ones no style painted too.
+  for (auto& [hwnd, entry] : Windows())
+    if (entry.role == Role::Form) RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  return true;
 }
 
 void PrepareMenu(HMENU menu) {

@@ -14,9 +14,22 @@
 
 namespace ui::win32::styling {
 
+// Window property of a form's window: the DPI its contents are laid out at.
+inline constexpr wchar_t kDpiProperty[] = L"VelmoraDpi";
+
 // Switches every attached window to the style (null: the system's look) and repaints
-// them all at once.
+// them all at once. While the system shows high contrast the chosen style is kept
+// but not drawn: the windows show the system's colours.
 void SetActive(const StylePalette* palette);
+
+// Whether the system shows high contrast now.
+bool SystemHighContrast();
+// Where that is read: the system's setting (null, the default), or a stand-in for
+// systems that cannot switch high contrast (Wine keeps it off).
+void SetHighContrastQuery(bool (*query)());
+// Looks at the system's high contrast again (a settings or theme change came): on,
+// the style steps back; off, the chosen style comes back. True when it changed.
+bool HighContrastChanged();
 
 // A window of the program has been made for `component` (a form, a container or a
 // control).

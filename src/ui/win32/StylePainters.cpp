@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/Wide.h"
 #include "ui/Controls.h"
 #include "ui/win32/Palette.h"
 #include "ui/win32/StyleShapes.h"
@@ -55,6 +56,12 @@ class BufferedPaint {
   RECT client_{};
 };
 
+// How DrawText treats a caption's "&": the access key underlined, or hidden while
+// the window hides keyboard cues.
+UINT AccessKeyFlag(HWND hwnd) {
+  return (SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0;
+}
+
 }  // namespace
 
 void PaintButton(HWND hwnd, const Entry& entry) {
@@ -75,8 +82,19 @@ void PaintButton(HWND hwnd, const Entry& entry) {
     InflateRect(&box, -1, -1);
     RoundBox(dc, box, face, Rgb(focused ? P().accent : P().border), Scaled(hwnd, 6));
   }
+  const bool show_focus = focused && !(SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+  if (show_focus) {
+    // A ring inside the frame, in the accent colour: the focus shows in either style.
+    RECT ring = r;
+    InflateRect(&ring, -Scaled(hwnd, 2), -Scaled(hwnd, 2));
+    Frame(dc, ring, Rgb(P().accent));
+    InflateRect(&ring, -1, -1);
+    Frame(dc, ring, Rgb(P().accent));
+  }
   SetTextColor(dc, Rgb(enabled ? P().text : P().disabled_text));
-  std::wstring text = WindowText(hwnd);
+  // A speed button's window text is its name for screen readers; it shows its caption.
+  std::wstring text = flat && entry.component ? platform::win32::Widen(entry.component->Caption()) : WindowText(hwnd);
+  const UINT prefix = AccessKeyFlag(hwnd);
   RECT text_rect = r;
   if (pressed) OffsetRect(&text_rect, 1, 1);
 
@@ -92,7 +110,7 @@ void PaintButton(HWND hwnd, const Entry& entry) {
         FillRect(dc, &bar, Brush(Rgb(enabled ? P().text : P().disabled_text)));
       }
     } else {
-      DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_VCENTER | DT_SINGLELINE | prefix);
     }
     return;
   }
@@ -109,14 +127,14 @@ void PaintButton(HWND hwnd, const Entry& entry) {
     text_rect.top = y + cy + Scaled(hwnd, 2);
     // Clear of the frame: a caption too wide for the button wraps instead.
     InflateRect(&text_rect, -Scaled(hwnd, 5), 0);
-    DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_WORDBREAK | prefix);
   } else {
     InflateRect(&text_rect, -Scaled(hwnd, 4), -Scaled(hwnd, 2));
     RECT measure = text_rect;
-    DrawTextW(dc, text.c_str(), -1, &measure, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+    DrawTextW(dc, text.c_str(), -1, &measure, DT_CENTER | DT_WORDBREAK | prefix | DT_CALCRECT);
     int height = measure.bottom - measure.top;
     text_rect.top += (text_rect.bottom - text_rect.top - height) / 2;
-    DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), -1, &text_rect, DT_CENTER | DT_WORDBREAK | prefix);
   }
 }
 
@@ -138,11 +156,12 @@ void PaintCheckBox(HWND hwnd, const Entry& entry) {
   std::wstring text = WindowText(hwnd);
   RECT text_rect{box.right + Scaled(hwnd, 5), r.top, r.right, r.bottom};
   RECT measure = text_rect;
-  DrawTextW(dc, text.c_str(), -1, &measure, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  const UINT prefix = AccessKeyFlag(hwnd);
+  DrawTextW(dc, text.c_str(), -1, &measure, DT_WORDBREAK | prefix | DT_CALCRECT);
   int height = measure.bottom - measure.top;
   text_rect.top += (r.bottom - r.top - height) / 2;
   text_rect.bottom = text_rect.top + height;
-  DrawTextW(dc, text.c_str(), -1, &text_rect, DT_WORDBREAK | DT_NOPREFIX);
+  DrawTextW(dc, text.c_str(), -1, &text_rect, DT_WORDBREAK | prefix);
   if (GetFocus() == hwnd && !(SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
     RECT focus{text_rect.left - 1, text_rect.top, text_rect.left + (measure.right - measure.left) + 1, text_rect.bottom};
     Frame(dc, focus, Rgb(P().accent));

@@ -1,6 +1,7 @@
 #include "ui/win32/StyleShapes.h"
 
 #include "ui/win32/Palette.h"
+#include "ui/win32/StyleDrawing.h"
 
 namespace ui::win32::styling {
 
@@ -8,7 +9,9 @@ using palette::Brush;
 
 const StylePalette& P() { return *palette::Active(); }
 
-int Dpi(HWND) {
+int Dpi(HWND hwnd) {
+  if (HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr)
+    if (auto kept = static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(root, kDpiProperty))); kept > 0) return kept;
   static const int dpi = [] {
     HDC dc = GetDC(nullptr);
     int value = GetDeviceCaps(dc, LOGPIXELSY);

@@ -14,6 +14,8 @@ namespace ui::win32::styling {
 const StylePalette& P();
 
 // The screen's dots per inch, as the peers scale with them (read once).
+// The DPI of the window's top-level window (the property its form peer keeps), or
+// the screen's.
 int Dpi(HWND hwnd);
 int Scaled(HWND hwnd, int value);
 bool ClassIs(HWND hwnd, const wchar_t* name);

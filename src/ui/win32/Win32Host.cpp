@@ -150,7 +150,168 @@ void Win32Host::Guard(const std::function<void()>& handler) {
   }
 }
 
+namespace {
+
+// The access key of a caption: the character after a single "&", upper-cased; 0: none.
+wchar_t AccessKey(const std::string& caption) {
+  std::wstring text = Widen(caption);
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != L'&') continue;
+    if (text[i + 1] == L'&') {
+      ++i;
+      continue;
+    }
+    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(text[i + 1]))));
+  }
+  return 0;
+}
+
+bool Usable(HWND hwnd) { return hwnd && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd); }
+
+// The combo box that holds `focus` has its list open: Enter and Esc are the list's.
+bool ListOpen(HWND focus) {
+  for (HWND h = focus; h; h = GetParent(h)) {
+    wchar_t cls[32] = {};
+    GetClassNameW(h, cls, 32);
+    if (lstrcmpiW(cls, WC_COMBOBOXW) == 0) return SendMessageW(h, CB_GETDROPPEDSTATE, 0, 0) != 0;
+    if (!(GetWindowLongW(h, GWL_STYLE) & WS_CHILD)) break;
+  }
+  return false;
+}
+
+}  // namespace
+
+FormPeer* Win32Host::PeerOfWindow(HWND root) const {
+  if (!root) return nullptr;
+  for (const auto& [form, peer] : peers_)
+    if (peer->Window() == root) return peer.get();
+  return nullptr;
+}
+
+bool Win32Host::OpenWindowMenu(Form& form) {
+  if (!form.OnMenuKey) return false;
+  Guard([&form] { form.OnMenuKey(); });
+  return true;
+}
+
+bool Win32Host::HandleKey(const MSG& msg) {
+  const UINT m = msg.message;
+  if (m == WM_LBUTTONDOWN || m == WM_RBUTTONDOWN || m == WM_MBUTTONDOWN || m == WM_NCLBUTTONDOWN ||
+      m == WM_SYSCHAR || ((m == WM_KEYDOWN || m == WM_SYSKEYDOWN) && msg.wParam != VK_MENU))
+    alt_alone_ = false;
+  if (m != WM_KEYDOWN && m != WM_SYSKEYDOWN && m != WM_SYSKEYUP && m != WM_SYSCHAR) return false;
+  FormPeer* peer = PeerOfWindow(msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr);
+  if (!peer || !IsWindowEnabled(peer->Window())) return false;
+  Form& form = peer->GetForm();
+  const bool main = app_ && app_->MainForm() == &form;
+  const bool shift = GetKeyState(VK_SHIFT) < 0, control = GetKeyState(VK_CONTROL) < 0;
+  HWND focus = GetFocus();
+  auto click = [this](Component* c) {
+    HWND h = c ? WindowOf(*c) : nullptr;
+    if (!Usable(h)) return false;
+    // Through the window, so that the peer's own checks and the control's look apply.
+    wchar_t cls[32] = {};
+    GetClassNameW(h, cls, 32);
+    if (lstrcmpiW(cls, WC_BUTTONW) == 0)
+      SendMessageW(h, BM_CLICK, 0, 0);
+    else
+      Guard([c] { c->Click(); });
+    return true;
+  };
+
+  // Alt pressed and released with nothing between, or F10: the window's menu.
+  if (m == WM_SYSKEYDOWN && msg.wParam == VK_MENU) {
+    if (!(msg.lParam & (1 << 30))) alt_alone_ = true;
+    return false;
+  }
+  if (m == WM_SYSKEYUP && msg.wParam == VK_MENU) {
+    const bool alone = alt_alone_;
+    alt_alone_ = false;
+    return alone && OpenWindowMenu(form);
+  }
+  if (m == WM_SYSKEYDOWN && msg.wParam == VK_F10 && !shift) return OpenWindowMenu(form);
+
+  // Alt and a caption's access key: a button or check box is clicked, a label moves
+  // the focus to the control it names.
+  if (m == WM_SYSCHAR) {
+    const wchar_t key = static_cast<wchar_t>(
+        reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(msg.wParam)))));
+    for (Component* c : form.Components()) {
+      HWND h = WindowOf(*c);
+      if (!h || !IsWindowVisible(h) || AccessKey(c->Caption()) != key) continue;
+      if (c->GetKind() == Kind::Label) {
+        Component* target = static_cast<Label*>(c)->FocusControl();
+        HWND th = target ? WindowOf(*target) : nullptr;
+        if (!Usable(th)) continue;
+        SetFocus(th);
+        SendMessageW(th, EM_SETSEL, 0, -1);
+        return true;
+      }
+      if (c->GetKind() != Kind::Button && c->GetKind() != Kind::CheckBox && c->GetKind() != Kind::SpeedButton)
+        continue;
+      if (!Usable(h)) continue;
+      SetFocus(h);
+      return click(c);
+    }
+    // No caption has the key, and the window has no menu bar to look in: the system
+    // would only beep and run its menu mode for nothing. Alt+Space (the window menu)
+    // goes on as usual.
+    if (msg.wParam == L' ') return false;
+    MessageBeep(MB_OK);
+    return true;
+  }
+  if (m != WM_KEYDOWN) return false;
+
+  switch (msg.wParam) {
+    case VK_TAB: {
+      if (control) return false;
+      std::vector<HWND> order = peer->TabOrder();
+      if (order.empty()) return true;
+      const int n = static_cast<int>(order.size());
+      int at = FormPeer::TabIndexOf(order, focus);
+      int next = at < 0 ? (shift ? n - 1 : 0) : (at + (shift ? n - 1 : 1)) % n;
+      HWND target = order[static_cast<size_t>(next)];
+      SetFocus(target);
+      // As in dialogs: an edit reached with Tab has its text selected.
+      if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(target, EM_SETSEL, 0, -1);
+      return true;
+    }
+    case VK_ESCAPE:
+      if (main || ListOpen(focus)) return false;
+      CloseForm(form);
+      return true;
+    case VK_RETURN: {
+      if (ListOpen(focus) || control) return false;
+      MSG copy = msg;
+      if (focus && (SendMessageW(focus, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&copy)) &
+                    (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)))
+        return false;
+      // The focused button is the one Enter presses; otherwise the window's default.
+      if (Component* c = peer->ComponentOf(focus)) {
+        if (c->GetKind() == Kind::Button || c->GetKind() == Kind::SpeedButton) return click(c);
+        if (c->GetKind() == Kind::Label && c->OnClick) return click(c);
+      }
+      return click(form.DefaultButton());
+    }
+    case VK_SPACE:
+      // A link (a label that acts on a click) reached with Tab.
+      if (Component* c = peer->ComponentOf(focus); c && c->GetKind() == Kind::Label && c->OnClick) return click(c);
+      return false;
+    default:
+      break;
+  }
+  // A window shortcut (F1: about) works wherever the focus is.
+  if (shift || control) return false;
+  for (MenuItem* item : form.WindowShortCuts())
+    if (item->Enabled() && ShortcutKey(item->ShortCut()) == msg.wParam) {
+      Guard([item] { item->Click(); });
+      return true;
+    }
+  return false;
+}
+
 void Win32Host::Dispatch(MSG& msg) {
+  if (HandleKey(msg)) return;
   HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
   if (root && IsDialogMessageW(root, &msg)) return;
   TranslateMessage(&msg);
@@ -258,7 +419,21 @@ LRESULT CALLBACK InputBoxProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 
 }  // namespace
 
+// The captions go through a member, so that a host that stands in for the box by
+// overriding InputQuery is still the one asked.
+bool Win32Host::InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                                    const std::vector<std::string>& button_captions) {
+  input_captions_ = button_captions;
+  const bool accepted = InputQuery(title, prompt, value);
+  input_captions_.clear();
+  return accepted;
+}
+
+bool Win32Host::HighContrast() const { return styling::SystemHighContrast(); }
+
 bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, std::string& value) {
+  const std::vector<std::string> button_captions = std::move(input_captions_);
+  input_captions_.clear();
   static bool registered = false;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   if (!registered) {
@@ -290,10 +465,13 @@ bool Win32Host::InputQuery(const std::string& title, const std::string& prompt, 
   state.edit = CreateWindowExW(WS_EX_CLIENTEDGE, WC_EDITW, Widen(value).c_str(),
                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 10, 30, 320, 22, box,
                                nullptr, instance, nullptr);
-  HWND ok = CreateWindowExW(0, WC_BUTTONW, L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+  // The buttons read what the caller's language gives; without it, the system's words.
+  const std::wstring ok_text = button_captions.size() > 0 ? Widen(button_captions[0]) : L"OK";
+  const std::wstring cancel_text = button_captions.size() > 1 ? Widen(button_captions[1]) : L"Cancel";
+  HWND ok = CreateWindowExW(0, WC_BUTTONW, ok_text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                             170, 72, 75, 25, box, reinterpret_cast<HMENU>(IDOK), instance, nullptr);
-  HWND cancel = CreateWindowExW(0, WC_BUTTONW, L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 255, 72, 75,
-                                25, box, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
+  HWND cancel = CreateWindowExW(0, WC_BUTTONW, cancel_text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 255, 72,
+                                75, 25, box, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
   for (HWND h : {label, state.edit, ok, cancel}) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   if (owner) EnableWindow(owner, FALSE);
   ShowWindow(box, SW_SHOW);

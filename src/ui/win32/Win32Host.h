@@ -31,6 +31,9 @@ class Win32Host : public UiHost {
                        const std::vector<std::string>& button_captions) override;
   bool InputQuery(const std::string& title, const std::string& prompt,
                   std::string& value) override;
+  bool InputQueryCaptioned(const std::string& title, const std::string& prompt, std::string& value,
+                           const std::vector<std::string>& button_captions) override;
+  bool HighContrast() const override;
   void ShowModal(Form& form) override;
   void CloseForm(Form& form) override;
   void Popup(PopupMenu& menu, Point screen) override;
@@ -50,12 +53,21 @@ class Win32Host : public UiHost {
  private:
   static LRESULT CALLBACK SyncWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   void Dispatch(MSG& msg);
+  // The keys of the program's windows that the dialog manager does not know or gets
+  // wrong for them; true when the message was used.
+  bool HandleKey(const MSG& msg);
+  FormPeer* PeerOfWindow(HWND root) const;
+  bool OpenWindowMenu(Form& form);
 
   Application* app_ = nullptr;
   DWORD ui_thread_;
   HWND sync_window_ = nullptr;
   std::map<const Form*, std::unique_ptr<FormPeer>> peers_;
   bool com_initialised_ = false;
+  // The button captions of the input box about to be shown (InputQueryCaptioned).
+  std::vector<std::string> input_captions_;
+  // Alt went down and nothing else happened since: its release opens the menu.
+  bool alt_alone_ = false;
 };
 
 // Window property that names each control for tools outside the process: a global
