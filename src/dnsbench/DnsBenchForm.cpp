@@ -158,6 +158,9 @@ TFormDnsBench::TFormDnsBench(ui::Application& app, adapter::AdapterPage& adapter
       {"LangBenchProbeFail", "Проверочный запрос через %s: %s."},
       {"LangBenchRestored", "Прежние DNS возвращены: %s."},
       {"LangBenchAutomatic", "автоматически"},
+      {"LangBenchPlotEmpty", "График времени ответа: результатов пока нет"},
+      {"LangBenchPlotFastest", "График времени ответа, %s адресов: самый быстрый %s (%s), кэш %s, без кэша %s"},
+      {"LangBenchPlotNoneReliable", "График времени ответа, %s адресов: надёжного нет"},
       {"LangBenchJournal", "Применение DNS из окна проверки DNS"},
   };
   for (const auto& [name, caption] : texts) Create<ui::MenuItem>(PopupMenuBenchTexts, name)->SetCaption(caption);
@@ -201,6 +204,7 @@ std::string TFormDnsBench::RebindingText(const AddressResult& r) const {
 
 void TFormDnsBench::FormShow() {
   if (!running_ && results_.empty()) LabelBenchStatus->SetCaption("");
+  if (results_.empty()) PaintBoxBenchPlot->SetHint(PlotSummary());
 }
 
 void TFormDnsBench::FormClose() {
@@ -291,6 +295,22 @@ void TFormDnsBench::Finished(std::vector<AddressResult> results, bool cancelled)
   ProgressBarBench->SetPosition(cancelled ? ProgressBarBench->Position() : ProgressBarBench->Max());
   LabelBenchStatus->SetCaption(Text(cancelled ? "LangBenchCancelled" : "LangBenchDone"));
   SortBy(-1, false);
+  PaintBoxBenchPlot->SetHint(PlotSummary());
+}
+
+// What the chart shows, in words: read by screen readers as the chart's name, and shown
+// when the pointer rests on it.
+std::string TFormDnsBench::PlotSummary() const {
+  if (results_.empty()) return Text("LangBenchPlotEmpty");
+  const std::string count = std::to_string(results_.size());
+  for (const AddressResult& r : results_) {
+    if (!r.fastest) continue;
+    std::string address = r.address;
+    if (r.protocol != Protocol::kUdp) address += std::string(" ") + ProtocolName(r.protocol);
+    return Format(Text("LangBenchPlotFastest"),
+                  {count, address, r.server, FormatMs(r.cached_median), FormatMs(r.uncached_median)});
+  }
+  return Format(Text("LangBenchPlotNoneReliable"), {count});
 }
 
 void TFormDnsBench::ListViewBenchColumnClick(int column) {

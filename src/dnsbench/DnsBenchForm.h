@@ -79,6 +79,7 @@ class TFormDnsBench : public ui::Form {
   std::string Text(const char* item) const;
   std::string FailureText(const AddressResult& r) const;
   std::string RebindingText(const AddressResult& r) const;
+  std::string PlotSummary() const;
   void Finished(std::vector<AddressResult> results, bool cancelled);
   void ShowResults();
   void SortBy(int column, bool toggle);
