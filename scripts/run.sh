@@ -64,7 +64,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   # The useful commands page too: its navigation button, then "MAC Address".
   xdotool mousemove 224 523 click 1 >/dev/null 2>&1 || true
   sleep 1
-  xdotool mousemove 777 462 click 1 >/dev/null 2>&1 || true
+  xdotool mousemove 777 579 click 1 >/dev/null 2>&1 || true
   sleep 1
   import -window root "$2/run-useful-commands.png"
   wineserver -k || true
